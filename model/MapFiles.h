@@ -1,0 +1,47 @@
+// The two kinds of file points persist in, both under the start-up directory:
+// MAPS/<stem>.map per picture (record array, memos, labels, since texts) and Defaults.map
+// (one record array holding one record).
+#pragma once
+
+#include <string>
+
+#include "PointList.h"
+#include "PointRecord.h"
+
+// Outcome of a file load or save. A save either completed or left the previous file as it was.
+struct FileResult {
+    enum Status { Ok, Absent, Failed };
+    Status status = Ok;
+    std::string message; // why it failed, for the user; empty unless Failed
+
+    bool ok() const { return status != Failed; }
+    static FileResult success() { return {}; }
+    static FileResult absent() { return {Absent, {}}; }
+    static FileResult failure(std::string why) { return {Failed, std::move(why)}; }
+};
+
+// baseDir + "/MAPS/" + stem + ".map", the stem being fileName up to its last "." (empty when
+// there is none).
+std::string MapPathFor(const std::string& baseDir, const std::string& fileName);
+// baseDir + "/Defaults.map".
+std::string DefaultsPathFor(const std::string& baseDir);
+
+// Loads a map into `list`, replacing its contents. A missing, unreadable or empty file leaves
+// the list empty and returns Absent. A malformed file leaves the list empty and returns Failed
+// with the reason; the caller must not overwrite such a file unasked.
+FileResult LoadMapFile(const std::string& path, PointList& list);
+// Saves atomically; on failure the previous file is untouched.
+FileResult SaveMapFile(const std::string& path, const PointList& list);
+std::string EncodeMap(const PointList& list);
+
+// Loads Defaults.map into `rec`: its first record (a short record is zero-filled), or the
+// factory defaults when the file is missing, unreadable or holds no record.
+FileResult LoadDefaultsFile(const std::string& path, PointRecord& rec);
+FileResult SaveDefaultsFile(const std::string& path, const PointRecord& rec);
+std::string EncodeDefaults(const PointRecord& rec);
+
+// The loads and saves as the view and the main frame call them: the paths derive from the
+// start-up directory and the picture's file name.
+FileResult SerializeMap(bool bLoad, const std::string& baseDir, const std::string& fileName,
+                        PointList& list);
+FileResult SerializeDefaults(bool bLoad, const std::string& baseDir, PointRecord& defaults);
