@@ -1,0 +1,40 @@
+// The view's geometry as pure functions: drawn sizes in fit and zoom mode, scroll extents, the
+// conversions between client and picture coordinates, the hit test and the zoom steps.
+// Every double-to-int conversion truncates toward zero and saturates at the int range.
+#pragma once
+
+#include <cstdint>
+
+#include "PointList.h"
+
+struct DrawnSize {
+    int w = 0;
+    int h = 0;
+};
+
+// Truncates toward zero; values beyond the int range saturate, NaN gives 0.
+int TruncToInt(double v);
+
+// Fit mode: the picture fills `windowWidth` (the view's whole window width, frame and scroll
+// bars included); h = imgH * windowWidth / imgW rounded down, without 32-bit overflow.
+// `zoom` receives windowWidth / imgW.
+DrawnSize FitSize(std::uint32_t imgW, std::uint32_t imgH, int windowWidth, double& zoom);
+// Zoom mode: trunc(imgW * zoom) x trunc(imgH * zoom).
+DrawnSize ZoomSize(std::uint32_t imgW, std::uint32_t imgH, double zoom);
+// Scroll extent for a drawn size: (w - 32, h), never negative.
+DrawnSize ScrollExtent(DrawnSize drawn);
+
+struct ClientPoint {
+    int x = 0;
+    int y = 0;
+};
+// Picture to client on the screen: trunc(d * zoom) - scroll; while printing pass scroll 0.
+ClientPoint PictureToClient(double dX, double dY, double zoom, int scrollX, int scrollY);
+// Client to picture, exact (placing and dragging): (x + scroll) / zoom, unrounded.
+void ClientToPicture(int x, int y, int scrollX, int scrollY, double zoom, double& dX, double& dY);
+// The hit test: index of the first point with |dX - ix| < 15 and |dY - iy| < 15, where
+// ix = trunc((x + scrollX) * (1 / zoom)) and likewise iy; -1 when none.
+int FindPointAt(const PointList& list, int x, int y, int scrollX, int scrollY, double zoom);
+
+inline constexpr double kZoomInFactor = 1.1;
+inline constexpr double kZoomOutFactor = 0.9;
