@@ -1,0 +1,28 @@
+// Context help: enters Qt's What's This mode (the pointer becomes a question mark; clicking a
+// widget or menu item shows its help text) and shows a fixed text in the status pane for as
+// long as the mode lasts, the idle text once it ends.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class ContextHelpMode : public QObject {
+    Q_OBJECT
+public:
+    // `modeText` is shown in the status pane while the mode is on, `idleText` after it ends.
+    ContextHelpMode(const QString& modeText, const QString& idleText, QObject* parent = nullptr);
+    ~ContextHelpMode() override;
+
+    // Enters the mode (no-op when it is already on).
+    void enter();
+    // Leaves the mode (no-op when it is off).
+    void leave();
+    static bool isActive();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString m_modeText;
+    QString m_idleText;
+};
