@@ -23,6 +23,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPixmap>
 #include <QPointer>
 #include <QStringList>
 
@@ -66,8 +67,8 @@ public:
     // Registers (or removes) the update handler of command `id`.
     void setUpdateHandler(int id, UpdateHandler handler);
 
-    // Runs command `id` as if chosen by the user when it is enabled after an update; returns
-    // whether a handler ran.
+    // Runs command `id` as if chosen by the user: applies its update rule first and runs the
+    // handler only when the command is enabled; returns whether a handler ran.
     bool execute(int id);
 
     // Applies the update rule to every action created so far.
@@ -109,6 +110,11 @@ protected:
 
 private:
     void onTriggered(int id);
+    // The state the update rule gives command `id` now, and setting it on the action.
+    CommandState stateOf(int id);
+    void apply(int id, const CommandState& state);
+    // The popups of menu `menuId`, built on first use; null for an unknown menu.
+    const std::vector<QMenu*>* popups(int menuId);
     QMenu* buildPopup(const MenuPopup& spec);
     void refreshRecentFiles();
     bool isRecentFileId(int id) const;

@@ -52,6 +52,8 @@ struct Accelerator {
 // buttonSize per button, side by side, in button order (separators take no image).
 struct ToolBarSpec {
     int id = 0;
+    // Shown on the toolbar while it floats and in the main window's context menu.
+    QString title;
     QString bitmapPath;
     QSize buttonSize;
     std::vector<int> buttons;

@@ -1,6 +1,7 @@
 // Context help: enters Qt's What's This mode (the pointer becomes a question mark; clicking a
 // widget or menu item shows its help text) and shows a fixed text in the status pane for as
-// long as the mode lasts, the idle text once it ends.
+// long as the mode lasts, the idle text once it ends, however it ends (a click, Esc, leave()).
+// Also notices the mode entered by other means (a What's This button) while it lives.
 #pragma once
 
 #include <QObject>
@@ -23,6 +24,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Shows the mode text (on) or the idle text (off) once per change of mode.
+    void showModeText(bool on);
+
     QString m_modeText;
     QString m_idleText;
+    bool m_shown = false;
 };

@@ -1,0 +1,56 @@
+#include "ContextHelpMode.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWhatsThis>
+
+#include "StatusPane.h"
+
+ContextHelpMode::ContextHelpMode(const QString& modeText, const QString& idleText, QObject* parent)
+    : QObject(parent), m_modeText(modeText), m_idleText(idleText) {
+    // Entering and leaving the mode is announced to every top-level widget; an application
+    // filter sees those events whichever window receives them.
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        app->installEventFilter(this);
+    }
+}
+
+ContextHelpMode::~ContextHelpMode() {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        app->removeEventFilter(this);
+    }
+}
+
+void ContextHelpMode::enter() {
+    if (!QWhatsThis::inWhatsThisMode()) {
+        QWhatsThis::enterWhatsThisMode();
+    }
+    showModeText(true);
+}
+
+void ContextHelpMode::leave() {
+    if (QWhatsThis::inWhatsThisMode()) {
+        QWhatsThis::leaveWhatsThisMode();
+    }
+    showModeText(false);
+}
+
+void ContextHelpMode::showModeText(bool on) {
+    if (on != m_shown) {
+        m_shown = on;
+        StatusPane::SetText(on ? m_modeText : m_idleText);
+    }
+}
+
+bool ContextHelpMode::isActive() {
+    return QWhatsThis::inWhatsThisMode();
+}
+
+bool ContextHelpMode::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::EnterWhatsThisMode) {
+        showModeText(true);
+    } else if (event->type() == QEvent::LeaveWhatsThisMode) {
+        showModeText(false);
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,52 @@
+#include "Resources.h"
+
+#include <QFile>
+
+namespace Resources {
+QString IconPath(int id, int size) {
+    if (size != 16 && size != 32) {
+        return {};
+    }
+    const char* name = id == IDR_MAINFRAME ? "app" : id == IDR_ZelvorTYPE ? "doc" : nullptr;
+    if (name == nullptr) {
+        return {};
+    }
+    return QStringLiteral(":/zelvor/images/%1-%2.png").arg(QLatin1String(name)).arg(size);
+}
+
+QPixmap IconPixmap(int id, int size) {
+    const QString path = IconPath(id, size);
+    return path.isEmpty() ? QPixmap() : QPixmap(path);
+}
+
+QIcon Icon(int id) {
+    QIcon icon;
+    for (int size : {32, 16}) {
+        const QString path = IconPath(id, size);
+        if (!path.isEmpty()) {
+            icon.addFile(path, QSize(size, size));
+        }
+    }
+    return icon;
+}
+
+QUrl HelpPageUrl() {
+    return QUrl(QStringLiteral("qrc:/zelvor/help/index.html"));
+}
+
+QString HelpPageHtml() {
+    QFile file(QStringLiteral(":/zelvor/help/index.html"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+QString ProductName() {
+    return String(AFX_IDS_APP_TITLE);
+}
+
+QString ProductVersion() {
+    return QStringLiteral(ZELVOR_VERSION);
+}
+} // namespace Resources
