@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QStatusTipEvent>
 #include <QThread>
 #include <QToolBar>
@@ -14,6 +15,19 @@
 #include "StatusPane.h"
 
 namespace {
+// Lets the pointer rest on a grayed menu item, so its prompt shows in the status pane as it
+// does for any other item (choosing it still does nothing).
+class PromptMenuStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Menu_AllowActiveAndDisabled) {
+            return 1;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 // The menu text of recent-file entry `number` (1-based): "&1 name" ... "&9 name", "1&0 name".
 QString recentFileText(int number, const QString& name) {
     QString escaped = name;
@@ -26,6 +40,9 @@ QString recentFileText(int number, const QString& name) {
 
 ActionBuilder::ActionBuilder(const CommandTable& table, QObject* parent)
     : QObject(parent), m_table(table) {
+    auto* menuStyle = new PromptMenuStyle;
+    menuStyle->setParent(this);
+    m_menuStyle = menuStyle;
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread())) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
                 &ActionBuilder::updateAll);
@@ -147,6 +164,7 @@ void ActionBuilder::updateAll() {
 
 QMenu* ActionBuilder::buildPopup(const MenuPopup& spec) {
     auto* popup = new QMenu(spec.title);
+    popup->setStyle(m_menuStyle);
     for (int id : spec.items) {
         if (id == kSeparatorId) {
             popup->addSeparator();

@@ -14,9 +14,9 @@
 //   without an update handler is enabled exactly while it has a handler. So accelerators and
 //   items whose command nobody handles are disabled and do nothing.
 //   updateAll() runs on QAbstractEventDispatcher::aboutToBlock and before a popup is shown.
-// - Prompts: while a menu item or toolbar button of a widget built here (or of a widget passed to
-//   routeStatusTips) is hovered, its status text goes to StatusPane::SetText; when the hover
-//   ends, the table's idle text does.
+// - Prompts: while a menu item (grayed ones too) or toolbar button of a widget built here (or of
+//   a widget passed to routeStatusTips) is hovered, its status text goes to StatusPane::SetText;
+//   when the hover ends, the table's idle text does.
 // - The recent-file placeholder (CommandTable::recentFileFirstId) shows "&1 name", "&2 name",
 //   ... for setRecentFiles' names, or its own grayed menu text while the list is empty.
 #pragma once
@@ -36,6 +36,7 @@
 class QAction;
 class QMenu;
 class QMenuBar;
+class QStyle;
 class QToolBar;
 class QWidget;
 
@@ -126,5 +127,6 @@ private:
     std::map<int, std::vector<QMenu*>> m_menus;
     std::vector<QPointer<QMenu>> m_recentPopups;
     QStringList m_recentNames;
+    QStyle* m_menuStyle = nullptr; // the popups' style: grayed items show their prompt too
     bool m_updating = false;
 };

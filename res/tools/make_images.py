@@ -10,7 +10,8 @@ Run from anywhere; writes into res/images/ next to this script's folder:
 Outputs: toolbar.png (eight 16 x 15 button images side by side, 128 x 15, in button order:
 open, full size, show texts, zoom plus, zoom minus, save as, print, print preview),
 app-32.png and app-16.png (icon 128: a map sheet with a pin), doc-32.png and doc-16.png
-(icon 129: a picture page with a marked point).
+(icon 129: a picture page with a marked point); app-64.png and app-128.png are the 32 x 32
+application icon enlarged, for desktop launchers.
 """
 
 import math
@@ -124,6 +125,14 @@ class Canvas:
             for dx, c in enumerate(row):
                 if c != ".":
                     self.set(x0 + dx, y0 + dy, c)
+
+    def scaled(self, factor):
+        """This drawing with every cell repeated factor times across and down."""
+        big = Canvas(self.width * factor, self.height * factor)
+        for y in range(big.height):
+            for x in range(big.width):
+                big.cells[y][x] = self.cells[y // factor][x // factor]
+        return big
 
     def paste(self, x0, other):
         for y in range(other.height):
@@ -407,6 +416,9 @@ def main():
         "app-16.png": icon_app(16),
         "doc-32.png": icon_doc(32),
         "doc-16.png": icon_doc(16),
+        # Larger copies of the application icon for desktop launchers (installed, not built in).
+        "app-64.png": icon_app(32).scaled(2),
+        "app-128.png": icon_app(32).scaled(4),
     }
     for name, canvas in images.items():
         with open(os.path.join(out, name), "wb") as f:
