@@ -1,0 +1,366 @@
+// The map view's surface, drawing, lifecycle, commands and printing. The mouse handlers are in
+// ViewMouse.cpp.
+#include "CZelvorView.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPrinter>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+#include "Clock.h"
+#include "DrawingSurface.h"
+#include "Globals.h"
+#include "MessageBox.h"
+#include "Picture.h"
+#include "Text8.h"
+#include "ViewGeometry.h"
+
+namespace {
+
+constexpr int kPaintPeriodMs = 300;
+// A scroll-size change can resize or scroll the viewport, which asks for another full repaint;
+// that settles after a pass or two.
+constexpr int kMaxRedrawPasses = 4;
+
+QString PathForUser(const std::string& path) {
+    return FromText8(path);
+}
+
+// Renames the unreadable map at `path` to the first free name of "<path>.bad", "<path>.bad2",
+// ... so that a new map can take its place. A file that has gone meanwhile needs no keeping.
+FileResult SetAside(const std::string& path, std::string& asidePath) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::symlink_status(fs::path(path), ec).type() == fs::file_type::not_found) {
+        return FileResult::success();
+    }
+    for (int n = 1; n < 1000; ++n) {
+        std::string candidate = path + ".bad" + (n > 1 ? std::to_string(n) : std::string());
+        std::error_code probe;
+        if (fs::symlink_status(fs::path(candidate), probe).type() != fs::file_type::not_found) {
+            continue;
+        }
+        fs::rename(fs::path(path), fs::path(candidate), ec);
+        if (ec) {
+            return FileResult::failure(ec.message());
+        }
+        asidePath = std::move(candidate);
+        return FileResult::success();
+    }
+    return FileResult::failure("no free name to keep it under");
+}
+
+} // namespace
+
+CZelvorView::PointDialogRunner& CZelvorView::InstalledRunner() {
+    static PointDialogRunner runner;
+    return runner;
+}
+
+void CZelvorView::SetPointDialogRunner(PointDialogRunner runner) {
+    InstalledRunner() = std::move(runner);
+}
+
+CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {
+    // The surface covers the whole viewport on every paint.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    // Every move reports to the status bar, with or without a button held.
+    viewport()->setMouseTracking(true);
+    SetScrollSizes(0, 0);
+}
+
+CZelvorView::~CZelvorView() {
+    m_timer.stop();
+    if (!m_bMapSettled) {
+        // A destructor cannot ask the user and must not throw: the save is quiet, and a failure
+        // leaves the previous file as it was.
+        try {
+            SaveMapAtClose(true);
+        } catch (...) {
+        }
+    }
+}
+
+QPoint CZelvorView::scrollPosition() const {
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fileName) {
+    SetScrollSizes(0, 0);
+    m_strPath = path;
+    m_strFileName = fileName;
+
+    // Fit mode needs no more than the window's width in device pixels at first.
+    const int fitWidth = static_cast<int>(std::ceil(width() * devicePixelRatioF()));
+    m_pImage = m_strPath.empty() ? nullptr : Picture::Load(FromText8(m_strPath), fitWidth);
+    if (!m_pImage) {
+        RedrawWindow();
+        return;
+    }
+
+    m_dZoom = 1.0;
+    const FileResult load = SerializeMap(true, g_strBaseDir, m_strFileName, m_list);
+    m_strMapPath = MapPathFor(g_strBaseDir, m_strFileName);
+    m_mapLoad = load.status;
+    StartTimer();
+    RedrawWindow();
+
+    if (load.status == FileResult::Failed) {
+        MessageBox::Show(this,
+                         tr("The map file \"%1\" could not be read:\n%2\n\n"
+                            "The picture is shown without points, and the file is left as it "
+                            "is. If you add points, it is kept under a name ending in \".bad\" "
+                            "when this window closes.")
+                             .arg(PathForUser(m_strMapPath), FromText8(load.message)),
+                         QMessageBox::Warning, QMessageBox::Ok);
+    }
+}
+
+bool CZelvorView::CloseMap() {
+    const bool closed = SaveMapAtClose(false);
+    if (closed) {
+        m_bMapSettled = true;
+    }
+    return closed;
+}
+
+bool CZelvorView::SaveMapAtClose(bool quiet) {
+    if (!m_pImage) {
+        return true; // never read a map, so never writes one
+    }
+    if (m_mapLoad == FileResult::Failed && m_list.empty()) {
+        return true; // the unreadable file stays as it is
+    }
+    for (;;) {
+        m_strMapPath = MapPathFor(g_strBaseDir, m_strFileName);
+        FileResult result;
+        QString what;
+        if (m_mapLoad == FileResult::Failed) {
+            std::string aside;
+            result = SetAside(m_strMapPath, aside);
+            if (result.ok()) {
+                m_mapLoad = FileResult::Ok;
+            } else {
+                what = tr("The map file \"%1\", which could not be read, could not be kept "
+                          "aside to make room for the new points:\n%2")
+                           .arg(PathForUser(m_strMapPath), FromText8(result.message));
+            }
+        }
+        if (result.ok()) {
+            result = SerializeMap(false, g_strBaseDir, m_strFileName, m_list);
+            if (result.ok()) {
+                return true;
+            }
+            if (m_list.empty() && m_mapLoad == FileResult::Absent) {
+                return true; // no file before and no points now: nothing is lost
+            }
+            what = tr("The points could not be saved to the map file \"%1\":\n%2")
+                       .arg(PathForUser(m_strMapPath), FromText8(result.message));
+        }
+        if (quiet) {
+            return false;
+        }
+        const auto answer = MessageBox::Show(
+            this,
+            what + tr("\n\nRetry to try again, Discard to close without saving the points, "
+                      "or Cancel to keep the window open."),
+            QMessageBox::Warning, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
+            QMessageBox::Retry);
+        if (answer != QMessageBox::Retry) {
+            return answer == QMessageBox::Discard;
+        }
+    }
+}
+
+void CZelvorView::StartTimer() {
+    m_timer.start(kPaintPeriodMs, this);
+}
+
+void CZelvorView::SetScrollSizes(int extentW, int extentH) {
+    const QSize page = viewport()->size();
+    QScrollBar* h = horizontalScrollBar();
+    QScrollBar* v = verticalScrollBar();
+    h->setPageStep(std::max(1, page.width()));
+    h->setSingleStep(std::max(1, page.width() / 10));
+    v->setPageStep(std::max(1, page.height()));
+    v->setSingleStep(std::max(1, page.height() / 10));
+    h->setRange(0, std::max(0, extentW - page.width()));
+    v->setRange(0, std::max(0, extentH - page.height()));
+}
+
+void CZelvorView::RedrawWindow() {
+    if (m_bInRedraw) {
+        m_bRedrawAgain = true;
+        return;
+    }
+    m_bInRedraw = true;
+    ++m_nFullRepaints;
+    for (int pass = 0; pass < kMaxRedrawPasses; ++pass) {
+        m_bRedrawAgain = false;
+        const qreal dpr = viewport()->devicePixelRatioF();
+        const QSize size = (QSizeF(viewport()->size()) * dpr).toSize();
+        if (m_surface.size() != size || m_surface.devicePixelRatio() != dpr) {
+            m_surface = QImage(size, QImage::Format_RGB32);
+            m_surface.setDevicePixelRatio(dpr);
+        }
+        if (!m_surface.isNull()) {
+            m_surface.fill(viewport()->palette().color(QPalette::Base));
+            QPainter painter(&m_surface);
+            DrawingSurface surface(painter);
+            OnDraw(surface);
+        }
+        if (!m_bRedrawAgain) {
+            break;
+        }
+    }
+    m_bInRedraw = false;
+    viewport()->update();
+}
+
+void CZelvorView::OnDraw(DrawingSurface& surface) {
+    if (!m_pImage) {
+        return;
+    }
+    const auto imgW = static_cast<std::uint32_t>(m_pImage->width());
+    const auto imgH = static_cast<std::uint32_t>(m_pImage->height());
+    const DrawnSize drawn =
+        m_bZoomMode ? ZoomSize(imgW, imgH, m_dZoom) : FitSize(imgW, imgH, width(), m_dZoom);
+    const QRect target(0, 0, drawn.w, drawn.h);
+    QPainter& painter = surface.painter();
+
+    if (m_bPrinting) {
+        m_pImage->drawForPrint(painter, target);
+        DrawPoints(surface, m_dZoom);
+        return;
+    }
+    // Drawn-image coordinates: the painter's origin moves by the scroll position.
+    const QPoint scroll = scrollPosition();
+    painter.save();
+    painter.translate(-scroll);
+    m_pImage->drawScaled(painter, target, QRect(scroll, viewport()->size()));
+    painter.restore();
+
+    const DrawnSize extent = ScrollExtent(drawn);
+    SetScrollSizes(extent.w, extent.h);
+}
+
+void CZelvorView::DrawPoints(DrawingSurface& surface, double zoom) {
+    RenderContext ctx;
+    ctx.zoom = zoom;
+    ctx.showTexts = m_bShowTexts;
+    ctx.printing = m_bPrinting;
+    ctx.now = Clock::Now();
+    if (!m_bPrinting) {
+        const QPoint scroll = scrollPosition();
+        ctx.scrollX = scroll.x();
+        ctx.scrollY = scroll.y();
+        ctx.visible = QRect(QPoint(0, 0), viewport()->size());
+    }
+    m_renderer.DrawPoints(surface, m_list, ctx);
+}
+
+int CZelvorView::FindPointAt(int x, int y) const {
+    const QPoint scroll = scrollPosition();
+    return ::FindPointAt(m_list, x, y, scroll.x(), scroll.y(), m_dZoom);
+}
+
+void CZelvorView::OnTimer() {
+    if (m_surface.isNull()) {
+        return;
+    }
+    {
+        QPainter painter(&m_surface);
+        DrawingSurface surface(painter);
+        DrawPoints(surface, m_dZoom);
+    }
+    viewport()->update();
+}
+
+void CZelvorView::OnViewFullSize() {
+    m_bZoomMode = !m_bZoomMode;
+    if (m_bZoomMode) {
+        m_dZoom = 1.0;
+    }
+    RedrawWindow();
+}
+
+void CZelvorView::OnViewZoomPlus() {
+    if (!m_bZoomMode) {
+        return;
+    }
+    m_dZoom *= kZoomInFactor;
+    RedrawWindow();
+}
+
+void CZelvorView::OnViewZoomMinus() {
+    if (!m_bZoomMode) {
+        return;
+    }
+    m_dZoom *= kZoomOutFactor;
+    RedrawWindow();
+}
+
+void CZelvorView::OnViewShowTexts() {
+    m_bShowTexts = !m_bShowTexts;
+    RedrawWindow();
+}
+
+void CZelvorView::PrintPage(QPrinter* printer) {
+    QPainter painter;
+    if (printer == nullptr || !painter.begin(printer)) {
+        return;
+    }
+    PrintPage(painter, logicalDpiX(), logicalDpiY(), printer->logicalDpiX(),
+              printer->logicalDpiY());
+    painter.end();
+}
+
+void CZelvorView::PrintPage(QPainter& painter, double displayDpiX, double displayDpiY,
+                            double deviceDpiX, double deviceDpiY) {
+    painter.save();
+    DrawingSurface surface(painter);
+    surface.setPrinting(true);
+    surface.setPageMapping(displayDpiX, displayDpiY, deviceDpiX, deviceDpiY);
+    m_bPrinting = true;
+    OnDraw(surface);
+    m_bPrinting = false;
+    painter.restore();
+}
+
+void CZelvorView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QRect r = event->rect();
+    const qreal dpr = m_surface.devicePixelRatio();
+    if (m_surface.size() != (QSizeF(viewport()->size()) * dpr).toSize()) {
+        painter.fillRect(r, viewport()->palette().color(QPalette::Base));
+    }
+    painter.drawImage(r, m_surface,
+                      QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr));
+}
+
+void CZelvorView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    RedrawWindow();
+}
+
+void CZelvorView::scrollContentsBy(int, int) {
+    // The whole surface is redrawn for the new position instead of moving its pixels.
+    RedrawWindow();
+}
+
+void CZelvorView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == m_timer.timerId()) {
+        OnTimer();
+        return;
+    }
+    QAbstractScrollArea::timerEvent(event);
+}

@@ -1,11 +1,21 @@
 // The map view: one picture with its points in a document window. It owns its picture and its
 // point list; it paints the picture on every full repaint and the points on a 300 ms timer,
 // straight onto a persistent window surface, without erasing, which is what makes points flash.
+//
+// The window surface is an image the size of the viewport (at the screen's device pixel ratio):
+// a full repaint clears it and draws the picture into it at once; every timer tick paints the
+// points over whatever is there; a drag writes its red trail pixels into it; paintEvent only
+// copies it to the screen. A resize or a scroll is a full repaint.
+//
+// The map file is read once, when the picture has decoded, and written once, when the window
+// closes (CloseMap), or quietly by the destructor for hosts that never call CloseMap. A view
+// without a picture never writes a map; a map that could not be read is never overwritten.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QImage>
+#include <QPoint>
 
 #include <functional>
 #include <memory>
@@ -13,8 +23,10 @@
 
 #include "MapFiles.h"
 #include "PointList.h"
+#include "PointRenderer.h"
 
 class Picture;
+class QPainter;
 class QPrinter;
 class DrawingSurface;
 
@@ -22,56 +34,87 @@ class CZelvorView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     // Runs the Point dialog over `parent` on the given copies; true for OK. The application
-    // installs the real dialog; tests may install their own.
-    using PointDialogRunner = std::function<bool(QWidget* parent, PointRecord& rec,
-                                                 std::string& label, std::string& sinceText,
-                                                 std::string& memo)>;
+    // installs the real dialog; tests may install their own. Without a runner a double-click
+    // behaves as if the dialog had been cancelled.
+    using PointDialogRunner =
+        std::function<bool(QWidget* parent, PointRecord& rec, std::string& label,
+                           std::string& sinceText, std::string& memo)>;
     static void SetPointDialogRunner(PointDialogRunner runner);
 
     explicit CZelvorView(QWidget* parent = nullptr);
-    // Saves the map if CloseMap has not done so (quietly), then frees the picture.
+    // Saves the map quietly if CloseMap has not settled it (hosts and tests that just delete
+    // the view), then frees the picture.
     ~CZelvorView() override;
 
     // Decodes the picture at `path` (file name `fileName`), and when that succeeded sets the
     // zoom to 1.0, loads the picture's map from g_strBaseDir and starts the paint timer.
-    // Empty strings give a blank view that never writes a map.
+    // A failed decode (empty strings included) gives a blank view: no map read, no timer, no
+    // message, and it never writes a map. A map that exists but cannot be read leaves the
+    // picture without points and tells the user once; that file is never overwritten.
+    // Call once.
     void OnInitialUpdate(const std::string& path, const std::string& fileName);
 
     // Writes the map as the window is about to close. On failure the user is told which file
-    // could not be written and why, and may retry or keep the window open: false means keep
-    // it open. Views that must not write (blank, unreadable map left untouched) return true.
+    // could not be written and why, and may retry, discard the points or keep the window open:
+    // false means keep it open. Views that must not write (blank, unreadable map with no points
+    // added) return true without writing. An unreadable map to which points were added is first
+    // renamed aside ("<map>.bad", ".bad2", ...), then the new list is saved.
     bool CloseMap();
 
-    // Commands and their update rules.
+    // Commands. Full Size toggles zoom mode (entering it at zoom 1.0); Zoom Plus and Zoom Minus
+    // multiply the zoom by 1.1 and 0.9 in zoom mode only (in fit mode they do nothing, not
+    // even a repaint); Show Texts hides or shows every point. Each change repaints in full.
     void OnViewFullSize();
     void OnViewZoomPlus();
     void OnViewZoomMinus();
     void OnViewShowTexts();
+    // Update rules: Full Size checked in zoom mode, Zoom Plus/Minus enabled in zoom mode,
+    // Show Texts checked while points are shown.
     bool IsZoomMode() const { return m_bZoomMode; }
     bool IsShowTexts() const { return m_bShowTexts; }
     bool HasPicture() const { return m_pImage != nullptr; }
 
     // Prints or previews one page: one display pixel (the screen's logical dpi) maps to the
-    // printer's resolution, the picture at its drawn size, the points without scroll offset.
+    // printer's resolution, the picture at its drawn size from its full-size pixels, the points
+    // without scroll offset. Never starts a second page.
     void PrintPage(QPrinter* printer);
+    // The same onto any painter whose device has `deviceDpiX` x `deviceDpiY` dots per inch,
+    // one logical unit being one pixel of a `displayDpiX` x `displayDpiY` display.
+    void PrintPage(QPainter& painter, double displayDpiX, double displayDpiY, double deviceDpiX,
+                   double deviceDpiY);
 
-    // The renderer: paints every point on `surface` at `zoom` and advances flash phases.
+    // The renderer: paints every point on `surface` at `zoom` and advances flash phases. On the
+    // screen positions are offset by the scroll position; while printing they are not.
     void DrawPoints(DrawingSurface& surface, double zoom);
     // The hit test: index of the first point within 15 picture pixels of a client position.
     int FindPointAt(int x, int y) const;
+
+    // Mouse handlers, called from Qt's mouse events with the keyboard modifiers and the cursor
+    // in viewport (client) coordinates.
+    void OnLButtonDown(Qt::KeyboardModifiers keys, QPoint point);
+    void OnMouseMove(Qt::KeyboardModifiers keys, QPoint point);
+    void OnLButtonUp(Qt::KeyboardModifiers keys, QPoint point);
+    void OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point);
+    void OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point);
 
     const PointList& points() const { return m_list; }
     PointList& points() { return m_list; }
     double zoom() const { return m_dZoom; }
     const std::string& mapPath() const { return m_strMapPath; }
+    int dragIndex() const { return m_nDragIndex; }
     bool isTimerRunning() const { return m_timer.isActive(); }
+    QPoint scrollPosition() const;
     // The persistent window surface (what the user sees).
     const QImage& surfaceImage() const { return m_surface; }
+    // Number of full repaints so far.
+    int fullRepaintCount() const { return m_nFullRepaints; }
 
 protected:
     // Full repaint: clear the surface, draw the picture (OnDraw), schedule a blit.
     void RedrawWindow();
+    // Draws the picture (and, while printing, the points) and sets the scroll sizes.
     void OnDraw(DrawingSurface& surface);
+    // One timer tick: the points over the surface, then a blit.
     void OnTimer();
 
     void paintEvent(QPaintEvent* event) override;
@@ -84,6 +127,16 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    // The runner SetPointDialogRunner installed (empty when none).
+    static PointDialogRunner& InstalledRunner();
+    void StartTimer();
+    void SetScrollSizes(int extentW, int extentH);
+    // Marks the list as changed by the user since the map was last settled.
+    void ListChanged() { m_bMapSettled = false; }
+    // Writes the map when the view holds something to write. `quiet` suppresses every
+    // question (the destructor); otherwise a failure asks Retry / Discard / Cancel.
+    bool SaveMapAtClose(bool quiet);
+
     bool m_bZoomMode = false;
     bool m_bShowTexts = true;
     bool m_bPrinting = false;
@@ -95,6 +148,17 @@ private:
     std::unique_ptr<Picture> m_pImage;
     PointList m_list;
 
+    // What the map load found: Absent (no file or an empty one), Ok, or Failed (the file
+    // exists but cannot be read and must not be overwritten unasked).
+    FileResult::Status m_mapLoad = FileResult::Absent;
+    // True once CloseMap has saved, discarded or deliberately left the map; any later edit
+    // clears it so that the destructor saves again.
+    bool m_bMapSettled = false;
+
+    PointRenderer m_renderer;
     QBasicTimer m_timer;
     QImage m_surface;
+    bool m_bInRedraw = false;
+    bool m_bRedrawAgain = false;
+    int m_nFullRepaints = 0;
 };

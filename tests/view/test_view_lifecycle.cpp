@@ -1,0 +1,176 @@
+// The view's birth and death: decoding the picture, loading its map, starting the timer, and
+// writing the map at close without ever losing a file it could not read.
+#include <QDir>
+
+#include <cstring>
+
+#include "Globals.h"
+#include "MapFiles.h"
+#include "ViewTestSupport.h"
+
+namespace {
+
+std::string Bytes(const void* p, std::size_t n) {
+    return {static_cast<const char*>(p), n};
+}
+
+} // namespace
+
+TEST_F(ViewTest, PictureWithAMapLoadsItAndStartsTheTimer) {
+    writePicture("plan.png", 1000, 600, QColor(30, 90, 160));
+    PointList list;
+    list.AddPoint(makePoint(100, 200), "abc", "", "memo");
+    list.AddPoint(makePoint(400.25, 50.5), "second", "since", "");
+    ASSERT_TRUE(SaveMapFile(mapFile("plan"), list).ok());
+
+    auto view = openView("plan.png");
+    EXPECT_TRUE(view->HasPicture());
+    EXPECT_TRUE(view->isTimerRunning());
+    ASSERT_EQ(view->points().count(), 2);
+    EXPECT_EQ(view->points().label(0), "abc");
+    EXPECT_EQ(view->points().memo(0), "memo");
+    EXPECT_EQ(view->points().sinceText(1), "since");
+    EXPECT_EQ(view->points().point(1).dX, 400.25);
+    EXPECT_EQ(view->mapPath(), mapFile("plan"));
+    // Fit mode over a 500-pixel-wide window: the first draw derived the zoom from the width.
+    EXPECT_DOUBLE_EQ(view->zoom(), 0.5);
+    EXPECT_TRUE(m_messages.isEmpty());
+}
+
+TEST_F(ViewTest, AViewWithoutAPictureStaysBlankAndNeverWritesAMap) {
+    writeFile(base() + "/notes.png", "this is not a picture");
+    writeFile(mapFile("notes"), "keep me");
+    writeFile(base() + "/stranger.jpg", std::string(100, '\x7f'));
+
+    auto notes = openView("notes.png");
+    EXPECT_FALSE(notes->HasPicture());
+    EXPECT_FALSE(notes->isTimerRunning());
+    EXPECT_EQ(notes->points().count(), 0);
+    EXPECT_DOUBLE_EQ(notes->zoom(), 1.0);
+    EXPECT_TRUE(notes->CloseMap());
+    notes.reset();
+    EXPECT_EQ(readFile(mapFile("notes")), "keep me");
+
+    // Deleted without CloseMap, and a view that read nothing at all (a new, empty document).
+    openView("stranger.jpg").reset();
+    openView("").reset();
+    EXPECT_FALSE(exists(mapFile("stranger")));
+    EXPECT_FALSE(exists(mapFile("")));
+    EXPECT_TRUE(m_messages.isEmpty());
+}
+
+TEST_F(ViewTest, ClosingWritesTheListByteExactlyAndOnlyOnce) {
+    writePicture("plan.png", 1000, 600, QColor(30, 90, 160));
+    const PointRecord rec = makePoint(12.5, 34.75);
+
+    auto first = openView("plan.png");
+    first->points().AddPoint(rec, "abc", "", "");
+    ASSERT_TRUE(first->CloseMap());
+    // Record array, memos, labels, since texts: 198 bytes for one point labelled "abc".
+    const std::string expected = std::string("\x01\x00", 2) + Bytes(&rec, sizeof rec) +
+                                 std::string("\x01\x00\x00", 3) +
+                                 std::string("\x01\x00\x03"
+                                             "abc",
+                                             6) +
+                                 std::string("\x01\x00\x00", 3);
+    EXPECT_EQ(expected.size(), 198u);
+    EXPECT_EQ(readFile(mapFile("plan")), expected);
+    first.reset();
+    EXPECT_EQ(readFile(mapFile("plan")), expected);
+
+    // A host that just deletes the view still gets the map written.
+    auto second = openView("plan.png");
+    ASSERT_EQ(second->points().count(), 1);
+    EXPECT_EQ(std::memcmp(&second->points().point(0), &rec, sizeof rec), 0);
+    second->points().RemovePoint(0);
+    second.reset();
+    EXPECT_EQ(readFile(mapFile("plan")), std::string(8, '\0'));
+
+    // After CloseMap the destructor does not write again.
+    auto third = openView("plan.png");
+    ASSERT_TRUE(third->CloseMap());
+    writeFile(mapFile("plan"), "written by someone else");
+    third.reset();
+    EXPECT_EQ(readFile(mapFile("plan")), "written by someone else");
+}
+
+TEST_F(ViewTest, AnUnreadableMapIsReportedOnceKeptAndSetAsideWhenPointsAreAdded) {
+    writePicture("plan.png", 1000, 600, QColor(30, 90, 160));
+    const std::string bad("\x05\x00\x01\x02", 4); // claims five records, holds two bytes
+    writeFile(mapFile("plan"), bad);
+
+    auto untouched = openView("plan.png");
+    EXPECT_TRUE(untouched->HasPicture());
+    EXPECT_TRUE(untouched->isTimerRunning());
+    EXPECT_EQ(untouched->points().count(), 0);
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains(QString::fromStdString(mapFile("plan"))));
+    untouched->RedrawWindow();
+    untouched->OnTimer();
+    EXPECT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(untouched->CloseMap());
+    untouched.reset();
+    EXPECT_EQ(readFile(mapFile("plan")), bad);
+    EXPECT_FALSE(exists(mapFile("plan") + ".bad"));
+
+    auto edited = openView("plan.png");
+    EXPECT_EQ(m_messages.size(), 2);
+    edited->points().AddPoint(makePoint(10, 20), "new", "", "");
+    EXPECT_TRUE(edited->CloseMap());
+    edited.reset();
+    EXPECT_EQ(readFile(mapFile("plan") + ".bad"), bad);
+    PointList saved;
+    ASSERT_EQ(LoadMapFile(mapFile("plan"), saved).status, FileResult::Ok);
+    ASSERT_EQ(saved.count(), 1);
+    EXPECT_EQ(saved.label(0), "new");
+
+    // A second unreadable map does not replace the first one kept aside; the destructor alone
+    // also keeps it.
+    const std::string worse("\xff\xff", 2);
+    writeFile(mapFile("plan"), worse);
+    auto again = openView("plan.png");
+    again->points().AddPoint(makePoint(30, 40), "newer", "", "");
+    again.reset();
+    EXPECT_EQ(readFile(mapFile("plan") + ".bad"), bad);
+    EXPECT_EQ(readFile(mapFile("plan") + ".bad2"), worse);
+    ASSERT_EQ(LoadMapFile(mapFile("plan"), saved).status, FileResult::Ok);
+    EXPECT_EQ(saved.label(0), "newer");
+}
+
+TEST_F(ViewTest, AFailedSaveAtCloseOffersRetryDiscardOrCancel) {
+    writePicture("plan.png", 1000, 600, QColor(30, 90, 160));
+    auto view = openView("plan.png");
+    view->points().AddPoint(makePoint(10, 20), "kept", "", "");
+    // A folder where the map file should go makes every save fail.
+    const QString blocker = QString::fromStdString(mapFile("plan"));
+    ASSERT_TRUE(QDir().mkpath(blocker));
+
+    m_answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(view->CloseMap());
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains(blocker));
+
+    m_answers = {QMessageBox::Retry, QMessageBox::Discard};
+    EXPECT_TRUE(view->CloseMap());
+    EXPECT_EQ(m_messages.size(), 3);
+
+    // Retry after the obstacle is gone saves.
+    m_answers = {QMessageBox::Retry};
+    m_onMessage = [&] {
+        QDir(blocker).removeRecursively();
+    };
+    EXPECT_TRUE(view->CloseMap());
+    EXPECT_EQ(m_messages.size(), 4);
+    PointList saved;
+    ASSERT_EQ(LoadMapFile(mapFile("plan"), saved).status, FileResult::Ok);
+    EXPECT_EQ(saved.count(), 1);
+    m_onMessage = nullptr;
+
+    // Nothing to lose (no map before, no points now): a failure is not worth a question.
+    writePicture("other.png", 100, 100, Qt::white);
+    ASSERT_TRUE(QDir(QString::fromStdString(base())).mkdir("elsewhere"));
+    g_strBaseDir = base() + "/elsewhere"; // a start-up folder without MAPS
+    auto empty = openView("other.png");
+    EXPECT_TRUE(empty->CloseMap());
+    EXPECT_EQ(m_messages.size(), 4);
+}
