@@ -2,16 +2,25 @@
 // (a window image, a printed or previewed page, a test image). Coordinates are logical units;
 // on a page a mapping scales them to the device (setPageMapping).
 //
-// - fillSolidRect fills exactly cx x cy logical pixels from (x, y);
+// - fillSolidRect fills exactly cx x cy logical pixels from (x, y) (a negative extent fills
+//   towards smaller coordinates);
 // - lineTo draws from the current position with the current pen and leaves out the end point;
 // - textOut puts the top-left corner of the text cell at (x, y) and fills the cell with the
-//   background colour (opaque);
+//   background colour (opaque); the cell is the font's ascent + descent high and the text's
+//   advance wide; glyphs may antialias within it and may overhang it (italics);
 // - setPixel sets one logical pixel.
+//
+// Antialiasing is off for shapes, so fills and lines are exact at a device pixel ratio of 1.
+// Coordinates anywhere in the int range are safe: what lies outside the device is skipped
+// without being drawn. The surface changes the painter's pen, font and transform (page
+// mapping) and leaves the rest of its state alone. User-interface thread only.
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 
+#include <cstdint>
 #include <string>
 
 #include "PointRecord.h"
@@ -21,7 +30,9 @@ public:
     explicit DrawingSurface(QPainter& painter);
 
     // Logical unit to device: one logical unit = deviceDpi / logicalDpi device pixels on each
-    // axis, origin at (0, 0) (one screen pixel mapped to the printer's resolution).
+    // axis, origin at (0, 0) (one screen pixel mapped to the printer's resolution). Lines,
+    // fills, pixels and fonts all scale: a 1-unit line becomes a band of that many device
+    // pixels, like a scaled pen.
     void setPageMapping(double logicalDpiX, double logicalDpiY, double deviceDpiX,
                         double deviceDpiY);
     bool isPrinting() const { return m_printing; }
@@ -36,6 +47,8 @@ public:
 
     void setBkColor(COLORREF color);
     void setTextColor(COLORREF color);
+    // The font a LOGFONTA describes (from the shared cache); its escapement turns the text
+    // and its cell about (x, y).
     void selectFont(const LOGFONTA& lf);
     void selectFont(const QFont& font);
     void textOut(int x, int y, const std::string& text8);
@@ -47,12 +60,29 @@ public:
     QPainter& painter() { return m_painter; }
 
 private:
+    void updateBounds();
+    void fillClamped(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                     const QColor& color);
+    void drawSlantedLine(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1);
+    void applyTextState();
+
     QPainter& m_painter;
     bool m_printing = false;
     QColor m_pen{Qt::black};
     QColor m_bk{Qt::white};
     QColor m_text{Qt::black};
     QFont m_font;
+    QFontMetrics m_metrics;
+    int m_ascent = 0;
+    int m_descent = 0;
+    int m_escapement = 0;
+    bool m_fontApplied = false;
     int m_curX = 0;
     int m_curY = 0;
+    // The device's area in logical units, with a margin; drawing beyond it is cut off here so
+    // no coordinate that reaches the painter can overflow.
+    std::int64_t m_left = 0;
+    std::int64_t m_top = 0;
+    std::int64_t m_right = 0;
+    std::int64_t m_bottom = 0;
 };

@@ -1,0 +1,131 @@
+#include "PictureFiles.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+
+#include <cstdint>
+
+namespace PictureFiles {
+
+namespace {
+
+std::uint32_t Crc32(const QByteArray& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= std::uint8_t(c);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+void AppendBigEndian(QByteArray& out, std::uint32_t v) {
+    out.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
+}
+
+QByteArray PngChunk(const char* type, const QByteArray& data) {
+    QByteArray typed(type, 4);
+    typed += data;
+    QByteArray chunk;
+    AppendBigEndian(chunk, std::uint32_t(data.size()));
+    chunk += typed;
+    AppendBigEndian(chunk, Crc32(typed));
+    return chunk;
+}
+
+unsigned Step(unsigned& state) {
+    state = state * 1664525u + 1013904223u;
+    return state >> 24;
+}
+
+} // namespace
+
+QImage Quadrants(int width, int height, int noise) {
+    QImage image(width, height, QImage::Format_RGB32);
+    const QRgb colours[4] = {qRgb(200, 30, 30), qRgb(30, 200, 30), qRgb(30, 30, 200),
+                             qRgb(220, 220, 40)};
+    unsigned state = 7;
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const QRgb c = colours[(x >= width / 2 ? 1 : 0) + (y >= height / 2 ? 2 : 0)];
+            const int n = noise > 0 ? int(Step(state) % unsigned(noise)) - noise / 2 : 0;
+            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255),
+                           qBound(0, qBlue(c) + n, 255));
+        }
+    }
+    return image;
+}
+
+QImage Noise(int width, int height, unsigned seed) {
+    QImage image(width, height, QImage::Format_RGB32);
+    unsigned state = seed;
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int r = int(Step(state));
+            const int g = int(Step(state));
+            const int b = int(Step(state));
+            line[x] = qRgb(r, g, b);
+        }
+    }
+    return image;
+}
+
+bool Write(const QImage& image, const QString& path, const char* format, int quality) {
+    QImageWriter writer(path, format);
+    writer.setQuality(quality);
+    return writer.write(image);
+}
+
+QByteArray JpegWithOrientation(const QImage& image, int orientation) {
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpg");
+    writer.setQuality(95);
+    if (!writer.write(image)) {
+        return {};
+    }
+    // APP1 "Exif": a little-endian TIFF header and one IFD with the orientation (0x0112).
+    QByteArray exif("Exif\0\0", 6);
+    exif += QByteArray("II\x2A\x00\x08\x00\x00\x00", 8);
+    exif += QByteArray("\x01\x00", 2);              // one entry
+    exif += QByteArray("\x12\x01\x03\x00", 4);      // tag 0x0112, type SHORT
+    exif += QByteArray("\x01\x00\x00\x00", 4);      // count 1
+    exif.append(char(orientation)).append('\0', 3); // the value, padded
+    exif += QByteArray("\x00\x00\x00\x00", 4);      // no next IFD
+    QByteArray segment("\xFF\xE1", 2);
+    const int length = int(exif.size()) + 2;
+    segment.append(char(length >> 8)).append(char(length & 0xFF));
+    segment += exif;
+    // After the start of image and the JFIF segment, where cameras put it.
+    int at = 2;
+    if (jpeg.size() > 6 && quint8(jpeg[2]) == 0xFF && quint8(jpeg[3]) == 0xE0) {
+        at = 4 + ((quint8(jpeg[4]) << 8) | quint8(jpeg[5]));
+    }
+    jpeg.insert(at, segment);
+    return jpeg;
+}
+
+QByteArray PngHeaderOnly(quint32 width, quint32 height) {
+    QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    QByteArray header;
+    AppendBigEndian(header, width);
+    AppendBigEndian(header, height);
+    header += QByteArray("\x08\x06\x00\x00\x00", 5); // 8-bit RGBA, no interlace
+    png += PngChunk("IHDR", header);
+    // A data chunk holding an empty compressed stream: far too little for the claimed size.
+    png += PngChunk("IDAT", QByteArray("\x78\x9C\x03\x00\x00\x00\x00\x01", 8));
+    png += PngChunk("IEND", QByteArray());
+    return png;
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace PictureFiles

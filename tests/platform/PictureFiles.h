@@ -1,0 +1,29 @@
+// Picture files made at test time in a temporary folder: plain pictures, a JPEG with an
+// orientation tag, and files that only pretend to be pictures.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace PictureFiles {
+
+// A picture whose pixels tell their position: four quadrants in four colours, with
+// deterministic noise of `noise` levels on top.
+QImage Quadrants(int width, int height, int noise = 0);
+// Deterministic noise in every channel, no structure.
+QImage Noise(int width, int height, unsigned seed);
+
+// Writes `image` to `path` in `format` ("png", "jpg"); false on failure.
+bool Write(const QImage& image, const QString& path, const char* format, int quality = 95);
+
+// A JPEG of `image` carrying an EXIF orientation tag (6: turn 90 degrees clockwise to view).
+QByteArray JpegWithOrientation(const QImage& image, int orientation);
+
+// A valid PNG signature and header chunk claiming width x height, an empty data chunk and the
+// end chunk: the header is readable, the pixels are missing.
+QByteArray PngHeaderOnly(quint32 width, quint32 height);
+
+bool WriteBytes(const QString& path, const QByteArray& bytes);
+
+} // namespace PictureFiles

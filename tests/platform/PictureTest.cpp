@@ -1,0 +1,328 @@
+// Decoding pictures by path and drawing them scaled, with the limits on size and memory.
+#include <QElapsedTimer>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "Picture.h"
+#include "PictureFiles.h"
+
+namespace {
+
+using namespace PictureFiles;
+
+int ChannelDistance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
+}
+
+QImage Surface(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    return image;
+}
+
+long PeakResidentKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+class PictureTest : public ::testing::Test {
+protected:
+    QString file(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QTemporaryDir dir;
+};
+
+TEST_F(PictureTest, DecodesPngAndJpegWithTheirSize) {
+    const QImage source = Quadrants(300, 200);
+    ASSERT_TRUE(Write(source, file("plan.png"), "png"));
+    ASSERT_TRUE(Write(source, file("plan.jpg"), "jpg"));
+    // Named for the wrong format: the content decides.
+    ASSERT_TRUE(Write(source, file("really-png.jpg"), "png"));
+
+    for (const char* name : {"plan.png", "plan.jpg", "really-png.jpg"}) {
+        const auto picture = Picture::Load(file(name));
+        ASSERT_NE(picture, nullptr) << name;
+        EXPECT_EQ(picture->size(), QSize(300, 200)) << name;
+        EXPECT_TRUE(picture->hasFullPixels()) << name;
+
+        QImage drawn = Surface(300, 200);
+        QPainter painter(&drawn);
+        picture->drawScaled(painter, QRect(0, 0, 300, 200), drawn.rect());
+        painter.end();
+        const bool lossy = QByteArray(name) == "plan.jpg";
+        const int tolerance = lossy ? 12 : 0;
+        if (!lossy) {
+            EXPECT_EQ(drawn, source) << name;
+        }
+        for (const QPoint p : {QPoint(10, 10), QPoint(290, 10), QPoint(10, 190), QPoint(290, 190),
+                               QPoint(140, 90), QPoint(160, 110)}) {
+            EXPECT_LE(ChannelDistance(drawn.pixel(p), source.pixel(p)), tolerance)
+                << name << " at " << p.x() << "," << p.y();
+        }
+    }
+}
+
+TEST_F(PictureTest, OrientationTagIsNotApplied) {
+    const QImage source = Quadrants(40, 20);
+    ASSERT_TRUE(WriteBytes(file("turned.jpg"), JpegWithOrientation(source, 6)));
+    // The tag is real: a reader that applies it turns the picture upright.
+    QImageReader applying(file("turned.jpg"));
+    applying.setAutoTransform(true);
+    ASSERT_EQ(applying.read().size(), QSize(20, 40));
+
+    const auto picture = Picture::Load(file("turned.jpg"));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->size(), QSize(40, 20));
+    QImage drawn = Surface(40, 20);
+    QPainter painter(&drawn);
+    picture->drawScaled(painter, QRect(0, 0, 40, 20), QRect());
+    painter.end();
+    EXPECT_LE(ChannelDistance(drawn.pixel(3, 3), source.pixel(3, 3)), 16) << "top left";
+    EXPECT_LE(ChannelDistance(drawn.pixel(36, 16), source.pixel(36, 16)), 16) << "bottom right";
+}
+
+TEST_F(PictureTest, WhatIsNotAPictureGivesNull) {
+    ASSERT_TRUE(WriteBytes(file("notes.txt"), "just some text, not a picture\n"));
+    ASSERT_TRUE(WriteBytes(file("empty.png"), QByteArray()));
+    ASSERT_TRUE(WriteBytes(file("header-only.png"), PngHeaderOnly(64, 64)));
+    QByteArray cut;
+    {
+        const QImage source = Noise(64, 64, 3);
+        ASSERT_TRUE(Write(source, file("whole.png"), "png"));
+        QFile whole(file("whole.png"));
+        ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+        cut = whole.read(60); // the header survives, the pixel data does not
+    }
+    ASSERT_TRUE(WriteBytes(file("cut.png"), cut));
+
+    for (const char* name :
+         {"notes.txt", "empty.png", "missing.png", "header-only.png", "cut.png"}) {
+        EXPECT_EQ(Picture::Load(file(name)), nullptr) << name;
+        EXPECT_EQ(Picture::Load(file(name), 32), nullptr) << name;
+    }
+    EXPECT_EQ(Picture::Load(QString()), nullptr);
+    EXPECT_EQ(Picture::FromImage(QImage()), nullptr);
+}
+
+TEST_F(PictureTest, HugeClaimedSizeIsRefusedBeforeDecodingEvenWithoutQtLimit) {
+    ASSERT_TRUE(WriteBytes(file("huge.png"), PngHeaderOnly(65535, 65535)));
+    ASSERT_TRUE(WriteBytes(file("wide.png"), PngHeaderOnly(0x7FFFFFFF, 1)));
+    ASSERT_TRUE(WriteBytes(file("zero.png"), PngHeaderOnly(0, 100)));
+    // The header itself is readable: it is the size check that refuses the picture.
+    ASSERT_EQ(QImageReader(file("huge.png")).size(), QSize(65535, 65535));
+    // Load once so the picture code has set its own limit, then switch Qt's limit off as
+    // QT_IMAGEIO_MAXALLOC=0 does.
+    EXPECT_EQ(Picture::Load(file("huge.png")), nullptr);
+    const int saved = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(0);
+    const long before = PeakResidentKb();
+    for (const char* name : {"huge.png", "wide.png", "zero.png"}) {
+        EXPECT_EQ(Picture::Load(file(name)), nullptr) << name;
+        EXPECT_EQ(Picture::Load(file(name), 800), nullptr) << name;
+    }
+    EXPECT_LT(PeakResidentKb() - before, 64 * 1024) << "no pixel memory was taken";
+    QImageReader::setAllocationLimit(saved);
+    // The limit is high enough for a 40-megapixel picture (Qt's default refuses it).
+    EXPECT_GE(qint64(saved) * 1024 * 1024, qint64(40'000'000) * 4);
+}
+
+TEST_F(PictureTest, FitDecodeIsReducedUntilALargerDrawNeedsTheFullPixels) {
+    const QImage source = Quadrants(800, 600, 8);
+    ASSERT_TRUE(Write(source, file("photo.jpg"), "jpg"));
+    const auto picture = Picture::Load(file("photo.jpg"), 200);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->size(), QSize(800, 600)) << "the header's size, not the reduced one";
+    EXPECT_FALSE(picture->hasFullPixels());
+
+    QImage small = Surface(200, 150);
+    {
+        QPainter painter(&small);
+        picture->drawScaled(painter, QRect(0, 0, 200, 150), small.rect());
+        picture->drawScaled(painter, QRect(0, 0, 100, 75), small.rect()); // smaller still
+    }
+    EXPECT_FALSE(picture->hasFullPixels()) << "the reduced decode serves smaller draws";
+    EXPECT_LE(ChannelDistance(small.pixel(150, 100), source.pixel(600, 400)), 16);
+
+    QImage large = Surface(400, 300);
+    {
+        QPainter painter(&large);
+        picture->drawScaled(painter, QRect(0, 0, 400, 300), large.rect());
+    }
+    EXPECT_TRUE(picture->hasFullPixels()) << "a wider draw decodes the full pixels";
+    EXPECT_LE(ChannelDistance(large.pixel(300, 50), source.pixel(600, 100)), 16);
+
+    // A format that cannot reduce while decoding is decoded whole at once.
+    ASSERT_TRUE(Write(source, file("photo.png"), "png"));
+    const auto png = Picture::Load(file("photo.png"), 200);
+    ASSERT_NE(png, nullptr);
+    EXPECT_EQ(png->size(), QSize(800, 600));
+}
+
+TEST_F(PictureTest, StrongReductionAveragesLikeABoxFilter) {
+    // 1/6 of a noise picture: every drawn pixel is the mean of its 6 x 6 block. Sampling
+    // (bilinear or nearest) would leave the noise in.
+    const QImage source = Noise(600, 420, 11);
+    const auto picture = Picture::FromImage(source);
+    ASSERT_NE(picture, nullptr);
+    QImage drawn = Surface(100, 70);
+    {
+        QPainter painter(&drawn);
+        picture->drawScaled(painter, QRect(0, 0, 100, 70), drawn.rect());
+    }
+    int worst = 0;
+    for (int y = 0; y < 70; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            int sum[3] = {0, 0, 0};
+            for (int j = 0; j < 6; ++j) {
+                for (int i = 0; i < 6; ++i) {
+                    const QRgb p = source.pixel(x * 6 + i, y * 6 + j);
+                    sum[0] += qRed(p);
+                    sum[1] += qGreen(p);
+                    sum[2] += qBlue(p);
+                }
+            }
+            const QRgb mean = qRgb(sum[0] / 36, sum[1] / 36, sum[2] / 36);
+            worst = std::max(worst, ChannelDistance(drawn.pixel(x, y), mean));
+        }
+    }
+    EXPECT_LE(worst, 4);
+}
+
+TEST_F(PictureTest, RepaintsAndPartsDrawTheSamePixelsAsAWholeDraw) {
+    const QImage source = Quadrants(320, 240, 40);
+    const auto picture = Picture::FromImage(source);
+    ASSERT_NE(picture, nullptr);
+    const QRect target(0, 0, 500, 375);
+
+    QImage whole = Surface(500, 375);
+    {
+        QPainter painter(&whole);
+        picture->drawScaled(painter, target, whole.rect());
+    }
+    // A scrolled view: the painter moved, only a window of the target visible.
+    QImage window = Surface(200, 100);
+    {
+        QPainter painter(&window);
+        painter.translate(-150, -120);
+        picture->drawScaled(painter, target, QRect(150, 120, 200, 100));
+        picture->drawScaled(painter, target, QRect(150, 120, 200, 100)); // from the cache
+    }
+    EXPECT_EQ(window, whole.copy(150, 120, 200, 100));
+
+    // Only the visible rectangle is touched.
+    QImage partial = Surface(500, 375);
+    {
+        QPainter painter(&partial);
+        picture->drawScaled(painter, target, QRect(10, 20, 30, 40));
+    }
+    for (const QPoint p : {QPoint(9, 30), QPoint(40, 30), QPoint(20, 19), QPoint(20, 60)}) {
+        EXPECT_EQ(partial.pixel(p), qRgb(0, 0, 0)) << p.x() << "," << p.y();
+    }
+    EXPECT_EQ(partial.copy(10, 20, 30, 40), whole.copy(10, 20, 30, 40));
+}
+
+TEST_F(PictureTest, DeepZoomScalesOnlyTheVisiblePart) {
+    // 64 x 64 pixels at 80 times: a 5120-pixel-square target, drawn through a 300 x 200 window.
+    const QImage source = Noise(64, 64, 5);
+    const auto picture = Picture::FromImage(source);
+    ASSERT_NE(picture, nullptr);
+    QImage window = Surface(300, 200);
+    {
+        QPainter painter(&window);
+        painter.translate(-1000, -2000);
+        picture->drawScaled(painter, QRect(0, 0, 5120, 5120), QRect(1000, 2000, 300, 200));
+    }
+    int mismatches = 0;
+    for (int y = 0; y < 200; ++y) {
+        for (int x = 0; x < 300; ++x) {
+            const int tx = 1000 + x;
+            const int ty = 2000 + y;
+            if (tx % 80 == 0 || ty % 80 == 0 || tx % 80 == 79 || ty % 80 == 79) {
+                continue; // block edges may round either way
+            }
+            mismatches += window.pixel(x, y) != source.pixel(tx / 80, ty / 80);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+
+    // A target of int-range size, far off its origin: one source pixel fills the window,
+    // and no target-sized memory is taken.
+    const QImage tiny = Quadrants(4, 4);
+    const auto deep = Picture::FromImage(tiny);
+    const long before = PeakResidentKb();
+    QImage far = Surface(200, 150);
+    {
+        QPainter painter(&far);
+        const QRect target(-1'000'000'000, -1'000'000'000, INT_MAX, INT_MAX);
+        deep->drawScaled(painter, target, far.rect());
+        deep->drawScaled(painter, QRect(INT_MIN, INT_MIN, INT_MAX, INT_MAX), far.rect());
+    }
+    EXPECT_LT(PeakResidentKb() - before, 64 * 1024);
+    // 1e9 of 2^31 - 1 is 0.47 of the target: source pixel (1, 1).
+    const QRgb expected = tiny.pixel(1, 1);
+    int wrong = 0;
+    for (int y = 0; y < far.height(); ++y) {
+        for (int x = 0; x < far.width(); ++x) {
+            wrong += far.pixel(x, y) != expected;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(PictureTest, PrintDrawsFromTheFullPixels) {
+    const QImage source = Quadrants(800, 600);
+    ASSERT_TRUE(Write(source, file("print.png"), "png"));
+    ASSERT_TRUE(Write(source, file("print.jpg"), "jpg"));
+    for (const char* name : {"print.png", "print.jpg"}) {
+        const auto picture = Picture::Load(file(name), 100);
+        ASSERT_NE(picture, nullptr);
+        QImage page = Surface(400, 300);
+        {
+            QPainter painter(&page);
+            painter.scale(2.0, 2.0); // a page mapping
+            picture->drawForPrint(painter, QRect(0, 0, 200, 150));
+        }
+        EXPECT_TRUE(picture->hasFullPixels()) << name;
+        for (const QPoint p :
+             {QPoint(50, 50), QPoint(350, 50), QPoint(50, 250), QPoint(350, 250)}) {
+            EXPECT_LE(ChannelDistance(page.pixel(p), source.pixel(p * 2)), 16) << name;
+        }
+        // A zoomed page far larger than the paper draws only what is on it.
+        QImage deep = Surface(100, 100);
+        QPainter painter(&deep);
+        picture->drawForPrint(painter, QRect(0, 0, INT_MAX, INT_MAX));
+        painter.end();
+        EXPECT_LE(ChannelDistance(deep.pixel(50, 50), source.pixel(0, 0)), 16) << name;
+    }
+}
+
+TEST(PictureGeometry, FitHeightRoundsDownWithoutOverflow) {
+    struct Case {
+        QSize size;
+        int width;
+        int height;
+    } cases[] = {
+        {QSize(1000, 600), 500, 300},
+        {QSize(1000, 601), 500, 300},
+        {QSize(3, 1), 1, 1},
+        {QSize(100000, 90000), 65535, 58981},
+        {QSize(1, INT_MAX), 2, INT_MAX},
+        {QSize(0, 10), 100, 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Picture::FitHeight(c.size, c.width), c.height)
+            << c.size.width() << "x" << c.size.height() << " to " << c.width;
+    }
+}
+
+} // namespace
