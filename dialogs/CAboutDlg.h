@@ -1,4 +1,5 @@
-// The About box: icon 128, "Zelvor Version 1.2" and OK.
+// The About box: the program's icon, "Zelvor Version 1.2" and OK. OK, Escape and the close box
+// close it.
 #pragma once
 
 #include <QDialog>

@@ -1,0 +1,67 @@
+// Shared helpers for the dialog tests: finding controls by id, answering modal dialogs from
+// the event loop (never by sleeping), a fixed clock and the globals the Point dialog writes.
+#pragma once
+
+#include <QApplication>
+#include <QDateTime>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstring>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "Clock.h"
+#include "Globals.h"
+#include "PointRecord.h"
+
+namespace dialogtest {
+
+template <class T> T* Control(const QWidget& dialog, int id) {
+    return dialog.findChild<T*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+// Runs `answer` on the first modal dialog of type T to become active, from the event loop of
+// whatever runs it modally. Polls once per turn of the event loop, up to `turns` turns; a
+// dialog that never shows fails the test instead of hanging it (a later reject closes nothing).
+template <class T> void AnswerModal(std::function<void(T*)> answer, int turns = 10000) {
+    QTimer::singleShot(0, qApp, [answer, turns] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            answer(dialog);
+        } else if (turns > 0) {
+            AnswerModal<T>(answer, turns - 1);
+        } else {
+            ADD_FAILURE() << "no modal " << T::staticMetaObject.className() << " appeared";
+        }
+    });
+}
+
+inline bool SameBytes(const PointRecord& a, const PointRecord& b) {
+    return std::memcmp(&a, &b, sizeof(PointRecord)) == 0;
+}
+
+// A fixed "now" (local 2024-03-15 12:34:56), clean globals, restored afterwards.
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_now = QDateTime(QDate(2024, 3, 15), QTime(12, 34, 56));
+        const std::int64_t seconds = m_now.toSecsSinceEpoch();
+        Clock::SetSource([seconds] { return seconds; });
+        m_defaults = FactoryDefaults();
+        m_savedDefaults = g_pDefaults;
+        g_pDefaults = &m_defaults;
+        g_bApplyToAll = false;
+    }
+    void TearDown() override {
+        Clock::SetSource({});
+        g_pDefaults = m_savedDefaults;
+        g_bApplyToAll = false;
+    }
+
+    QDateTime m_now;
+    PointRecord m_defaults{};
+    PointRecord* m_savedDefaults = nullptr;
+};
+
+} // namespace dialogtest
