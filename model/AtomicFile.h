@@ -1,17 +1,39 @@
 // Whole-file reads and crash-safe whole-file writes.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "MapFiles.h"
 
-// Reads the whole file. Absent when it does not exist or cannot be opened for reading.
+// Reads the whole file into `out`. Absent when it does not exist (out empty); Failed, with the
+// path and the reason, when it exists but cannot be opened or read (out empty).
 FileResult ReadWholeFile(const std::string& path, std::string& out);
+
+// How WriteFileAtomically goes about it. The defaults are what every caller wants; the other
+// settings let tests reach the fallback path and stop a save half-way.
+struct AtomicWriteOptions {
+    // Write into an unnamed temporary file (O_TMPFILE) where the system offers one, so a process
+    // killed mid-write leaves nothing behind; otherwise a named temporary file is used.
+    bool allowUnnamedTemp = true;
+    // The data goes out in pieces of at most this many bytes.
+    std::size_t chunkSize = std::size_t{4} << 20;
+    // Called after each piece has been written, with the bytes written so far.
+    std::function<void(std::size_t written)> afterChunk;
+};
 
 // Replaces `path` with `bytes` so that a reader sees either the old file or the new one,
 // never a mix: a temporary file in the same folder, every write checked, flushed and synced,
 // renamed over the target, then the folder synced. A symbolic link stays a link: the file it
-// points to is replaced. On failure the old file is intact, no temporary file remains, and
-// the result says why.
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes);
+// points to (following a chain of links) is replaced. An existing file's permission bits carry
+// over to the new one; a new file gets 0666 less the umask. On failure the old file is intact,
+// no temporary file remains (except where the process itself is killed while using a named
+// temporary file), and the result names the file and says why.
+FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               const AtomicWriteOptions& options = {});
+
+// The file a path finally names once symbolic links are followed (the path itself when it is not
+// a link or does not exist). Empty when the links loop or cannot be read.
+std::string ResolveLinks(const std::string& path);

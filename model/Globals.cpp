@@ -1,1 +1,7 @@
-// placeholder: implemented by the model work
+#include "Globals.h"
+
+std::string g_strBaseDir;
+std::string g_strOpenPath;
+std::string g_strOpenName;
+PointRecord* g_pDefaults = nullptr;
+bool g_bApplyToAll = false;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,13 +38,19 @@ public:
     std::uint32_t ReadCount();
     // An 8-bit text, or a wide (UTF-16LE) text converted to UTF-8.
     std::string ReadText();
-    // Copies up to `size` bytes; returns how many were left to copy. Never throws.
+    // A raw block: copies min(size, remaining()) bytes and returns that number; the rest of
+    // `dest` is left as it was. Never throws: a block cut short is not an error by itself.
     std::size_t ReadRaw(void* dest, std::size_t size);
 
-    // Sections. A count whose elements the remaining bytes cannot hold fails with
-    // ArchiveEndOfFile before anything is allocated.
+    // Sections. A count whose elements the remaining bytes cannot hold (184 bytes a record, at
+    // least one a text) fails with ArchiveEndOfFile before anything is allocated.
     std::vector<PointRecord> ReadRecordArray();
     std::vector<std::string> ReadStringArray();
+    // A record array section of which only the first record matters (the defaults file): the
+    // count, then the first record; a record cut short keeps zero bytes for what is missing,
+    // further records are skipped. Empty when the count is 0 or no record byte follows it.
+    // Throws ArchiveEndOfFile only when the count itself is cut short.
+    std::optional<PointRecord> ReadFirstRecord();
 
     std::size_t remaining() const { return m_data.size() - m_pos; }
 
@@ -57,9 +64,12 @@ private:
     std::size_t m_pos = 0;
 };
 
+// Counts above 0xFFFFFFFF and texts longer than that cannot be encoded: the writer throws
+// std::length_error for them and writes nothing of the item.
 class MapArchiveWriter {
 public:
-    void WriteCount(std::uint32_t n);
+    void reserve(std::size_t bytes) { m_out.reserve(bytes); }
+    void WriteCount(std::uint64_t n);
     void WriteText(std::string_view s);
     void WriteRaw(const void* data, std::size_t size);
     void WriteRecordArray(const std::vector<PointRecord>& records);

@@ -1,1 +1,144 @@
-// placeholder: implemented by the model work
+#include "MapFiles.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "AtomicFile.h"
+#include "MapArchive.h"
+
+namespace {
+
+// Bytes a map of `list` takes, so the writer allocates once.
+std::size_t encodedMapSize(const PointList& list) {
+    constexpr std::size_t kCountBytes = 6;
+    constexpr std::size_t kLengthBytes = 7;
+    std::size_t size = 4 * kCountBytes + list.points().size() * kPointRecordSize;
+    for (const auto* texts : {&list.memos(), &list.labels(), &list.sinceTexts()}) {
+        for (const std::string& s : *texts) {
+            size += kLengthBytes + s.size();
+        }
+    }
+    return size;
+}
+
+FileResult damaged(const std::string& path, const std::string& why) {
+    return FileResult::failure(path + ": the map cannot be read: " + why);
+}
+
+} // namespace
+
+std::string MapPathFor(const std::string& baseDir, const std::string& fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    const std::string stem = dot == std::string::npos ? std::string() : fileName.substr(0, dot);
+    return baseDir + "/MAPS/" + stem + ".map";
+}
+
+std::string DefaultsPathFor(const std::string& baseDir) {
+    return baseDir + "/Defaults.map";
+}
+
+FileResult LoadMapFile(const std::string& path, PointList& list) {
+    std::string data;
+    const FileResult read = ReadWholeFile(path, data);
+    if (read.status != FileResult::Ok) {
+        list.RemoveAllPoints();
+        return read;
+    }
+    return DecodeMap(path, data, list);
+}
+
+FileResult DecodeMap(const std::string& path, std::string_view data, PointList& list) {
+    list.RemoveAllPoints();
+    if (data.empty()) {
+        return FileResult::absent();
+    }
+    try {
+        MapArchiveReader reader(data);
+        std::vector<PointRecord> points = reader.ReadRecordArray();
+        std::vector<std::string> memos = reader.ReadStringArray();
+        std::vector<std::string> labels = reader.ReadStringArray();
+        std::vector<std::string> sinceTexts = reader.ReadStringArray();
+        if (memos.size() != points.size() || labels.size() != points.size() ||
+            sinceTexts.size() != points.size()) {
+            return damaged(path, "its sections hold different numbers of points (" +
+                                     std::to_string(points.size()) + " records, " +
+                                     std::to_string(memos.size()) + " memos, " +
+                                     std::to_string(labels.size()) + " labels, " +
+                                     std::to_string(sinceTexts.size()) + " since texts)");
+        }
+        list.Assign(std::move(points), std::move(memos), std::move(labels), std::move(sinceTexts));
+    } catch (const std::bad_alloc&) {
+        return damaged(path, "not enough memory");
+    } catch (const std::exception& e) {
+        return damaged(path, e.what());
+    }
+    return FileResult::success();
+}
+
+std::string EncodeMap(const PointList& list) {
+    MapArchiveWriter writer;
+    writer.reserve(encodedMapSize(list));
+    writer.WriteRecordArray(list.points());
+    writer.WriteStringArray(list.memos());
+    writer.WriteStringArray(list.labels());
+    writer.WriteStringArray(list.sinceTexts());
+    return writer.take();
+}
+
+FileResult SaveMapFile(const std::string& path, const PointList& list) {
+    std::string bytes;
+    try {
+        bytes = EncodeMap(list);
+    } catch (const std::bad_alloc&) {
+        return FileResult::failure(path + ": not enough memory to save the map");
+    } catch (const std::exception& e) {
+        return FileResult::failure(path + ": " + e.what());
+    }
+    return WriteFileAtomically(path, bytes);
+}
+
+FileResult LoadDefaultsFile(const std::string& path, PointRecord& rec) {
+    std::string data;
+    const FileResult read = ReadWholeFile(path, data);
+    if (read.status != FileResult::Ok) {
+        rec = FactoryDefaults();
+        return read;
+    }
+    return DecodeDefaults(data, rec);
+}
+
+FileResult DecodeDefaults(std::string_view data, PointRecord& rec) {
+    rec = FactoryDefaults();
+    try {
+        MapArchiveReader reader(data);
+        if (const std::optional<PointRecord> first = reader.ReadFirstRecord()) {
+            rec = *first;
+            return FileResult::success();
+        }
+    } catch (const ArchiveEndOfFile&) {
+        // The count itself is cut short: no record, so the factory defaults stay.
+    }
+    return FileResult::absent();
+}
+
+std::string EncodeDefaults(const PointRecord& rec) {
+    MapArchiveWriter writer;
+    writer.reserve(2 + kPointRecordSize);
+    writer.WriteRecordArray(std::vector<PointRecord>{rec});
+    return writer.take();
+}
+
+FileResult SaveDefaultsFile(const std::string& path, const PointRecord& rec) {
+    return WriteFileAtomically(path, EncodeDefaults(rec));
+}
+
+FileResult SerializeMap(bool bLoad, const std::string& baseDir, const std::string& fileName,
+                        PointList& list) {
+    const std::string path = MapPathFor(baseDir, fileName);
+    return bLoad ? LoadMapFile(path, list) : SaveMapFile(path, list);
+}
+
+FileResult SerializeDefaults(bool bLoad, const std::string& baseDir, PointRecord& defaults) {
+    const std::string path = DefaultsPathFor(baseDir);
+    return bLoad ? LoadDefaultsFile(path, defaults) : SaveDefaultsFile(path, defaults);
+}

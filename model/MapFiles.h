@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "PointList.h"
 #include "PointRecord.h"
@@ -26,17 +27,27 @@ std::string MapPathFor(const std::string& baseDir, const std::string& fileName);
 // baseDir + "/Defaults.map".
 std::string DefaultsPathFor(const std::string& baseDir);
 
-// Loads a map into `list`, replacing its contents. A missing, unreadable or empty file leaves
-// the list empty and returns Absent. A malformed file leaves the list empty and returns Failed
-// with the reason; the caller must not overwrite such a file unasked.
+// Loads a map into `list`, replacing its contents. A missing or empty file leaves the list empty
+// and returns Absent. A file that exists but cannot be read, or is malformed (ends early, holds
+// a count its bytes cannot back, marks a text as wide twice, or holds sections of unequal
+// counts), leaves the list empty and returns Failed with the file's path and the reason; the
+// caller must not overwrite such a file unasked. Bytes after the four sections are ignored.
 FileResult LoadMapFile(const std::string& path, PointList& list);
-// Saves atomically; on failure the previous file is untouched.
+// The parsing half of LoadMapFile, over a whole file's bytes; `path` only names the file in the
+// message. Empty bytes give Absent.
+FileResult DecodeMap(const std::string& path, std::string_view bytes, PointList& list);
+// Saves atomically (see WriteFileAtomically); on failure the previous file is untouched and the
+// message names the file and the reason. The MAPS folder is not created here.
 FileResult SaveMapFile(const std::string& path, const PointList& list);
 std::string EncodeMap(const PointList& list);
 
-// Loads Defaults.map into `rec`: its first record (a short record is zero-filled), or the
-// factory defaults when the file is missing, unreadable or holds no record.
+// Loads Defaults.map into `rec`: its first record (a short record is zero-filled, further
+// records are ignored), or the factory defaults when the file is missing or holds no record
+// (Absent), or cannot be read (Failed, with the reason).
 FileResult LoadDefaultsFile(const std::string& path, PointRecord& rec);
+// The parsing half of LoadDefaultsFile: Ok with the first record, or Absent with the factory
+// defaults.
+FileResult DecodeDefaults(std::string_view bytes, PointRecord& rec);
 FileResult SaveDefaultsFile(const std::string& path, const PointRecord& rec);
 std::string EncodeDefaults(const PointRecord& rec);
 

@@ -1,1 +1,123 @@
-// placeholder: implemented by the model work
+#include "PointList.h"
+
+#include <cstddef>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+void PointList::check(int i) const {
+    if (i < 0 || i >= count()) {
+        throw std::invalid_argument("point index " + std::to_string(i) + " outside 0.." +
+                                    std::to_string(count() - 1));
+    }
+}
+
+PointRecord& PointList::point(int i) {
+    check(i);
+    return m_points[static_cast<std::size_t>(i)];
+}
+
+const PointRecord& PointList::point(int i) const {
+    check(i);
+    return m_points[static_cast<std::size_t>(i)];
+}
+
+const std::string& PointList::label(int i) const {
+    check(i);
+    return m_labels[static_cast<std::size_t>(i)];
+}
+
+const std::string& PointList::sinceText(int i) const {
+    check(i);
+    return m_sinceTexts[static_cast<std::size_t>(i)];
+}
+
+const std::string& PointList::memo(int i) const {
+    check(i);
+    return m_memos[static_cast<std::size_t>(i)];
+}
+
+int PointList::AddPoint(const PointRecord& rec, const std::string& label,
+                        const std::string& sinceText, const std::string& memo) {
+    // Copy the texts and make room in all four arrays before appending anything, so that an
+    // allocation failure leaves the list as it was and the arrays never differ in count.
+    std::string labelCopy = label;
+    std::string sinceCopy = sinceText;
+    std::string memoCopy = memo;
+    if (m_points.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        throw std::length_error("a point list holds at most INT_MAX points");
+    }
+    const std::size_t n = m_points.size() + 1;
+    m_points.reserve(n);
+    m_labels.reserve(n);
+    m_sinceTexts.reserve(n);
+    m_memos.reserve(n);
+
+    const int index = count();
+    m_points.push_back(rec);
+    m_labels.push_back(std::move(labelCopy));
+    m_sinceTexts.push_back(std::move(sinceCopy));
+    m_memos.push_back(std::move(memoCopy));
+    return index;
+}
+
+void PointList::SetPoint(int i, const PointRecord& rec, const std::string& label,
+                         const std::string& sinceText, const std::string& memo) {
+    check(i);
+    std::string labelCopy = label;
+    std::string sinceCopy = sinceText;
+    std::string memoCopy = memo;
+    const auto k = static_cast<std::size_t>(i);
+    m_points[k] = rec;
+    m_labels[k] = std::move(labelCopy);
+    m_sinceTexts[k] = std::move(sinceCopy);
+    m_memos[k] = std::move(memoCopy);
+}
+
+void PointList::RemovePoint(int i) {
+    check(i);
+    const auto offset = static_cast<std::ptrdiff_t>(i);
+    m_points.erase(m_points.begin() + offset);
+    m_memos.erase(m_memos.begin() + offset);
+    m_labels.erase(m_labels.begin() + offset);
+    m_sinceTexts.erase(m_sinceTexts.begin() + offset);
+}
+
+void PointList::ApplyToAllPoints(const PointRecord& look) {
+    // The kept fields are copied as bytes, so a position survives bit for bit.
+    constexpr std::size_t kSinceFlag = offsetof(PointRecord, bSinceDate);
+    constexpr std::size_t kPosition = offsetof(PointRecord, dX);
+    constexpr std::size_t kPositionSize = sizeof(double) * 2;
+    constexpr std::size_t kSinceDate = offsetof(PointRecord, stSince);
+    constexpr std::size_t kSinceDateSize = sizeof(SYSTEMTIME);
+    static_assert(offsetof(PointRecord, dY) == kPosition + sizeof(double));
+
+    for (PointRecord& rec : m_points) {
+        RecordImage kept = StorageImage(rec);
+        rec = look;
+        auto* bytes = reinterpret_cast<std::uint8_t*>(&rec);
+        bytes[kSinceFlag] = kept[kSinceFlag];
+        std::memcpy(bytes + kPosition, kept.data() + kPosition, kPositionSize);
+        std::memcpy(bytes + kSinceDate, kept.data() + kSinceDate, kSinceDateSize);
+    }
+}
+
+void PointList::RemoveAllPoints() {
+    m_points.clear();
+    m_labels.clear();
+    m_sinceTexts.clear();
+    m_memos.clear();
+}
+
+void PointList::Assign(std::vector<PointRecord> points, std::vector<std::string> memos,
+                       std::vector<std::string> labels, std::vector<std::string> sinceTexts) {
+    const std::size_t n = points.size();
+    if (memos.size() != n || labels.size() != n || sinceTexts.size() != n) {
+        throw std::invalid_argument("the four arrays of a point list must have equal counts");
+    }
+    m_points = std::move(points);
+    m_memos = std::move(memos);
+    m_labels = std::move(labels);
+    m_sinceTexts = std::move(sinceTexts);
+}

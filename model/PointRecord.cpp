@@ -1,1 +1,33 @@
-// placeholder: implemented by the model work
+#include "PointRecord.h"
+
+#include <algorithm>
+#include <cstring>
+
+RecordImage StorageImage(const PointRecord& rec) {
+    RecordImage image;
+    std::memcpy(image.data(), &rec, kPointRecordSize);
+    return image;
+}
+
+PointRecord RecordFromBytes(const std::uint8_t* data, std::size_t size) {
+    PointRecord rec{};
+    if (data != nullptr) {
+        std::memcpy(&rec, data, std::min(size, kPointRecordSize));
+    }
+    return rec;
+}
+
+PointRecord FactoryDefaults() {
+    PointRecord rec{};
+    rec.bShowCross = 1;
+    rec.nRectSize = 8;
+    rec.nCrossSize = 8;
+    rec.crText = RGB(0, 0, 0);
+    rec.crBack = RGB(255, 255, 0);
+    rec.crRect = RGB(0, 0, 255);
+    rec.lfText.lfHeight = 14;
+    rec.lfText.lfWeight = 400;
+    constexpr char face[] = "Arial";
+    std::memcpy(rec.lfText.lfFaceName, face, sizeof face);
+    return rec;
+}

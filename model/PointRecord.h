@@ -17,9 +17,15 @@ using COLORREF = std::uint32_t;
 constexpr COLORREF RGB(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return COLORREF(r) | (COLORREF(g) << 8) | (COLORREF(b) << 16);
 }
-constexpr std::uint8_t GetRValue(COLORREF c) { return std::uint8_t(c & 0xFF); }
-constexpr std::uint8_t GetGValue(COLORREF c) { return std::uint8_t((c >> 8) & 0xFF); }
-constexpr std::uint8_t GetBValue(COLORREF c) { return std::uint8_t((c >> 16) & 0xFF); }
+constexpr std::uint8_t GetRValue(COLORREF c) {
+    return std::uint8_t(c & 0xFF);
+}
+constexpr std::uint8_t GetGValue(COLORREF c) {
+    return std::uint8_t((c >> 8) & 0xFF);
+}
+constexpr std::uint8_t GetBValue(COLORREF c) {
+    return std::uint8_t((c >> 16) & 0xFF);
+}
 
 // A font description: height, width, angles, weight, style bytes and an 8-bit face name
 // (NUL-terminated within its 32 bytes).
