@@ -1,0 +1,234 @@
+#include <cstring>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "MapArchive.h"
+#include "TestSupport.h"
+
+using testsupport::Hex;
+using testsupport::PatternRecord;
+using testsupport::RecordBytes;
+
+namespace {
+
+std::string EncodeCount(std::uint64_t n) {
+    MapArchiveWriter w;
+    w.WriteCount(n);
+    return w.take();
+}
+
+std::string EncodeText(const std::string& s) {
+    MapArchiveWriter w;
+    w.WriteText(s);
+    return w.take();
+}
+
+} // namespace
+
+TEST(MapArchive, CountEncodings) {
+    const struct {
+        std::uint32_t n;
+        const char* hex;
+    } cases[] = {
+        {0, "00 00"},
+        {1, "01 00"},
+        {65534, "FE FF"},
+        {65535, "FF FF FF FF 00 00"},
+        {70000, "FF FF 70 11 01 00"},
+        {0xFFFFFFFFu, "FF FF FF FF FF FF"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EncodeCount(c.n), Hex(c.hex)) << c.n;
+        const std::string bytes = Hex(c.hex);
+        MapArchiveReader r(bytes);
+        EXPECT_EQ(r.ReadCount(), c.n) << c.hex;
+        EXPECT_EQ(r.remaining(), 0u);
+    }
+    MapArchiveWriter w;
+    EXPECT_THROW(w.WriteCount(std::uint64_t{1} << 32), std::length_error);
+    EXPECT_TRUE(w.bytes().empty());
+}
+
+// Each length prefix form, and reading back what was written.
+TEST(MapArchive, TextEncodings) {
+    const struct {
+        std::size_t length;
+        const char* prefix;
+    } cases[] = {
+        {0, "00"},
+        {254, "FE"},
+        {255, "FF FF 00"},
+        {65533, "FF FD FF"},
+        {65534, "FF FF FF FE FF 00 00"},
+        {70000, "FF FF FF 70 11 01 00"},
+    };
+    for (const auto& c : cases) {
+        std::string text(c.length, '\0');
+        for (std::size_t i = 0; i < c.length; ++i) {
+            text[i] = static_cast<char>('a' + i % 26);
+        }
+        const std::string bytes = EncodeText(text);
+        const std::string prefix = Hex(c.prefix);
+        ASSERT_EQ(bytes.size(), prefix.size() + c.length) << c.length;
+        EXPECT_EQ(bytes.substr(0, prefix.size()), prefix) << c.length;
+        EXPECT_EQ(bytes.substr(prefix.size()), text);
+        MapArchiveReader r(bytes);
+        EXPECT_EQ(r.ReadText(), text) << c.length;
+        EXPECT_EQ(r.remaining(), 0u);
+    }
+    EXPECT_EQ(EncodeText("abc"), Hex("03 61 62 63"));
+    // Bytes are stored as they come, NULs and invalid UTF-8 included.
+    const std::string raw("\0\xE9\xFF", 3);
+    MapArchiveReader r(EncodeText(raw));
+    EXPECT_EQ(r.ReadText(), raw);
+}
+
+// Longer prefix forms than needed are still read; the writer only writes the short form.
+TEST(MapArchive, ReadsEveryPrefixForm) {
+    const std::string bytes = Hex("FF 03 00 61 62 63  FF FF FF 02 00 00 00 78 79");
+    MapArchiveReader r(bytes);
+    EXPECT_EQ(r.ReadText(), "abc");
+    EXPECT_EQ(r.ReadText(), "xy");
+    EXPECT_EQ(r.remaining(), 0u);
+}
+
+TEST(MapArchive, WideTextsAreReadAsUtf8) {
+    const std::string ab = Hex("FF FE FF 02 61 00 62 00");
+    MapArchiveReader r(ab);
+    const std::string text = r.ReadText();
+    EXPECT_EQ(text, "ab");
+    EXPECT_EQ(r.remaining(), 0u);
+    EXPECT_EQ(EncodeText(text), Hex("02 61 62"));
+
+    // é, a euro sign, a pair of surrogates (U+1F600), and an unpaired surrogate.
+    const std::string mixed = Hex("FF FE FF 05 E9 00 AC 20 3D D8 00 DE 00 D8");
+    MapArchiveReader m(mixed);
+    EXPECT_EQ(m.ReadText(), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD");
+
+    // Wide lengths in the 16- and 32-bit forms.
+    const std::string longer = Hex("FF FE FF FF 01 00 41 00  FF FE FF FF FF FF 01 00 00 00 42 00");
+    MapArchiveReader l(longer);
+    EXPECT_EQ(l.ReadText(), "A");
+    EXPECT_EQ(l.ReadText(), "B");
+
+    const std::string lone = Hex("00 DC");
+    EXPECT_EQ(Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(lone.data()), 1), "\xEF\xBF\xBD");
+}
+
+// Damaged and hostile prefixes fail with the right error and never allocate what the bytes
+// cannot back.
+TEST(MapArchive, HostileTextsFail) {
+    const struct {
+        const char* hex;
+        bool formatError;
+    } cases[] = {
+        {"", false},
+        {"05 61 62", false},
+        {"FF", false},
+        {"FF 10", false},
+        {"FF FF FF", false},
+        {"FF FF FF FF FF FF FF", false},                // 4 GB announced, nothing there
+        {"FF FE FF", false},                            // wide marker, then nothing
+        {"FF FE FF 02 61 00 62", false},                // wide text one byte short
+        {"FF FE FF FF FF FF FF FF FF 7F", false},       // 2 x 0x7FFFFFFF... units
+        {"FF FE FF FF FF FF 00 00 00 80 41 00", false}, // doubled length overflows 32 bits
+        {"FF FE FF FF FE FF 02 61 00 62 00", true},     // a second wide marker
+        {"FF FE FF FF FE FF FF FE FF 00", true},
+    };
+    for (const auto& c : cases) {
+        const std::string bytes = Hex(c.hex);
+        MapArchiveReader r(bytes);
+        if (c.formatError) {
+            EXPECT_THROW(r.ReadText(), ArchiveFormatError) << c.hex;
+        } else {
+            EXPECT_THROW(r.ReadText(), ArchiveEndOfFile) << c.hex;
+        }
+    }
+}
+
+TEST(MapArchive, StringArraySections) {
+    MapArchiveWriter w;
+    w.WriteStringArray({"", "x"});
+    EXPECT_EQ(w.bytes(), Hex("02 00 00 01 78"));
+    MapArchiveReader r(w.bytes());
+    EXPECT_EQ(r.ReadStringArray(), (std::vector<std::string>{"", "x"}));
+
+    // A count that the remaining bytes cannot back fails before any allocation.
+    for (const char* hex :
+         {"FF FF FF FF FF FF", "FF FF 00 00 01 00 00 00", "03 00 00 00", "02 00 01 61"}) {
+        const std::string bytes = Hex(hex);
+        MapArchiveReader h(bytes);
+        EXPECT_THROW(h.ReadStringArray(), ArchiveEndOfFile) << hex;
+    }
+}
+
+TEST(MapArchive, RecordArraySections) {
+    PointRecord first = PatternRecord(1);
+    first.bReserved = 9;
+    const PointRecord second = PatternRecord(2);
+    MapArchiveWriter w;
+    w.WriteRecordArray({first, second});
+    EXPECT_EQ(w.bytes(), Hex("02 00") + RecordBytes(first) + RecordBytes(second));
+    MapArchiveReader r(w.bytes());
+    const std::vector<PointRecord> read = r.ReadRecordArray();
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(RecordBytes(read[0]), RecordBytes(first));
+    EXPECT_EQ(RecordBytes(read[1]), RecordBytes(second));
+
+    MapArchiveWriter none;
+    none.WriteRecordArray({});
+    EXPECT_EQ(none.bytes(), Hex("00 00"));
+
+    // A block cut short, or a count far beyond the bytes, fails before allocating.
+    const std::string cut = Hex("02 00") + RecordBytes(first) + "abc";
+    MapArchiveReader c(cut);
+    EXPECT_THROW(c.ReadRecordArray(), ArchiveEndOfFile);
+    const std::string huge = Hex("FF FF FF FF FF FF") + RecordBytes(first);
+    MapArchiveReader h(huge);
+    EXPECT_THROW(h.ReadRecordArray(), ArchiveEndOfFile);
+}
+
+// The defaults reader takes the first record whatever the count; a short one keeps zeros.
+TEST(MapArchive, FirstRecordOfASection) {
+    const PointRecord a = PatternRecord(5);
+    const std::string full = Hex("03 00") + RecordBytes(a) + RecordBytes(PatternRecord(6));
+    MapArchiveReader r(full);
+    const auto rec = r.ReadFirstRecord();
+    ASSERT_TRUE(rec.has_value());
+    EXPECT_EQ(RecordBytes(*rec), RecordBytes(a));
+    EXPECT_EQ(r.remaining(), 0u);
+
+    const std::string shortBlock = Hex("01 00") + RecordBytes(a).substr(0, 100);
+    MapArchiveReader s(shortBlock);
+    const auto partial = s.ReadFirstRecord();
+    ASSERT_TRUE(partial.has_value());
+    EXPECT_EQ(RecordBytes(*partial), RecordBytes(a).substr(0, 100) + std::string(84, '\0'));
+
+    const std::string huge = Hex("FF FF FF FF FF FF") + RecordBytes(a);
+    MapArchiveReader h(huge);
+    const auto big = h.ReadFirstRecord();
+    ASSERT_TRUE(big.has_value());
+    EXPECT_EQ(RecordBytes(*big), RecordBytes(a));
+
+    for (const char* hex : {"00 00", "01 00", "05 00"}) {
+        const std::string bytes = Hex(hex);
+        MapArchiveReader e(bytes);
+        EXPECT_FALSE(e.ReadFirstRecord().has_value()) << hex;
+    }
+    const std::string cutCount = Hex("01");
+    MapArchiveReader cc(cutCount);
+    EXPECT_THROW(cc.ReadFirstRecord(), ArchiveEndOfFile);
+}
+
+TEST(MapArchive, RawBlocksTakeWhatRemains) {
+    const std::string bytes = "abcdef";
+    MapArchiveReader r(bytes);
+    char buf[10];
+    std::memset(buf, '-', sizeof buf);
+    EXPECT_EQ(r.ReadRaw(buf, 4), 4u);
+    EXPECT_EQ(r.ReadRaw(buf + 4, 6), 2u);
+    EXPECT_EQ(std::string(buf, 10), "abcdef----");
+    EXPECT_EQ(r.ReadRaw(buf, 1), 0u);
+    EXPECT_THROW(r.ReadCount(), ArchiveEndOfFile);
+}
