@@ -90,6 +90,7 @@ void ActionBuilder::setHandler(int id, Handler handler) {
     } else {
         m_handlers.erase(id);
     }
+    refresh(id);
 }
 
 bool ActionBuilder::hasHandler(int id) const {
@@ -101,6 +102,13 @@ void ActionBuilder::setUpdateHandler(int id, UpdateHandler handler) {
         m_updateHandlers[id] = std::move(handler);
     } else {
         m_updateHandlers.erase(id);
+    }
+    refresh(id);
+}
+
+void ActionBuilder::refresh(int id) {
+    if (m_actions.count(id) != 0) {
+        apply(id, stateOf(id));
     }
 }
 

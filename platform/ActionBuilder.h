@@ -13,7 +13,8 @@
 //   sets, starting from "enabled = a handler is registered, checked = unchanged"; a command
 //   without an update handler is enabled exactly while it has a handler. So accelerators and
 //   items whose command nobody handles are disabled and do nothing.
-//   updateAll() runs on QAbstractEventDispatcher::aboutToBlock and before a popup is shown.
+//   updateAll() runs on QAbstractEventDispatcher::aboutToBlock and before a popup is shown; a
+//   command's rule is also applied at once when its handler or update handler is (re)set.
 // - Prompts: while a menu item (grayed ones too) or toolbar button of a widget built here (or of
 //   a widget passed to routeStatusTips) is hovered, its status text goes to StatusPane::SetText;
 //   when the hover ends, the table's idle text does.
@@ -114,6 +115,8 @@ private:
     // The state the update rule gives command `id` now, and setting it on the action.
     CommandState stateOf(int id);
     void apply(int id, const CommandState& state);
+    // Applies the update rule to command `id` if its action exists.
+    void refresh(int id);
     // The popups of menu `menuId`, built on first use; null for an unknown menu.
     const std::vector<QMenu*>* popups(int menuId);
     QMenu* buildPopup(const MenuPopup& spec);
