@@ -2,17 +2,31 @@
 // onto a drawing surface, shows the since text once a point's since date has passed, and
 // advances the flash phases in the stored records on every call.
 //
-// What is drawn is pixel-identical to drawing each point afresh; fonts and rendered text cells
-// are cached between calls, keyed by what determines their pixels.
+// Per point, in list order (a later point paints over an earlier one), from a copy of its record:
+// the square, the surface's fillSolidRect(x - n, y - n, 2n, 2n) for n = nRectSize, flashing
+// between crRect and white while its since date has passed; the cross, black arms of length
+// nCrossSize then white arms of half that length, each drawn from the centre without its end
+// pixel; the text " %s " (label, or since text once the since date has passed, which may flash
+// into its background) in an opaque cell at (x + s, y + s), s = max(nCrossSize, nRectSize); the
+// black centre pixel. A text is drawn up to its first NUL byte.
+//
+// What is drawn is pixel-identical to drawing each point afresh through the surface. On an
+// untransformed 32-bit QImage (the window surface) the renderer fills the cross arms as
+// rectangles and copies rendered text cells from a cache keyed by text, font image and colours;
+// elsewhere (printed pages, scaled surfaces) every point is drawn afresh.
 #pragma once
 
 #include <QRect>
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "PointList.h"
 
 class DrawingSurface;
+class TextCellCache;
 
 struct RenderContext {
     double zoom = 1.0;
@@ -35,7 +49,16 @@ public:
 
     void DrawPoints(DrawingSurface& surface, PointList& list, const RenderContext& ctx);
 
+    // Off: every point is drawn afresh through the surface's own operations, the reference the
+    // fast drawing is held to. On by default.
+    void setCaching(bool on) { m_caching = on; }
+    // Upper bound on the memory of cached text cells.
+    void setCacheLimit(std::size_t bytes);
+    std::size_t cachedCells() const;
+    std::size_t cachedBytes() const;
+
 private:
-    struct Cache;
-    Cache* m_cache;
+    std::unique_ptr<TextCellCache> m_cache;
+    bool m_caching = true;
+    std::string m_padded; // reused text buffer
 };

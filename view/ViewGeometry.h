@@ -17,7 +17,8 @@ int TruncToInt(double v);
 
 // Fit mode: the picture fills `windowWidth` (the view's whole window width, frame and scroll
 // bars included); h = imgH * windowWidth / imgW rounded down, without 32-bit overflow.
-// `zoom` receives windowWidth / imgW.
+// `zoom` receives windowWidth / imgW. A negative width counts as 0; a picture of width 0 gives
+// an empty size and leaves `zoom` as it is.
 DrawnSize FitSize(std::uint32_t imgW, std::uint32_t imgH, int windowWidth, double& zoom);
 // Zoom mode: trunc(imgW * zoom) x trunc(imgH * zoom).
 DrawnSize ZoomSize(std::uint32_t imgW, std::uint32_t imgH, double zoom);
@@ -28,7 +29,8 @@ struct ClientPoint {
     int x = 0;
     int y = 0;
 };
-// Picture to client on the screen: trunc(d * zoom) - scroll; while printing pass scroll 0.
+// Picture to client on the screen: trunc(d * zoom) - scroll (the product truncated first, then
+// the scroll subtracted, the result saturated); while printing pass scroll 0.
 ClientPoint PictureToClient(double dX, double dY, double zoom, int scrollX, int scrollY);
 // Client to picture, exact (placing and dragging): (x + scroll) / zoom, unrounded.
 void ClientToPicture(int x, int y, int scrollX, int scrollY, double zoom, double& dX, double& dY);
@@ -38,3 +40,10 @@ int FindPointAt(const PointList& list, int x, int y, int scrollX, int scrollY, d
 
 inline constexpr double kZoomInFactor = 1.1;
 inline constexpr double kZoomOutFactor = 0.9;
+
+// The Full Size toggle: flips the mode; entering zoom mode starts at zoom 1.0, leaving it keeps
+// the zoom (the next fit-mode draw recomputes it). The view redraws in both cases.
+void ToggleFullSize(bool& zoomMode, double& zoom);
+// Zoom in or out by `factor` (kZoomInFactor, kZoomOutFactor): only in zoom mode, without bound.
+// Returns true when the zoom changed and the view must redraw; fit mode changes nothing.
+bool ApplyZoomStep(bool zoomMode, double& zoom, double factor);

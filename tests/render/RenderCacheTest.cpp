@@ -1,0 +1,193 @@
+// The renderer's fast drawing (rectangles for the cross, cached text cells) against drawing
+// every point afresh through the surface: the pixels and the phases must be the same.
+#include <climits>
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "RenderTestSupport.h"
+#include "SinceTime.h"
+
+namespace {
+
+struct Labelled {
+    PointRecord rec;
+    std::string label;
+    std::string since;
+};
+
+// A mixed scene: sizes, fonts (italic, turned, heavy, underlined, the system's choice),
+// colours, texts (empty, accented UTF-8 and Windows-1252 bytes), since dates and flashing,
+// points overlapping one another and the canvas edges.
+std::vector<Labelled> MixedScene(int count, unsigned seed, const std::string& prefix) {
+    std::mt19937 rng(seed);
+    auto pick = [&rng](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(rng);
+    };
+    const char* faces[] = {"Arial", "DejaVu Serif", "", "Liberation Mono"};
+    const int heights[] = {-30, -12, 0, 8, 14, 22};
+    const std::string texts[] = {"", "A", "Caf\xC3\xA9", "x\xE9y", "Hello world", "WWW", "fjy"};
+    std::vector<Labelled> scene;
+    for (int i = 0; i < count; ++i) {
+        Labelled p;
+        PointRecord& r = p.rec;
+        r = FactoryDefaults();
+        r.dX = pick(-40, 340) + pick(0, 9) / 10.0;
+        r.dY = pick(-40, 240) + pick(0, 9) / 10.0;
+        r.bShowRect = static_cast<std::uint8_t>(pick(0, 2));
+        r.bShowCross = static_cast<std::uint8_t>(pick(0, 1));
+        r.nRectSize = pick(-3, 12);
+        r.nCrossSize = pick(-2, 15);
+        r.crText = static_cast<COLORREF>(pick(0, 0xFFFFFF));
+        r.crBack = static_cast<COLORREF>(pick(0, 0xFFFFFF));
+        r.crRect = static_cast<COLORREF>(pick(0, 0xFFFFFF));
+        r.crSinceText = static_cast<COLORREF>(pick(0, 0xFFFFFF));
+        for (LOGFONTA* lf : {&r.lfText, &r.lfSince}) {
+            *lf = LOGFONTA{};
+            lf->lfHeight = heights[pick(0, 5)];
+            lf->lfWeight = pick(0, 9) * 100;
+            lf->lfItalic = static_cast<std::uint8_t>(pick(0, 3) == 0);
+            lf->lfUnderline = static_cast<std::uint8_t>(pick(0, 5) == 0);
+            lf->lfStrikeOut = static_cast<std::uint8_t>(pick(0, 7) == 0);
+            lf->lfEscapement = pick(0, 9) == 0 ? 900 : 0;
+            const std::string face = faces[pick(0, 3)];
+            std::copy(face.begin(), face.end(), lf->lfFaceName);
+        }
+        r.bSinceDate = static_cast<std::uint8_t>(pick(0, 1));
+        r.bFlashRect = static_cast<std::uint8_t>(pick(0, 1));
+        r.bFlashText = static_cast<std::uint8_t>(pick(0, 1));
+        r.bRectPhase = static_cast<std::uint8_t>(pick(0, 1));
+        r.bTextPhase = static_cast<std::uint8_t>(pick(0, 1));
+        r.stSince.wYear = static_cast<std::uint16_t>(pick(0, 1) == 0 ? 1850 : 2999);
+        r.stSince.wMonth = 1;
+        r.stSince.wDay = 1;
+        p.label = prefix + texts[pick(0, 6)];
+        p.since = prefix + texts[pick(0, 6)] + "!";
+        scene.push_back(p);
+    }
+    return scene;
+}
+
+PointList ListOf(const std::vector<Labelled>& scene) {
+    PointList list;
+    for (const Labelled& p : scene) {
+        list.AddPoint(p.rec, p.label, p.since, "");
+    }
+    return list;
+}
+
+std::vector<std::uint8_t> Phases(const PointList& list) {
+    std::vector<std::uint8_t> phases;
+    for (const PointRecord& r : list.points()) {
+        phases.push_back(r.bRectPhase);
+        phases.push_back(r.bTextPhase);
+    }
+    return phases;
+}
+
+} // namespace
+
+TEST(RenderCache, FastDrawingMatchesFreshDrawingTickAfterTick) {
+    const std::vector<Labelled> scene = MixedScene(120, 7, "");
+    PointRenderer cached; // shared by both formats: a change of target empties its cache
+    for (const QImage::Format format :
+         {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32}) {
+        PointList fastList = ListOf(scene);
+        PointList freshList = ListOf(scene);
+        PointRenderer fresh;
+        fresh.setCaching(false);
+        Canvas fastCanvas(QSize(300, 200), format);
+        Canvas freshCanvas(QSize(300, 200), format);
+        RenderContext ctx;
+        ctx.now = std::time(nullptr);
+        ctx.zoom = 1.25;
+        ctx.scrollX = 30;
+        ctx.scrollY = 20;
+        for (int tick = 1; tick <= 3; ++tick) {
+            fastCanvas.draw(cached, fastList, ctx);
+            freshCanvas.draw(fresh, freshList, ctx);
+            ASSERT_EQ(fastCanvas.image, freshCanvas.image)
+                << "format " << format << " tick " << tick;
+            ASSERT_EQ(Phases(fastList), Phases(freshList)) << "tick " << tick;
+        }
+        EXPECT_GT(cached.cachedCells(), 0u);
+    }
+}
+
+TEST(RenderCache, PointsOutsideTheVisibleAreaAdvanceButNeedNotBeDrawn) {
+    const std::vector<Labelled> scene = MixedScene(150, 11, "");
+    PointList fastList = ListOf(scene);
+    PointList freshList = ListOf(scene);
+    PointRenderer cached;
+    PointRenderer fresh;
+    fresh.setCaching(false);
+    Canvas fastCanvas(QSize(300, 200));
+    Canvas freshCanvas(QSize(300, 200));
+    RenderContext ctx;
+    ctx.now = std::time(nullptr);
+    ctx.visible = QRect(60, 40, 120, 90);
+    RenderContext everything = ctx;
+    everything.visible = QRect();
+    for (int tick = 1; tick <= 3; ++tick) {
+        fastCanvas.draw(cached, fastList, ctx);
+        freshCanvas.draw(fresh, freshList, everything);
+        ASSERT_EQ(fastCanvas.image.copy(ctx.visible), freshCanvas.image.copy(ctx.visible))
+            << "tick " << tick;
+        ASSERT_EQ(Phases(fastList), Phases(freshList)) << "tick " << tick;
+    }
+    EXPECT_LT(cached.cachedCells(), scene.size()) << "cells far outside are never rendered";
+}
+
+TEST(RenderCache, BoundedCacheDropsStaleCellsAndStaysExact) {
+    // Distinct labels, so that every point has a cell of its own.
+    const std::vector<Labelled> first = MixedScene(60, 3, "first ");
+    const std::vector<Labelled> second = MixedScene(60, 5, "second ");
+    auto plain = [](std::vector<Labelled> scene) {
+        for (std::size_t i = 0; i < scene.size(); ++i) {
+            scene[i].rec.lfText.lfEscapement = 0;
+            scene[i].rec.lfText.lfItalic = 0;
+            scene[i].rec.bSinceDate = 0;
+            scene[i].rec.dX = 10.0 + 4.0 * static_cast<double>(i);
+            scene[i].rec.dY = 20.0 + 20.0 * static_cast<double>(i % 8);
+            scene[i].label += std::to_string(i);
+        }
+        return scene;
+    };
+    PointList firstList = ListOf(plain(first));
+    PointList secondList = ListOf(plain(second));
+
+    PointRenderer renderer;
+    Canvas canvas(QSize(300, 200));
+    RenderContext ctx;
+    canvas.draw(renderer, firstList, ctx);
+    const std::size_t oneSet = renderer.cachedBytes();
+    const std::size_t cells = renderer.cachedCells();
+    ASSERT_EQ(cells, firstList.points().size());
+    // Room for one set and a half: the second set only fits once the first has gone stale.
+    renderer.setCacheLimit(oneSet + oneSet / 2);
+
+    PointRenderer fresh;
+    fresh.setCaching(false);
+    for (int tick = 1; tick <= 4; ++tick) {
+        Canvas fastCanvas(QSize(300, 200));
+        Canvas freshCanvas(QSize(300, 200));
+        fastCanvas.draw(renderer, secondList, ctx);
+        freshCanvas.draw(fresh, secondList, ctx);
+        ASSERT_EQ(fastCanvas.image, freshCanvas.image) << "tick " << tick;
+        EXPECT_LE(renderer.cachedBytes(), oneSet * 2) << "tick " << tick;
+    }
+    EXPECT_EQ(renderer.cachedCells(), secondList.points().size())
+        << "the first set's cells are dropped once they were not used for two ticks";
+
+    renderer.setCacheLimit(1);
+    EXPECT_EQ(renderer.cachedCells(), 0u) << "a lower limit frees what no longer fits";
+    Canvas fastCanvas(QSize(300, 200));
+    Canvas freshCanvas(QSize(300, 200));
+    fastCanvas.draw(renderer, firstList, ctx);
+    freshCanvas.draw(fresh, firstList, ctx);
+    EXPECT_EQ(fastCanvas.image, freshCanvas.image) << "a full cache draws afresh";
+    EXPECT_LE(renderer.cachedCells(), 1u);
+}

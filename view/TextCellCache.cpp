@@ -1,0 +1,168 @@
+#include "TextCellCache.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QColor>
+
+#include "DrawingSurface.h"
+
+namespace {
+
+// Cells larger than this (a hostile font size) are never rendered into an image.
+constexpr qint64 kMaxCellPixels = qint64{1} << 22;
+// Bookkeeping per entry besides its key and pixels: node, hash slot, strings.
+constexpr std::size_t kEntryOverhead = 128;
+
+void SetResolution(QImage& image, const TextCellCache::Target& target) {
+    if (target.dotsPerMeterX > 0 && target.dotsPerMeterY > 0) {
+        image.setDotsPerMeterX(target.dotsPerMeterX);
+        image.setDotsPerMeterY(target.dotsPerMeterY);
+    }
+}
+
+// textOut of `padded` with its cell corner at (margin, margin) on an image filled with
+// `sentinel`, through a surface set up like the target's.
+QImage PaintOn(const TextCellCache::Target& target, QSize size, int margin, const QColor& sentinel,
+               const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded) {
+    QImage image(size, target.format);
+    SetResolution(image, target);
+    image.fill(sentinel);
+    QPainter painter(&image);
+    DrawingSurface surface(painter);
+    painter.setRenderHints(painter.renderHints(), false);
+    painter.setRenderHints(target.hints, true);
+    surface.selectFont(lf);
+    surface.setBkColor(back);
+    surface.setTextColor(text);
+    surface.textOut(margin, margin, padded);
+    return image;
+}
+
+// True when both paintings filled `cell` with the same pixels whatever lay beneath, and left
+// every pixel around it as it was (32-bit pixels).
+bool PaintsExactlyTheCell(const QImage& onBlack, const QImage& onWhite, QRect cell) {
+    const int width = onBlack.width();
+    QImage black(width, 1, onBlack.format());
+    black.fill(Qt::black);
+    QImage white(width, 1, onBlack.format());
+    white.fill(Qt::white);
+    const uchar* blackRow = black.constScanLine(0);
+    const uchar* whiteRow = white.constScanLine(0);
+    const std::size_t bpp = 4;
+    const std::size_t left = static_cast<std::size_t>(cell.left()) * bpp;
+    const std::size_t inner = static_cast<std::size_t>(cell.width()) * bpp;
+    const std::size_t right = static_cast<std::size_t>(width - cell.right() - 1) * bpp;
+    const std::size_t rightAt = left + inner;
+    for (int y = 0; y < onBlack.height(); ++y) {
+        const uchar* b = onBlack.constScanLine(y);
+        const uchar* w = onWhite.constScanLine(y);
+        if (y < cell.top() || y > cell.bottom()) {
+            if (std::memcmp(b, blackRow, left + inner + right) != 0 ||
+                std::memcmp(w, whiteRow, left + inner + right) != 0) {
+                return false;
+            }
+            continue;
+        }
+        if (std::memcmp(b, blackRow, left) != 0 || std::memcmp(w, whiteRow, left) != 0 ||
+            std::memcmp(b + rightAt, blackRow + rightAt, right) != 0 ||
+            std::memcmp(w + rightAt, whiteRow + rightAt, right) != 0 ||
+            std::memcmp(b + left, w + left, inner) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+TextCellCache::TextCellCache(std::size_t limitBytes) : m_limit(limitBytes) {}
+
+void TextCellCache::beginTick(const Target& target) {
+    if (!(target == m_target)) {
+        clear();
+        m_target = target;
+    }
+    ++m_tick;
+    m_sweptThisTick = false;
+}
+
+const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text, COLORREF back,
+                                               const std::string& padded) {
+    m_key.clear();
+    m_key.append(reinterpret_cast<const char*>(&lf), sizeof lf);
+    m_key.append(reinterpret_cast<const char*>(&text), sizeof text);
+    m_key.append(reinterpret_cast<const char*>(&back), sizeof back);
+    m_key.append(padded);
+    if (auto it = m_cells.find(m_key); it != m_cells.end()) {
+        it->second.lastTick = m_tick;
+        return &it->second.cell;
+    }
+    if (m_bytes >= m_limit && !m_sweptThisTick) {
+        sweep();
+    }
+    if (m_bytes >= m_limit) {
+        return nullptr;
+    }
+    Entry entry;
+    entry.cell = Render(m_target, lf, text, back, padded);
+    entry.lastTick = m_tick;
+    entry.cost =
+        static_cast<std::size_t>(entry.cell.image.sizeInBytes()) + m_key.size() + kEntryOverhead;
+    m_bytes += entry.cost;
+    return &m_cells.emplace(m_key, std::move(entry)).first->second.cell;
+}
+
+void TextCellCache::setLimit(std::size_t bytes) {
+    m_limit = bytes;
+    if (m_bytes > m_limit) {
+        clear();
+    }
+}
+
+void TextCellCache::clear() {
+    m_cells.clear();
+    m_bytes = 0;
+}
+
+void TextCellCache::sweep() {
+    m_sweptThisTick = true;
+    for (auto it = m_cells.begin(); it != m_cells.end();) {
+        if (it->second.lastTick + 1 < m_tick) {
+            m_bytes -= it->second.cost;
+            it = m_cells.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+TextCellCache::Cell TextCellCache::Render(const Target& target, const LOGFONTA& lf, COLORREF text,
+                                          COLORREF back, const std::string& padded) {
+    Cell cell;
+    {
+        QImage probe(1, 1, target.format);
+        SetResolution(probe, target);
+        QPainter painter(&probe);
+        DrawingSurface surface(painter);
+        surface.selectFont(lf);
+        cell.extent = surface.textExtent(padded);
+    }
+    const QImage::Format f = target.format;
+    const bool wordPixels = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+                            f == QImage::Format_ARGB32_Premultiplied;
+    if (!wordPixels || cell.extent.isEmpty() ||
+        qint64{cell.extent.width()} * cell.extent.height() > kMaxCellPixels) {
+        return cell;
+    }
+    // A margin of a line height catches any overhang the glyphs can plausibly have.
+    const int margin = std::max(cell.extent.height(), 4);
+    const QSize size = cell.extent + QSize(2 * margin, 2 * margin);
+    const QImage onBlack = PaintOn(target, size, margin, Qt::black, lf, text, back, padded);
+    const QImage onWhite = PaintOn(target, size, margin, Qt::white, lf, text, back, padded);
+    const QRect inner(QPoint(margin, margin), cell.extent);
+    if (PaintsExactlyTheCell(onBlack, onWhite, inner)) {
+        cell.image = onBlack.copy(inner);
+    }
+    return cell;
+}

@@ -1,0 +1,82 @@
+// Rendered text cells of the point renderer, kept between timer ticks.
+//
+// A cell is what DrawingSurface::textOut paints for one padded text in one font with one pair
+// of colours: the opaque background cell with its glyphs. It is rendered once through the
+// surface itself, into an image of the target's format, resolution and render hints, so drawing
+// the cell image untransformed at the cell's corner gives the very pixels a fresh textOut gives.
+// A text whose glyphs reach outside their cell (an italic overhang, say) or leave part of the
+// cell unpainted cannot be reproduced by a rectangular copy: its cell has no image and is drawn
+// afresh each time.
+//
+// The cache is bounded by bytes. Cells not used during the current or the previous tick are
+// dropped when room is needed; when the cells of the last two ticks alone fill the budget, no
+// new cell is stored and the caller draws afresh, so a working set larger than the budget
+// degrades gracefully instead of thrashing.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QSize>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "PointRecord.h"
+
+class TextCellCache {
+public:
+    struct Cell {
+        QImage image; // null: draw this text afresh
+        QSize extent; // the cell's size in pixels
+    };
+
+    // What a cell's pixels depend on besides its text, font and colours.
+    struct Target {
+        QImage::Format format = QImage::Format_Invalid;
+        int dotsPerMeterX = 0;
+        int dotsPerMeterY = 0;
+        QPainter::RenderHints hints;
+        bool operator==(const Target&) const = default;
+    };
+
+    static constexpr std::size_t kDefaultLimitBytes = std::size_t{96} << 20;
+
+    explicit TextCellCache(std::size_t limitBytes = kDefaultLimitBytes);
+
+    // Starts a tick drawing onto `target`; a target unlike the previous one empties the cache.
+    void beginTick(const Target& target);
+
+    // The cell for `padded` in font `lf` with glyph colour `text` on `back`, rendered on a miss.
+    // Null when the budget is taken by cells in use: the caller draws afresh. The pointer stays
+    // valid until the next call of find, beginTick, setLimit or clear.
+    const Cell* find(const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded);
+
+    void setLimit(std::size_t bytes);
+    void clear();
+    std::size_t count() const { return m_cells.size(); }
+    std::size_t bytes() const { return m_bytes; }
+
+    // Renders a cell for `target` as the cache does (exposed for checking it).
+    static Cell Render(const Target& target, const LOGFONTA& lf, COLORREF text, COLORREF back,
+                       const std::string& padded);
+
+private:
+    struct Entry {
+        Cell cell;
+        std::uint64_t lastTick = 0;
+        std::size_t cost = 0;
+    };
+
+    // Drops the cells not used in this tick or the previous one.
+    void sweep();
+
+    std::unordered_map<std::string, Entry> m_cells;
+    std::string m_key; // reused lookup buffer
+    Target m_target;
+    std::size_t m_limit;
+    std::size_t m_bytes = 0;
+    std::uint64_t m_tick = 0;
+    bool m_sweptThisTick = false;
+};
