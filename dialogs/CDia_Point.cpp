@@ -76,10 +76,15 @@ std::string TextBack(const QString& now, const QString& shown, const std::string
     return ToText8(now);
 }
 
+// A text as a control shows it: up to its first NUL byte, as the status bar shows it too.
+QString Shown(const std::string& text) {
+    return FromText8(text.substr(0, text.find('\0')));
+}
+
 // Memos break lines with CR LF in the record's texts, as the multi-line edit of the system the
 // map files come from writes them; the editor works with LF.
 QString MemoForEditing(const std::string& memo) {
-    return FromText8(memo).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return Shown(memo).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 std::string MemoForStorage(const QString& memo) {
@@ -269,7 +274,7 @@ void CDia_Point::OnInitDialog() {
     m_chkShowCross->setChecked(m_rec.bShowCross != 0);
     m_chkShowRect->setChecked(m_rec.bShowRect != 0);
     if (m_pLabel != nullptr) {
-        m_editLabel->setText(FromText8(*m_pLabel));
+        m_editLabel->setText(Shown(*m_pLabel));
     }
     if (m_pMemo != nullptr) {
         m_editMemo->setPlainText(MemoForEditing(*m_pMemo));
@@ -285,7 +290,7 @@ void CDia_Point::OnInitDialog() {
     m_chkSinceDate->setChecked(true);
     OnSinceDate();
     if (m_pSinceText != nullptr) {
-        m_editSinceText->setText(FromText8(*m_pSinceText));
+        m_editSinceText->setText(Shown(*m_pSinceText));
         m_shownSinceText = m_editSinceText->text();
         m_bSinceTextShown = true;
     }

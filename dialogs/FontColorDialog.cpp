@@ -79,6 +79,7 @@ FontColorDialog::FontColorDialog(const QFont& initialFont, const QColor& initial
     // Qt's font dialog as a plain child widget: its lists, effects and sample, no buttons.
     m_fontChooser->setWindowFlags(Qt::Widget);
     m_fontChooser->setOptions(QFontDialog::NoButtons);
+    m_fontChooser->setSizeGripEnabled(false);
     setCurrentFont(initialFont);
 
     for (const BasicColor& basic : BasicColors()) {

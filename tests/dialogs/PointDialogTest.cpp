@@ -1,6 +1,7 @@
 // The Point dialog's template, its filling from the caller's copies and what OK, Cancel and
 // the keyboard write back.
 #include <QAbstractButton>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGroupBox>
@@ -194,6 +195,20 @@ TEST_F(PointDialogLayoutTest, ControlStyles) {
     EXPECT_TRUE(dialog.m_dtSinceDate->calendarPopup());
     EXPECT_TRUE(dialog.m_dtSinceDate->displayFormat().contains("yyyy"));
     EXPECT_EQ(dialog.m_dtSinceDate->date(), m_now.date()) << "the picker starts at today";
+
+    // The calendar drops down under the picker, right edges aligned.
+    QDateEdit* picker = dialog.m_dtSinceDate;
+    picker->setEnabled(true);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QTest::mouseClick(picker, Qt::LeftButton, {},
+                      QPoint(picker->width() - 5, picker->height() / 2));
+    QWidget* popup = picker->calendarWidget()->window();
+    ASSERT_TRUE(popup->isVisible());
+    const QPoint corner = picker->mapToGlobal(QPoint(picker->width(), picker->height()));
+    EXPECT_EQ(popup->frameGeometry().right() + 1, corner.x());
+    EXPECT_EQ(popup->frameGeometry().top(), corner.y());
+    popup->hide();
 }
 
 using PointDialogInitTest = DialogTest;
@@ -406,6 +421,14 @@ TEST_F(PointDialogOkTest, TextsGoBackByteForByteUnlessEdited) {
     EXPECT_EQ(caller.label, "Caf\xE9");
     EXPECT_EQ(caller.sinceText, "d\xFC");
     EXPECT_EQ(caller.memo, "line 1\r\nline 2");
+
+    // A text with a NUL byte shows up to it and, untouched, keeps its tail.
+    const std::string withNul("Abc\0def", 7);
+    Caller nul{SampleRecord(), withNul, "", ""};
+    OpenDialog openNul(nul);
+    EXPECT_EQ(openNul.dialog.m_editLabel->text(), "Abc");
+    openNul.clickOk();
+    EXPECT_EQ(nul.label, withNul);
 
     // Edited texts are stored as UTF-8; memo lines break with CR LF.
     Caller edited{SampleRecord(), "Caf\xE9", "", "line 1\r\nline 2"};
