@@ -170,10 +170,10 @@ void ActionBuilder::updateAll() {
     m_updating = false;
 }
 
-QMenu* ActionBuilder::buildPopup(const MenuPopup& spec) {
-    auto* popup = new QMenu(spec.title);
+QMenu* ActionBuilder::buildPopup(const MenuPopup& layout) {
+    auto* popup = new QMenu(layout.title);
     popup->setStyle(m_menuStyle);
-    for (int id : spec.items) {
+    for (int id : layout.items) {
         if (id == kSeparatorId) {
             popup->addSeparator();
             continue;
@@ -192,13 +192,13 @@ const std::vector<QMenu*>* ActionBuilder::popups(int menuId) {
     if (const auto it = m_menus.find(menuId); it != m_menus.end()) {
         return &it->second;
     }
-    const MenuSpec* spec = m_table.menu(menuId);
-    if (spec == nullptr) {
+    const MenuSpec* menu = m_table.menu(menuId);
+    if (menu == nullptr) {
         return nullptr;
     }
     std::vector<QMenu*> built;
-    for (const MenuPopup& popupSpec : spec->popups) {
-        built.push_back(buildPopup(popupSpec));
+    for (const MenuPopup& popupLayout : menu->popups) {
+        built.push_back(buildPopup(popupLayout));
     }
     auto& stored = m_menus[menuId] = std::move(built);
     refreshRecentFiles();
@@ -230,32 +230,32 @@ QMenu* ActionBuilder::popup(int menuId, int index) {
 
 QList<QPixmap> ActionBuilder::toolBarImages(int toolBarId) const {
     QList<QPixmap> images;
-    const ToolBarSpec* spec = m_table.toolBar(toolBarId);
-    if (spec == nullptr) {
+    const ToolBarSpec* layout = m_table.toolBar(toolBarId);
+    if (layout == nullptr) {
         return images;
     }
-    const QPixmap bitmap(spec->bitmapPath);
-    const int width = spec->buttonSize.width();
+    const QPixmap bitmap(layout->bitmapPath);
+    const int width = layout->buttonSize.width();
     if (bitmap.isNull() || width <= 0) {
         return images;
     }
     for (int x = 0; x + width <= bitmap.width(); x += width) {
-        images.append(bitmap.copy(x, 0, width, spec->buttonSize.height()));
+        images.append(bitmap.copy(x, 0, width, layout->buttonSize.height()));
     }
     return images;
 }
 
 QToolBar* ActionBuilder::buildToolBar(int toolBarId, QWidget* parent) {
-    const ToolBarSpec* spec = m_table.toolBar(toolBarId);
-    if (spec == nullptr) {
+    const ToolBarSpec* layout = m_table.toolBar(toolBarId);
+    if (layout == nullptr) {
         return nullptr;
     }
     const QList<QPixmap> images = toolBarImages(toolBarId);
-    auto* bar = new QToolBar(spec->title, parent);
+    auto* bar = new QToolBar(layout->title, parent);
     bar->setObjectName(QStringLiteral("toolbar%1").arg(toolBarId));
-    bar->setIconSize(spec->buttonSize);
+    bar->setIconSize(layout->buttonSize);
     int image = 0;
-    for (int id : spec->buttons) {
+    for (int id : layout->buttons) {
         if (id == kSeparatorId) {
             bar->addSeparator();
             continue;

@@ -119,7 +119,7 @@ private:
     void refresh(int id);
     // The popups of menu `menuId`, built on first use; null for an unknown menu.
     const std::vector<QMenu*>* popups(int menuId);
-    QMenu* buildPopup(const MenuPopup& spec);
+    QMenu* buildPopup(const MenuPopup& layout);
     void refreshRecentFiles();
     bool isRecentFileId(int id) const;
 

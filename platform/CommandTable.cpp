@@ -27,8 +27,8 @@ const CommandInfo* CommandTable::command(int id) const {
     return it == m_commands.end() ? nullptr : &it->second;
 }
 
-void CommandTable::addMenu(const MenuSpec& spec) {
-    m_menus[spec.id] = spec;
+void CommandTable::addMenu(const MenuSpec& menu) {
+    m_menus[menu.id] = menu;
 }
 
 const MenuSpec* CommandTable::menu(int id) const {
@@ -50,8 +50,8 @@ QList<QKeySequence> CommandTable::shortcutsFor(int id) const {
     return keys;
 }
 
-void CommandTable::addToolBar(const ToolBarSpec& spec) {
-    m_toolBars[spec.id] = spec;
+void CommandTable::addToolBar(const ToolBarSpec& bar) {
+    m_toolBars[bar.id] = bar;
 }
 
 const ToolBarSpec* CommandTable::toolBar(int id) const {

@@ -67,8 +67,8 @@ public:
     const CommandInfo* command(int id) const;
     const std::map<int, CommandInfo>& commands() const { return m_commands; }
 
-    // Adds or replaces the menu with spec.id; menu() is null for an unknown id.
-    void addMenu(const MenuSpec& spec);
+    // Adds or replaces the menu with menu.id; menu() is null for an unknown id.
+    void addMenu(const MenuSpec& menu);
     const MenuSpec* menu(int id) const;
 
     void addAccelerator(const Accelerator& accel);
@@ -76,7 +76,8 @@ public:
     // The key combinations that run command `id`, in table order.
     QList<QKeySequence> shortcutsFor(int id) const;
 
-    void addToolBar(const ToolBarSpec& spec);
+    // Adds or replaces the toolbar with bar.id.
+    void addToolBar(const ToolBarSpec& bar);
     const ToolBarSpec* toolBar(int id) const;
 
     // Texts the command machinery itself shows in the status bar's message pane: the idle text

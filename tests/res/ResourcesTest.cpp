@@ -38,10 +38,10 @@ int opaquePixels(const QImage& image) {
 } // namespace
 
 TEST(ZelvorImages, ToolbarBitmapHoldsEightButtonImages) {
-    const ToolBarSpec* spec = ZelvorCommandTable().toolBar(IDR_MAINFRAME);
-    ASSERT_NE(spec, nullptr);
-    const QImage bitmap(spec->bitmapPath);
-    ASSERT_FALSE(bitmap.isNull()) << spec->bitmapPath.toStdString();
+    const ToolBarSpec* bar = ZelvorCommandTable().toolBar(IDR_MAINFRAME);
+    ASSERT_NE(bar, nullptr);
+    const QImage bitmap(bar->bitmapPath);
+    ASSERT_FALSE(bitmap.isNull()) << bar->bitmapPath.toStdString();
     EXPECT_EQ(bitmap.size(), QSize(128, 15));
     EXPECT_LE(colours(bitmap).size(), 16);
 
