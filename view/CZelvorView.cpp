@@ -34,6 +34,14 @@ QString PathForUser(const std::string& path) {
     return FromText8(path);
 }
 
+// The reason of a failed load or save for a message that names the file itself: without the
+// file name the model puts in front of it.
+QString Reason(const FileResult& result, const std::string& path) {
+    const std::string prefix = path + ": ";
+    const bool named = result.message.compare(0, prefix.size(), prefix) == 0;
+    return FromText8(named ? result.message.substr(prefix.size()) : result.message);
+}
+
 // Renames the unreadable map at `path` to the first free name of "<path>.bad", "<path>.bad2",
 // ... so that a new map can take its place. A file that has gone meanwhile needs no keeping.
 FileResult SetAside(const std::string& path, std::string& asidePath) {
@@ -116,11 +124,11 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
 
     if (load.status == FileResult::Failed) {
         MessageBox::Show(this,
-                         tr("The map file \"%1\" could not be read:\n%2\n\n"
+                         tr("The map file \"%1\" was not loaded:\n%2\n\n"
                             "The picture is shown without points, and the file is left as it "
                             "is. If you add points, it is kept under a name ending in \".bad\" "
                             "when this window closes.")
-                             .arg(PathForUser(m_strMapPath), FromText8(load.message)),
+                             .arg(PathForUser(m_strMapPath), Reason(load, m_strMapPath)),
                          QMessageBox::Warning, QMessageBox::Ok);
     }
 }
@@ -164,7 +172,7 @@ bool CZelvorView::SaveMapAtClose(bool quiet) {
                 return true; // no file before and no points now: nothing is lost
             }
             what = tr("The points could not be saved to the map file \"%1\":\n%2")
-                       .arg(PathForUser(m_strMapPath), FromText8(result.message));
+                       .arg(PathForUser(m_strMapPath), Reason(result, m_strMapPath));
         }
         if (quiet) {
             return false;
@@ -349,7 +357,10 @@ void CZelvorView::paintEvent(QPaintEvent* event) {
 
 void CZelvorView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
-    RedrawWindow();
+    // The area's own resize is followed by its viewport's; the surface follows the viewport.
+    if (event->size() == viewport()->size()) {
+        RedrawWindow();
+    }
 }
 
 void CZelvorView::scrollContentsBy(int, int) {

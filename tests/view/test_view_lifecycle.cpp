@@ -104,7 +104,8 @@ TEST_F(ViewTest, AnUnreadableMapIsReportedOnceKeptAndSetAsideWhenPointsAreAdded)
     EXPECT_TRUE(untouched->isTimerRunning());
     EXPECT_EQ(untouched->points().count(), 0);
     ASSERT_EQ(m_messages.size(), 1);
-    EXPECT_TRUE(m_messages[0].contains(QString::fromStdString(mapFile("plan"))));
+    EXPECT_EQ(m_messages[0].count(QString::fromStdString(mapFile("plan"))), 1)
+        << m_messages[0].toStdString();
     untouched->RedrawWindow();
     untouched->OnTimer();
     EXPECT_EQ(m_messages.size(), 1);
