@@ -5,14 +5,17 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
-// Bounds used when the painter has no device to measure; well inside every int conversion.
-constexpr std::int64_t kFarAway = std::int64_t(1) << 24;
+// The widest area handed out: any edge plus a margin or an extent of the device still fits
+// in an int. Also the area of a painter without a measurable device.
+constexpr std::int64_t kFarAway = std::int64_t(INT_MAX) - 65536;
 } // namespace
 
 DeviceArea DeviceArea::Of(const QPainter& painter, std::int64_t margin) {
+    margin = std::clamp<std::int64_t>(margin, 0, 1024);
     DeviceArea area{-kFarAway, -kFarAway, kFarAway, kFarAway};
     const QPaintDevice* device = painter.device();
     if (device == nullptr || device->width() <= 0 || device->height() <= 0) {

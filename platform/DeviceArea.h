@@ -14,6 +14,7 @@ struct DeviceArea {
     std::int64_t bottom = 0;
 
     // The device's rectangle mapped back through the painter's transform, widened by `margin`
-    // on each side; a wide default area when the painter has no measurable device.
+    // (at most 1024) on each side and kept within the int range; a wide default area when the
+    // painter has no measurable device.
     static DeviceArea Of(const QPainter& painter, std::int64_t margin);
 };

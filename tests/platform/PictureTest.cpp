@@ -231,6 +231,26 @@ TEST_F(PictureTest, RepaintsAndPartsDrawTheSamePixelsAsAWholeDraw) {
     EXPECT_EQ(partial.copy(10, 20, 30, 40), whole.copy(10, 20, 30, 40));
 }
 
+TEST_F(PictureTest, HighDensitySurfaceIsDrawnAtDevicePixels) {
+    // A logical 250 x 180 target on a surface of ratio 2 gets the pixels of a 500 x 360 draw.
+    const QImage source = Quadrants(320, 240, 40);
+    const auto picture = Picture::FromImage(source);
+    ASSERT_NE(picture, nullptr);
+    QImage plain = Surface(500, 360);
+    {
+        QPainter painter(&plain);
+        picture->drawScaled(painter, QRect(0, 0, 500, 360), plain.rect());
+    }
+    QImage dense = Surface(500, 360);
+    dense.setDevicePixelRatio(2.0);
+    {
+        QPainter painter(&dense);
+        picture->drawScaled(painter, QRect(0, 0, 250, 180), QRect(0, 0, 250, 180));
+    }
+    dense.setDevicePixelRatio(1.0);
+    EXPECT_EQ(dense, plain);
+}
+
 TEST_F(PictureTest, DeepZoomScalesOnlyTheVisiblePart) {
     // 64 x 64 pixels at 80 times: a 5120-pixel-square target, drawn through a 300 x 200 window.
     const QImage source = Noise(64, 64, 5);
@@ -267,16 +287,29 @@ TEST_F(PictureTest, DeepZoomScalesOnlyTheVisiblePart) {
         deep->drawScaled(painter, target, far.rect());
         deep->drawScaled(painter, QRect(INT_MIN, INT_MIN, INT_MAX, INT_MAX), far.rect());
     }
-    EXPECT_LT(PeakResidentKb() - before, 64 * 1024);
-    // 1e9 of 2^31 - 1 is 0.47 of the target: source pixel (1, 1).
-    const QRgb expected = tiny.pixel(1, 1);
-    int wrong = 0;
-    for (int y = 0; y < far.height(); ++y) {
-        for (int x = 0; x < far.width(); ++x) {
-            wrong += far.pixel(x, y) != expected;
-        }
+    // Scrolled two thousand million pixels into the target, as a deep zoom scrolls.
+    QImage scrolled = Surface(200, 150);
+    {
+        QPainter painter(&scrolled);
+        painter.translate(-2'000'000'000, -1'000'000'000);
+        deep->drawScaled(painter, QRect(0, 0, INT_MAX, INT_MAX),
+                         QRect(2'000'000'000, 1'000'000'000, 200, 150));
     }
-    EXPECT_EQ(wrong, 0);
+    EXPECT_LT(PeakResidentKb() - before, 64 * 1024);
+    // 1e9 of 2^31 - 1 is 0.47 of the target (source pixel 1), 2e9 is 0.93 (source pixel 3).
+    const struct {
+        const QImage& drawn;
+        QRgb expected;
+    } checks[] = {{far, tiny.pixel(1, 1)}, {scrolled, tiny.pixel(3, 1)}};
+    for (const auto& check : checks) {
+        int wrong = 0;
+        for (int y = 0; y < check.drawn.height(); ++y) {
+            for (int x = 0; x < check.drawn.width(); ++x) {
+                wrong += check.drawn.pixel(x, y) != check.expected;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 TEST_F(PictureTest, PrintDrawsFromTheFullPixels) {
