@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <cmath>
+
 #include "MapFiles.h"
 #include "ViewTestSupport.h"
 
@@ -219,4 +221,34 @@ TEST_F(ViewTest, PrintingToAPdfFileMakesExactlyOnePage) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromLatin1(file.readAll());
     EXPECT_EQ(text.count(QRegularExpression("/Type\\s*/Page\\b")), 1);
+}
+
+TEST_F(ViewTest, ZoomingWithoutBoundsStaysSafe) {
+    writePicture("plan.png", 1000, 600, kPictureColor);
+    PointList list;
+    list.AddPoint(makePoint(500, 300), "centre", "", "");
+    ASSERT_TRUE(SaveMapFile(mapFile("plan"), list).ok());
+    auto view = openView("plan.png");
+
+    view->OnViewFullSize();
+    for (int i = 0; i < 300; ++i) { // 1.1^300: about 2.6e12 screen pixels per picture pixel
+        view->OnViewZoomPlus();
+    }
+    EXPECT_GT(view->zoom(), 1e12);
+    EXPECT_GE(view->horizontalScrollBar()->maximum(), 0);
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    view->OnTimer();
+    HoverTo(*view, QPoint(10, 10));
+    DoubleClick(*view, Qt::LeftButton, QPoint(30, 40));
+    ASSERT_EQ(view->points().count(), 2);
+    EXPECT_TRUE(std::isfinite(view->points().point(1).dX));
+    EXPECT_TRUE(std::isfinite(view->points().point(1).dY));
+
+    for (int i = 0; i < 600; ++i) { // down to a picture narrower than one pixel
+        view->OnViewZoomMinus();
+    }
+    EXPECT_LT(view->zoom(), 1e-12);
+    EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0);
+    view->OnTimer();
+    EXPECT_EQ(view->points().count(), 2);
 }
