@@ -31,7 +31,7 @@ std::string folderOf(const std::string& path) {
 
 // A name for a temporary file next to `target`, unlikely to be taken.
 std::string temporaryNameFor(const std::string& target) {
-    static std::mt19937_64 generator{std::random_device{}()};
+    thread_local std::mt19937_64 generator{std::random_device{}()};
     static const char digits[] = "0123456789abcdef";
     std::string suffix;
     std::uint64_t r = generator();
@@ -324,6 +324,12 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
             return failed(path, "not a regular file", S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
         }
         existing = &old;
+        // A file the user has made read-only stays as it is, although the folder would let a
+        // rename replace it.
+        if (::access(target.c_str(), W_OK) != 0) {
+            const int err = errno;
+            return failed(path, "cannot write", err);
+        }
     }
 
     FileResult result;

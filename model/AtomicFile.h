@@ -28,9 +28,11 @@ struct AtomicWriteOptions {
 // never a mix: a temporary file in the same folder, every write checked, flushed and synced,
 // renamed over the target, then the folder synced. A symbolic link stays a link: the file it
 // points to (following a chain of links) is replaced. An existing file's permission bits carry
-// over to the new one; a new file gets 0666 less the umask. On failure the old file is intact,
-// no temporary file remains (except where the process itself is killed while using a named
-// temporary file), and the result names the file and says why.
+// over to the new one; a new file gets 0666 less the umask. An existing file this process may
+// not write to is not replaced. On failure the old file is intact, no temporary file remains,
+// and the result names the file and says why. A process killed while writing leaves nothing
+// behind on the unnamed route; only a kill on the named route, or in the instant between naming
+// the finished file and the rename, can leave a ".<name>.tmp-*" file next to the target.
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                const AtomicWriteOptions& options = {});
 

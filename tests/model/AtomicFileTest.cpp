@@ -171,6 +171,25 @@ TEST(AtomicFile, ReadOnlyFolderKeepsTheOldFile) {
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"m.map"});
 }
 
+// A map the user made read-only is not replaced, although its folder would allow the rename.
+TEST(AtomicFile, ReadOnlyFileIsNotReplaced) {
+    TempDir dir;
+    const std::string path = dir / "m.map";
+    WriteBytes(path, kOld);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    const int outcome = testsupport::RunUnprivileged([&path] {
+        const FileResult r = WriteFileAtomically(path, "new");
+        return r.status == FileResult::Failed && r.message.find(path) != std::string::npos;
+    });
+    if (outcome < 0) {
+        GTEST_SKIP() << "cannot give up root privileges here";
+    }
+    EXPECT_EQ(outcome, 1);
+    EXPECT_EQ(ReadBytes(path), kOld);
+    EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"m.map"});
+}
+
 TEST(AtomicFile, FullDiskKeepsTheOldFile) {
     TempDir dir;
     const std::string mountPoint = dir / "small";

@@ -121,23 +121,6 @@ TEST(MapFiles, RoundTripsAreBitExact) {
     EXPECT_EQ(RecordBytes(back), RecordBytes(defaults));
 }
 
-// A map with wide texts in it loads, and is saved back in the narrow form.
-TEST(MapFiles, WideTextsLoadAndSaveNarrow) {
-    BaseDir base;
-    const PointRecord rec = PatternRecord(3);
-    const std::string wide = Hex("01 00") + RecordBytes(rec) +
-                             Hex("01 00 FF FE FF 02 61 00 62 00") + Hex("01 00 01 4C") +
-                             Hex("01 00 00");
-    WriteBytes(base.path() + "/MAPS/w.map", wide);
-    PointList list;
-    ASSERT_EQ(LoadMapFile(base.path() + "/MAPS/w.map", list).status, FileResult::Ok);
-    ASSERT_EQ(list.count(), 1);
-    EXPECT_EQ(list.memo(0), "ab");
-    EXPECT_EQ(list.label(0), "L");
-    EXPECT_EQ(EncodeMap(list),
-              Hex("01 00") + RecordBytes(rec) + Hex("01 00 02 61 62 01 00 01 4C 01 00 00"));
-}
-
 TEST(MapFiles, MissingOrEmptyMapsAreAbsent) {
     BaseDir base;
     PointList list = SampleList(2);

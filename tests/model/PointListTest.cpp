@@ -126,24 +126,6 @@ TEST(PointList, ApplyToAllPointsKeepsSinceFlagPositionDateAndTexts) {
     EXPECT_EQ(list.point(3).bReserved, 0xC3);
 }
 
-// The dialog's OK with "apply to all": the apply first, then the edited point takes the record
-// whole, its own position and since fields included.
-TEST(PointList, EditWithApplyToAllThenSetPoint) {
-    PointList list = SampleList(5);
-    const PointList before = list;
-    PointRecord dialog = PatternRecord(77);
-    dialog.dX = 99.0;
-    list.ApplyToAllPoints(dialog);
-    list.SetPoint(2, dialog, "edited", "s", "m");
-    EXPECT_EQ(RecordBytes(list.point(2)), RecordBytes(dialog));
-    for (int i : {0, 1, 3, 4}) {
-        EXPECT_EQ(list.point(i).dX, before.point(i).dX);
-        EXPECT_EQ(std::memcmp(&list.point(i).stSince, &before.point(i).stSince, sizeof(SYSTEMTIME)),
-                  0);
-        EXPECT_EQ(list.point(i).crText, dialog.crText);
-    }
-}
-
 TEST(PointList, AssignRequiresEqualCounts) {
     PointList list = SampleList(2);
     const std::string before = Snapshot(list);

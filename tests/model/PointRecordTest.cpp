@@ -1,12 +1,9 @@
-#include <cstring>
-
 #include <gtest/gtest.h>
 
 #include "PointRecord.h"
 #include "TestSupport.h"
 
 using testsupport::Hex;
-using testsupport::PatternRecord;
 using testsupport::RecordBytes;
 
 // The factory record's storage image is all zero but for the listed bytes.
@@ -36,31 +33,4 @@ TEST(PointRecord, FactoryDefaultsStorageImage) {
     EXPECT_EQ(GetRValue(rec.crRect), 0);
     EXPECT_EQ(GetBValue(rec.crRect), 255);
     EXPECT_STREQ(rec.lfText.lfFaceName, "Arial");
-}
-
-// A copy, a storage image and a record rebuilt from it carry every byte, the reserved byte and
-// the phase bytes included; a short byte block leaves the rest zero.
-TEST(PointRecord, CopiesCarryEveryByte) {
-    PointRecord original = PatternRecord(3);
-    original.bReserved = 0x5A;
-    original.bTextPhase = 1;
-    original.bRectPhase = 1;
-    original.dX = 0.5;
-
-    const PointRecord copy = original;
-    EXPECT_EQ(RecordBytes(copy), RecordBytes(original));
-
-    const RecordImage image = StorageImage(original);
-    EXPECT_EQ(image[7], 0x5A);
-    const PointRecord rebuilt = RecordFromBytes(image.data(), image.size());
-    EXPECT_EQ(std::memcmp(&rebuilt, &original, kPointRecordSize), 0);
-
-    const PointRecord shortRec = RecordFromBytes(image.data(), 10);
-    const std::string bytes = RecordBytes(shortRec);
-    EXPECT_EQ(bytes.substr(0, 10), RecordBytes(original).substr(0, 10));
-    EXPECT_EQ(bytes.substr(10), std::string(kPointRecordSize - 10, '\0'));
-
-    const PointRecord zero{};
-    EXPECT_EQ(RecordBytes(zero), std::string(kPointRecordSize, '\0'));
-    EXPECT_EQ(RecordBytes(RecordFromBytes(nullptr, 0)), std::string(kPointRecordSize, '\0'));
 }
