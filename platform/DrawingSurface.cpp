@@ -173,8 +173,11 @@ void DrawingSurface::selectFont(const QFont& font) {
 }
 
 void DrawingSurface::applyTextState() {
-    if (!m_fontApplied || m_painter.font() != m_font) {
+    // The painter keeps its own copy of a font it is given; comparing against that copy is a
+    // pointer comparison unless someone else changed the painter's font meanwhile.
+    if (!m_fontApplied || !(m_painter.font() == m_appliedFont)) {
         m_painter.setFont(m_font);
+        m_appliedFont = m_painter.font();
         m_fontApplied = true;
     }
     const QPen& pen = m_painter.pen();

@@ -76,6 +76,7 @@ private:
     int m_ascent = 0;
     int m_descent = 0;
     int m_escapement = 0;
+    QFont m_appliedFont; // the painter's copy of m_font, once applied
     bool m_fontApplied = false;
     int m_curX = 0;
     int m_curY = 0;

@@ -235,6 +235,25 @@ TEST(DrawingSurface, TextCellHasItsTopLeftAtThePointAndIsFilledOpaque) {
     EXPECT_EQ(red.count, red.bounds.width() * red.bounds.height());
 }
 
+TEST(DrawingSurface, EscapementTurnsTheTextAndItsCellAboutTheCorner) {
+    // A quarter turn counter-clockwise: the cell stands upwards from (x, y).
+    QImage image = Paper();
+    QSize extent;
+    {
+        QPainter painter(&image);
+        DrawingSurface surface(painter);
+        LOGFONTA lf = Font(-14);
+        lf.lfEscapement = 900;
+        surface.selectFont(lf);
+        surface.setBkColor(kYellow);
+        extent = surface.textExtent("    ");
+        surface.textOut(50, 150, "    ");
+    }
+    const Coverage yellow = CoverageOf(image, Rgb(kYellow));
+    EXPECT_EQ(yellow.bounds, QRect(50, 150 - extent.width(), extent.height(), extent.width()));
+    EXPECT_EQ(yellow.count, extent.width() * extent.height());
+}
+
 TEST(DrawingSurface, PageMappingScalesFillsLinesPixelsAndText) {
     QImage image = Paper(400, 400);
     {
