@@ -15,7 +15,6 @@
 namespace {
 
 constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kRed = RGB(255, 0, 0);
 constexpr COLORREF kYellow = RGB(255, 255, 0);
 const QRgb kPaper = qRgb(0, 128, 0);
@@ -126,36 +125,6 @@ TEST(DrawingSurface, LinesLeaveOutTheirEndPointInEveryDirection) {
     EXPECT_EQ(red.bounds, QRect(10, 10, 10, 5));
     EXPECT_EQ(image.pixel(10, 10), Rgb(kRed));
     EXPECT_NE(image.pixel(20, 15), Rgb(kRed));
-}
-
-TEST(DrawingSurface, TwoToneCrossFromEightLinesAndACentrePixel) {
-    // Arms of 7 in black, of 3 in white over them, the centre pixel black, at (100, 100).
-    QImage image = Paper();
-    {
-        QPainter painter(&image);
-        DrawingSurface surface(painter);
-        const int x = 100;
-        const int y = 100;
-        for (const auto& [colour, arm] : {std::pair{kBlack, 7}, std::pair{kWhite, 3}}) {
-            surface.selectPen(colour);
-            const int ends[4][2] = {{x + arm, y}, {x - arm, y}, {x, y + arm}, {x, y - arm}};
-            for (const auto& end : ends) {
-                surface.moveTo(x, y);
-                surface.lineTo(end[0], end[1]);
-            }
-        }
-        surface.setPixel(x, y, kBlack);
-    }
-    for (int d = -8; d <= 8; ++d) {
-        const QRgb expected = d == 0                ? Rgb(kBlack)
-                              : (d >= -2 && d <= 2) ? Rgb(kWhite)
-                              : (d >= -6 && d <= 6) ? Rgb(kBlack)
-                                                    : kPaper;
-        EXPECT_EQ(image.pixel(100 + d, 100), expected) << "horizontal " << d;
-        EXPECT_EQ(image.pixel(100, 100 + d), expected) << "vertical " << d;
-    }
-    EXPECT_EQ(CoverageOf(image, Rgb(kBlack)).count, 17);
-    EXPECT_EQ(CoverageOf(image, Rgb(kWhite)).count, 8);
 }
 
 TEST(DrawingSurface, FarAwayCoordinatesAreCutOffNotOverflowed) {
