@@ -4,14 +4,17 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstring>
 #include <functional>
+#include <string>
 
 #include <gtest/gtest.h>
 
+#include "CDia_Point.h"
 #include "Clock.h"
 #include "Globals.h"
 #include "PointRecord.h"
@@ -23,8 +26,8 @@ template <class T> T* Control(const QWidget& dialog, int id) {
 }
 
 // Runs `answer` on the first modal dialog of type T to become active, from the event loop of
-// whatever runs it modally. Polls once per turn of the event loop, up to `turns` turns; a
-// dialog that never shows fails the test instead of hanging it (a later reject closes nothing).
+// whatever runs it modally. Polls once per turn of the event loop; after `turns` turns without
+// such a dialog it records a failure.
 template <class T> void AnswerModal(std::function<void(T*)> answer, int turns = 10000) {
     QTimer::singleShot(0, qApp, [answer, turns] {
         if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
@@ -40,6 +43,30 @@ template <class T> void AnswerModal(std::function<void(T*)> answer, int turns = 
 inline bool SameBytes(const PointRecord& a, const PointRecord& b) {
     return std::memcmp(&a, &b, sizeof(PointRecord)) == 0;
 }
+
+// What the view hands the dialog: its copies of the record and the three texts.
+struct Caller {
+    PointRecord rec = FactoryDefaults();
+    std::string label;
+    std::string sinceText;
+    std::string memo;
+};
+
+// A dialog on the caller's copies, shown (which fills it) as the caller would run it.
+class OpenDialog {
+public:
+    explicit OpenDialog(Caller& caller) {
+        dialog.m_pRec = &caller.rec;
+        dialog.m_pLabel = &caller.label;
+        dialog.m_pSinceText = &caller.sinceText;
+        dialog.m_pMemo = &caller.memo;
+        dialog.show();
+    }
+    void click(int id) { Control<QPushButton>(dialog, id)->click(); }
+    void clickOk() { click(1); }
+
+    CDia_Point dialog;
+};
 
 // A fixed "now" (local 2024-03-15 12:34:56), clean globals, restored afterwards.
 class DialogTest : public ::testing::Test {

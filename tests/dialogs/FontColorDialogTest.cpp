@@ -124,29 +124,3 @@ TEST(FontColorDialogTest, ChosenFontSurvivesTheRecordRoundTrip) {
         EXPECT_EQ(LogFontFromFont(drawn).lfHeight, LogFontFromFont(chosen).lfHeight);
     }
 }
-
-TEST(FontColorDialogTest, GetFontAndColorStoresOnlyOnOk) {
-    QFont font;
-    font.setPixelSize(15);
-    QColor color = Qt::black;
-    AnswerModal<FontColorDialog>([](FontColorDialog* d) {
-        d->colorChooser()->setCurrentIndex(d->colorChooser()->findText("Green"));
-        d->reject();
-    });
-    EXPECT_FALSE(FontColorDialog::GetFontAndColor(nullptr, font, color));
-    EXPECT_EQ(color, QColor(Qt::black));
-    EXPECT_EQ(font.pixelSize(), 15);
-
-    AnswerModal<FontColorDialog>([](FontColorDialog* d) {
-        QFont bold = d->fontChooser()->currentFont();
-        bold.setStyleName(QString());
-        bold.setBold(true);
-        d->setCurrentFont(bold);
-        d->colorChooser()->setCurrentIndex(d->colorChooser()->findText("Green"));
-        d->accept();
-    });
-    EXPECT_TRUE(FontColorDialog::GetFontAndColor(nullptr, font, color));
-    EXPECT_EQ(color, QColor(0, 128, 0));
-    EXPECT_TRUE(font.bold());
-    EXPECT_GT(font.pixelSize(), 0);
-}

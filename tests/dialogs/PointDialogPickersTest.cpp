@@ -22,27 +22,6 @@ using namespace dialogtest;
 
 namespace {
 
-struct Caller {
-    PointRecord rec = FactoryDefaults();
-    std::string label = "Label";
-    std::string sinceText = "Since";
-    std::string memo = "Memo";
-};
-
-class OpenDialog {
-public:
-    explicit OpenDialog(Caller& caller) {
-        dialog.m_pRec = &caller.rec;
-        dialog.m_pLabel = &caller.label;
-        dialog.m_pSinceText = &caller.sinceText;
-        dialog.m_pMemo = &caller.memo;
-        dialog.show();
-    }
-    void click(int id) { Control<QPushButton>(dialog, id)->click(); }
-
-    CDia_Point dialog;
-};
-
 // Answers the colour dialog with `color`, recording the colour it started at; an invalid
 // colour cancels it.
 void AnswerColor(const QColor& color, QColor* startedAt) {

@@ -56,29 +56,6 @@ PointRecord DormantSinceRecord() {
     return rec;
 }
 
-struct Caller {
-    PointRecord rec{};
-    std::string label;
-    std::string sinceText;
-    std::string memo;
-};
-
-// A dialog on the caller's copies, shown (which fills it) as the caller would run it.
-class OpenDialog {
-public:
-    explicit OpenDialog(Caller& caller) {
-        dialog.m_pRec = &caller.rec;
-        dialog.m_pLabel = &caller.label;
-        dialog.m_pSinceText = &caller.sinceText;
-        dialog.m_pMemo = &caller.memo;
-        dialog.show();
-    }
-    void clickOk() { Control<QPushButton>(dialog, 1)->click(); }
-    void clickSinceBox() { QTest::mouseClick(dialog.m_chkSinceDate, Qt::LeftButton); }
-
-    CDia_Point dialog;
-};
-
 } // namespace
 
 using PointDialogLayoutTest = DialogTest;
@@ -270,7 +247,7 @@ TEST_F(PointDialogInitTest, SinceControlsFollowTheSinceSwitch) {
 
     // Clicking the box switches the controls without touching their contents.
     on.dialog.m_editSinceText->setText("edited");
-    on.clickSinceBox();
+    QTest::mouseClick(on.dialog.m_chkSinceDate, Qt::LeftButton);
     EXPECT_FALSE(on.dialog.m_dtSinceDate->isEnabled());
     EXPECT_FALSE(Control<QWidget>(on.dialog, 1017)->isEnabled());
     EXPECT_EQ(on.dialog.m_editSinceText->text(), "edited");
@@ -299,7 +276,7 @@ TEST_F(PointDialogOkTest, SinceBoxClearKeepsStoredSinceFields) {
     edit.dialog.m_chkFlashText->setChecked(false);
     edit.dialog.m_chkFlashRect->setChecked(false);
     edit.dialog.m_dtSinceDate->setDate(QDate(2030, 1, 1));
-    edit.clickSinceBox();
+    QTest::mouseClick(edit.dialog.m_chkSinceDate, Qt::LeftButton);
     edit.clickOk();
     EXPECT_TRUE(SameBytes(on.rec, expected));
     EXPECT_EQ(on.sinceText, "Overdue");
@@ -310,7 +287,7 @@ TEST_F(PointDialogOkTest, TickingTheSinceBoxTakesTheControlsAtMidnight) {
     // today at 00:00:00.
     Caller caller{DormantSinceRecord(), "Label", "Overdue", "Memo"};
     OpenDialog open(caller);
-    open.clickSinceBox();
+    QTest::mouseClick(open.dialog.m_chkSinceDate, Qt::LeftButton);
     EXPECT_TRUE(open.dialog.m_dtSinceDate->isEnabled());
     open.clickOk();
     EXPECT_EQ(caller.rec.bSinceDate, 1);
@@ -327,7 +304,7 @@ TEST_F(PointDialogOkTest, TickingTheSinceBoxTakesTheControlsAtMidnight) {
     // Ticked and filled in: the typed text, the boxes as 1/0 bytes, the picked day.
     Caller second{DormantSinceRecord(), "Label", "Overdue", "Memo"};
     OpenDialog fill(second);
-    fill.clickSinceBox();
+    QTest::mouseClick(fill.dialog.m_chkSinceDate, Qt::LeftButton);
     fill.dialog.m_editSinceText->setText("Inspection due");
     fill.dialog.m_chkFlashRect->setChecked(true);
     fill.dialog.m_dtSinceDate->setDate(QDate(2024, 2, 29));
