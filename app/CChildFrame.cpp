@@ -1,0 +1,26 @@
+#include "CChildFrame.h"
+
+#include "CZelvorDoc.h"
+#include "CZelvorView.h"
+#include "Resources.h"
+
+CChildFrame::CChildFrame(CZelvorDoc& doc, QWidget* parent)
+    : DocumentFrame(doc, parent), m_view(new CZelvorView(this)) {
+    setWidget(m_view);
+    setWindowIcon(Resources::Icon(IDR_ZelvorTYPE));
+    setFocusProxy(m_view);
+}
+
+void CChildFrame::OnInitialUpdate() {
+    const auto* doc = qobject_cast<const CZelvorDoc*>(document());
+    if (doc != nullptr) {
+        m_view->OnInitialUpdate(doc->readPath(), doc->readName());
+    } else {
+        m_view->OnInitialUpdate({}, {});
+    }
+    m_view->setFocus();
+}
+
+bool CChildFrame::CanCloseFrame() {
+    return m_view->CloseMap();
+}

@@ -1,0 +1,301 @@
+#include "CMainFrame.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTemporaryFile>
+#include <QToolBar>
+
+#include <filesystem>
+#include <system_error>
+
+#include "ActionBuilder.h"
+#include "ContextHelpMode.h"
+#include "Document.h"
+#include "DocumentManager.h"
+#include "Globals.h"
+#include "HelpWindow.h"
+#include "LockKeyIndicators.h"
+#include "MapFiles.h"
+#include "MessageBox.h"
+#include "Resources.h"
+#include "StatusPane.h"
+#include "WindowListMenu.h"
+#include "ZelvorCommands.h"
+
+namespace {
+// Why files cannot be created in `dir`, or empty when a file can be made there.
+QString WriteProblem(const QString& dir) {
+    QTemporaryFile probe(dir + QStringLiteral("/.zelvor-probe-XXXXXX"));
+    return probe.open() ? QString() : probe.errorString();
+}
+
+QLabel* MakeIndicatorPane(QStatusBar* bar, const QString& widest) {
+    auto* pane = new QLabel(bar);
+    pane->setAlignment(Qt::AlignCenter);
+    pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(widest) + 12);
+    bar->addPermanentWidget(pane);
+    return pane;
+}
+} // namespace
+
+CMainFrame::CMainFrame() {
+    // The start-up directory, against which every file of the system is found.
+    std::error_code ec;
+    const std::filesystem::path startDir = std::filesystem::current_path(ec);
+    g_strBaseDir = ec ? std::string(".") : startDir.string();
+
+    m_defaults = std::make_unique<PointRecord>();
+    g_pDefaults = m_defaults.get();
+    SerializeDefaults(true, g_strBaseDir, *g_pDefaults);
+
+    // Into MAPS when it exists; otherwise create it and stay in the start-up directory.
+    QString mkdirError;
+    std::filesystem::current_path("MAPS", ec);
+    m_changedIntoMaps = !ec;
+    if (!m_changedIntoMaps) {
+        std::error_code mkdirEc;
+        std::filesystem::create_directory("MAPS", mkdirEc);
+        if (mkdirEc) {
+            mkdirError = QString::fromLocal8Bit(mkdirEc.message());
+        }
+    }
+    m_storageProblem = CheckStorage(g_strBaseDir, mkdirError);
+}
+
+CMainFrame::~CMainFrame() {
+    if (m_docs != nullptr) {
+        disconnect(m_docs, nullptr, this, nullptr);
+    }
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        disconnect(dispatcher, nullptr, this, nullptr);
+    }
+    // Every document window goes before the defaults are saved; each view saves its map.
+    if (m_mdiArea != nullptr) {
+        QList<QPointer<QMdiSubWindow>> windows;
+        for (QMdiSubWindow* window : m_mdiArea->findChildren<QMdiSubWindow*>()) {
+            windows.append(window);
+        }
+        for (const QPointer<QMdiSubWindow>& window : windows) {
+            delete window.data();
+        }
+    }
+    StatusPane::SetSink({});
+
+    SerializeDefaults(false, g_strBaseDir, *g_pDefaults);
+    g_pDefaults = nullptr;
+    m_defaults.reset();
+}
+
+QString CMainFrame::CheckStorage(const std::string& baseDir, const QString& mkdirError) {
+    const QString base = QFile::decodeName(QByteArray::fromStdString(baseDir));
+    const QString maps = base + QStringLiteral("/MAPS");
+    const QFileInfo info(maps);
+    QStringList problems;
+    if (!info.exists()) {
+        problems.append(tr("The folder \"%1\" could not be created: %2.")
+                            .arg(QDir::toNativeSeparators(maps), mkdirError));
+    } else if (!info.isDir()) {
+        problems.append(tr("\"%1\" is a file, not a folder.").arg(QDir::toNativeSeparators(maps)));
+    } else if (const QString why = WriteProblem(maps); !why.isEmpty()) {
+        problems.append(tr("The folder \"%1\" cannot be written: %2.")
+                            .arg(QDir::toNativeSeparators(maps), why));
+    }
+    if (problems.isEmpty()) {
+        return {};
+    }
+    if (const QString why = WriteProblem(base); !why.isEmpty()) {
+        problems.append(tr("The default look cannot be saved in \"%1\" either: %2.")
+                            .arg(QDir::toNativeSeparators(base), why));
+    }
+    return problems.join(QLatin1Char('\n'));
+}
+
+void CMainFrame::ReportStorageProblem() {
+    if (m_storageProblem.isEmpty() || m_storageReported) {
+        return;
+    }
+    m_storageReported = true;
+    MessageBox::Show(this,
+                     tr("Points cannot be saved in this folder.\n\n%1\n\nZelvor works, but the "
+                        "points of the pictures you open here are not kept when their windows "
+                        "close.")
+                         .arg(m_storageProblem),
+                     QMessageBox::Warning, QMessageBox::Ok);
+}
+
+bool CMainFrame::LoadFrame() {
+    setWindowTitle(Resources::String(IDR_MAINFRAME));
+    setWindowIcon(Resources::Icon(IDR_MAINFRAME));
+
+    m_mdiArea = new QMdiArea(this);
+    m_mdiArea->setViewMode(QMdiArea::SubWindowView);
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(m_mdiArea);
+
+    m_commands = std::make_unique<ActionBuilder>(ZelvorCommandTable());
+
+    m_wndToolBar = m_commands->buildToolBar(IDR_MAINFRAME, this);
+    if (m_wndToolBar == nullptr) {
+        return false;
+    }
+    m_wndToolBar->setWindowTitle(tr("Toolbar"));
+    m_wndToolBar->setMovable(true);
+    m_wndToolBar->setFloatable(true);
+    m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+
+    m_wndStatusBar = new QStatusBar(this);
+    setStatusBar(m_wndStatusBar);
+    QStatusBar* bar = m_wndStatusBar;
+    StatusPane::SetSink([bar](const QString& text) { bar->showMessage(text); });
+    m_capsPane = MakeIndicatorPane(bar, Resources::String(ID_INDICATOR_CAPS));
+    m_numPane = MakeIndicatorPane(bar, Resources::String(ID_INDICATOR_NUM));
+    m_scrollPane = MakeIndicatorPane(bar, Resources::String(ID_INDICATOR_SCRL));
+    m_indicators = new LockKeyIndicators(m_capsPane, m_numPane, m_scrollPane, this);
+    StatusPane::SetText(Resources::String(AFX_IDS_IDLEMESSAGE));
+
+    m_commands->showMenu(menuBar(), IDR_MAINFRAME);
+    m_menuId = IDR_MAINFRAME;
+    m_commands->installAccelerators(this);
+    m_commands->routeStatusTips(this);
+
+    if (const MenuSpec* docMenu = ZelvorCommandTable().menu(IDR_ZelvorTYPE)) {
+        for (int i = 0; i < static_cast<int>(docMenu->popups.size()); ++i) {
+            if (docMenu->popups[i].title == QLatin1String("&Window")) {
+                if (QMenu* popup = m_commands->popup(IDR_ZelvorTYPE, i)) {
+                    m_windowList = new WindowListMenu(*popup, *m_mdiArea, this);
+                }
+            }
+        }
+    }
+
+    m_help = new HelpWindow(this);
+    m_contextHelp = new ContextHelpMode(Resources::String(AFX_IDS_HELPMODEMESSAGE),
+                                        Resources::String(AFX_IDS_IDLEMESSAGE), this);
+    RegisterFrameCommands();
+
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateMenuAndTitle);
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &CMainFrame::UpdateMenuAndTitle);
+    }
+    return true;
+}
+
+void CMainFrame::setDocumentManager(DocumentManager* docs) {
+    if (m_docs != nullptr) {
+        disconnect(m_docs, nullptr, this, nullptr);
+    }
+    m_docs = docs;
+    if (m_docs != nullptr) {
+        connect(m_docs, &DocumentManager::documentsChanged, this, &CMainFrame::UpdateMenuAndTitle);
+        connect(m_docs, &DocumentManager::documentTitleChanged, this,
+                &CMainFrame::UpdateMenuAndTitle);
+    }
+}
+
+void CMainFrame::RegisterFrameCommands() {
+    ActionBuilder& cmd = *m_commands;
+    cmd.setHandler(ID_VIEW_TOOLBAR, [this] { m_wndToolBar->setVisible(m_wndToolBar->isHidden()); });
+    cmd.setUpdateHandler(ID_VIEW_TOOLBAR, [this](CommandState& state) {
+        state.checked = !m_wndToolBar->isHidden();
+    });
+    cmd.setHandler(ID_VIEW_STATUS_BAR,
+                   [this] { m_wndStatusBar->setVisible(m_wndStatusBar->isHidden()); });
+    cmd.setUpdateHandler(ID_VIEW_STATUS_BAR, [this](CommandState& state) {
+        state.checked = !m_wndStatusBar->isHidden();
+    });
+
+    const auto anyWindow = [this](CommandState& state) {
+        state.enabled = !m_mdiArea->subWindowList().isEmpty();
+    };
+    cmd.setHandler(ID_WINDOW_CASCADE, [this] { m_mdiArea->cascadeSubWindows(); });
+    cmd.setUpdateHandler(ID_WINDOW_CASCADE, anyWindow);
+    cmd.setHandler(ID_WINDOW_TILE_HORZ, [this] { m_mdiArea->tileSubWindows(); });
+    cmd.setUpdateHandler(ID_WINDOW_TILE_HORZ, anyWindow);
+    cmd.setHandler(ID_WINDOW_ARRANGE, [this] { OnWindowArrange(); });
+    cmd.setUpdateHandler(ID_WINDOW_ARRANGE, anyWindow);
+
+    cmd.setHandler(ID_HELP_FINDER, [this] { m_help->ShowContents(); });
+    cmd.setHandler(ID_HELP, [this] { m_help->ShowContents(); });
+    cmd.setHandler(ID_DEFAULT_HELP, [this] { m_help->ShowContents(); });
+    cmd.setHandler(ID_CONTEXT_HELP, [this] { m_contextHelp->enter(); });
+}
+
+void CMainFrame::UpdateMenuAndTitle() {
+    if (m_mdiArea == nullptr || !m_commands) {
+        return;
+    }
+    const bool anyDocumentWindow = !m_mdiArea->subWindowList().isEmpty();
+    const int wanted = anyDocumentWindow ? IDR_ZelvorTYPE : IDR_MAINFRAME;
+    if (wanted != m_menuId) {
+        m_commands->showMenu(menuBar(), wanted);
+        m_menuId = wanted;
+    }
+    QString title = Resources::String(IDR_MAINFRAME);
+    if (Document* doc = m_docs != nullptr ? m_docs->activeDocument() : nullptr) {
+        title += QStringLiteral(" - ") + doc->GetTitle();
+    }
+    if (title != windowTitle()) {
+        setWindowTitle(title);
+    }
+}
+
+QString CMainFrame::paneText() const {
+    return m_wndStatusBar != nullptr ? m_wndStatusBar->currentMessage() : QString();
+}
+
+QLabel* CMainFrame::indicator(int id) const {
+    switch (id) {
+    case ID_INDICATOR_CAPS:
+        return m_capsPane;
+    case ID_INDICATOR_NUM:
+        return m_numPane;
+    case ID_INDICATOR_SCRL:
+        return m_scrollPane;
+    default:
+        return nullptr;
+    }
+}
+
+void CMainFrame::OnWindowArrange() {
+    const int areaWidth = m_mdiArea->viewport()->width();
+    int bottom = m_mdiArea->viewport()->height();
+    int x = 0;
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (!window->isMinimized()) {
+            continue;
+        }
+        const QSize size = window->size();
+        if (x > 0 && x + size.width() > areaWidth) {
+            x = 0;
+            bottom -= size.height();
+        }
+        window->move(x, bottom - size.height());
+        x += size.width();
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_docs != nullptr && !m_docs->CloseAllDocuments()) {
+        event->ignore();
+        return;
+    }
+    if (m_help != nullptr) {
+        m_help->close();
+    }
+    QMainWindow::closeEvent(event);
+    event->accept();
+    emit closed();
+}

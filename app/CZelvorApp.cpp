@@ -1,0 +1,251 @@
+#include "CZelvorApp.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPrinter>
+#include <QScreen>
+#include <QSettings>
+
+#include "ActionBuilder.h"
+#include "CAboutDlg.h"
+#include "CChildFrame.h"
+#include "CDia_Point.h"
+#include "CMainFrame.h"
+#include "CZelvorDoc.h"
+#include "CZelvorView.h"
+#include "DocTemplate.h"
+#include "DocumentManager.h"
+#include "Globals.h"
+#include "RecentFileList.h"
+#include "Resources.h"
+#include "ViewPrinting.h"
+
+CZelvorApp::CZelvorApp(QSettings* settings) {
+    SetIdentity();
+    if (settings == nullptr) {
+        m_ownSettings = std::make_unique<QSettings>();
+        settings = m_ownSettings.get();
+    }
+    m_settings = settings;
+    m_recent = std::make_unique<RecentFileList>(*m_settings, kRecentFileCount);
+    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+}
+
+CZelvorApp::~CZelvorApp() {
+    Shutdown();
+}
+
+void CZelvorApp::SetIdentity() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Harrowmere"));
+    QCoreApplication::setApplicationName(Resources::ProductName());
+    QCoreApplication::setApplicationVersion(Resources::ProductVersion());
+    QGuiApplication::setDesktopFileName(QStringLiteral("zelvor"));
+}
+
+bool CZelvorApp::InitInstance() {
+    m_recent->ReadList();
+
+    m_template = std::make_unique<DocTemplate>(
+        Resources::String(IDR_ZelvorTYPE), [] { return std::make_unique<CZelvorDoc>(); },
+        [](Document& doc) -> DocumentFrame* {
+            auto* zelvorDoc = qobject_cast<CZelvorDoc*>(&doc);
+            return zelvorDoc != nullptr ? new CChildFrame(*zelvorDoc) : nullptr;
+        });
+
+    m_mainFrame = std::make_unique<CMainFrame>();
+    if (!m_mainFrame->LoadFrame()) {
+        return false;
+    }
+    m_docs = std::make_unique<DocumentManager>(*m_mainFrame->mdiArea(), m_recent.get());
+    m_docs->AddDocTemplate(std::move(m_template));
+    m_docs->setDialogDirectory(QFile::decodeName(QByteArray::fromStdString(g_strBaseDir)));
+    m_mainFrame->setDocumentManager(m_docs.get());
+    connect(m_docs.get(), &DocumentManager::documentsChanged, this,
+            &CZelvorApp::RefreshRecentFiles);
+    connect(m_docs.get(), &DocumentManager::documentTitleChanged, this,
+            &CZelvorApp::RefreshRecentFiles);
+
+    CZelvorView::SetPointDialogRunner(&CDia_Point::Run);
+    RegisterCommands();
+    RegisterViewCommands();
+    RefreshRecentFiles();
+
+    if (const QScreen* screen = m_mainFrame->screen()) {
+        const QRect available = screen->availableGeometry();
+        QRect frame(QPoint(), available.size() * 4 / 5);
+        frame.moveCenter(available.center());
+        m_mainFrame->setGeometry(frame);
+    }
+    m_mainFrame->show();
+    m_mainFrame->ReportStorageProblem();
+    return true;
+}
+
+int CZelvorApp::Run() {
+    if (!InitInstance()) {
+        Shutdown();
+        return 1;
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    connect(m_mainFrame.get(), &CMainFrame::closed, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    const int code = QApplication::exec();
+    Shutdown();
+    return code;
+}
+
+void CZelvorApp::Shutdown() {
+    if (m_docs) {
+        disconnect(m_docs.get(), nullptr, this, nullptr);
+    }
+    // The main frame's destructor closes what is still open, then saves the defaults.
+    m_mainFrame.reset();
+    m_docs.reset();
+    m_recent->WriteList();
+    m_settings->sync();
+    CZelvorView::SetPointDialogRunner({});
+}
+
+CZelvorView* CZelvorApp::activeView() const {
+    auto* frame = m_docs ? qobject_cast<CChildFrame*>(m_docs->activeFrame()) : nullptr;
+    return frame != nullptr ? frame->view() : nullptr;
+}
+
+void CZelvorApp::OnAppAbout() {
+    CAboutDlg about(m_mainFrame.get());
+    about.exec();
+}
+
+void CZelvorApp::OnFileNew() {
+    m_docs->OnFileNew();
+}
+
+void CZelvorApp::OnFileOpen() {
+    m_docs->OnFileOpen();
+}
+
+void CZelvorApp::OnFilePrintSetup() {
+    ViewPrinting::PrintSetup(*m_printer, m_mainFrame.get());
+}
+
+bool CZelvorApp::OnOpenRecentFile(int index) {
+    const QString path = m_recent->at(index);
+    if (path.isEmpty()) {
+        return false;
+    }
+    if (m_docs->OpenDocumentFile(path) != nullptr) {
+        return true;
+    }
+    m_recent->Remove(path);
+    RefreshRecentFiles();
+    return false;
+}
+
+void CZelvorApp::RefreshRecentFiles() {
+    if (m_mainFrame) {
+        m_mainFrame->commands().setRecentFiles(m_recent->displayNames());
+    }
+}
+
+void CZelvorApp::RegisterCommands() {
+    ActionBuilder& cmd = m_mainFrame->commands();
+    cmd.setHandler(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    cmd.setHandler(ID_FILE_NEW, [this] { OnFileNew(); });
+    cmd.setHandler(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    cmd.setHandler(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
+    cmd.setHandler(ID_APP_EXIT, [this] { m_mainFrame->close(); });
+    for (int i = 0; i < kRecentFileCount; ++i) {
+        cmd.setHandler(ID_FILE_MRU_FILE1 + i, [this, i] { OnOpenRecentFile(i); });
+    }
+
+    // The active document's commands.
+    const auto withDocument = [this](CommandState& state) {
+        state.enabled = m_docs->activeDocument() != nullptr;
+    };
+    cmd.setHandler(ID_FILE_CLOSE, [this] {
+        if (Document* doc = m_docs->activeDocument()) {
+            m_docs->CloseDocument(*doc);
+        }
+    });
+    cmd.setUpdateHandler(ID_FILE_CLOSE, withDocument);
+    cmd.setHandler(ID_FILE_SAVE, [this] {
+        if (Document* doc = m_docs->activeDocument()) {
+            m_docs->OnFileSave(*doc);
+        }
+    });
+    cmd.setUpdateHandler(ID_FILE_SAVE, withDocument);
+    cmd.setHandler(ID_FILE_SAVE_AS, [this] {
+        if (Document* doc = m_docs->activeDocument()) {
+            m_docs->OnFileSaveAs(*doc);
+        }
+    });
+    cmd.setUpdateHandler(ID_FILE_SAVE_AS, withDocument);
+    cmd.setHandler(ID_WINDOW_NEW, [this] {
+        if (Document* doc = m_docs->activeDocument()) {
+            m_docs->OnWindowNew(*doc);
+        }
+    });
+    cmd.setUpdateHandler(ID_WINDOW_NEW, withDocument);
+}
+
+void CZelvorApp::RegisterViewCommands() {
+    ActionBuilder& cmd = m_mainFrame->commands();
+    cmd.setHandler(ID_VIEW_FULLSIZE, [this] {
+        if (CZelvorView* view = activeView()) {
+            view->OnViewFullSize();
+        }
+    });
+    cmd.setUpdateHandler(ID_VIEW_FULLSIZE, [this](CommandState& state) {
+        const CZelvorView* view = activeView();
+        state.enabled = view != nullptr;
+        state.checked = view != nullptr && view->IsZoomMode();
+    });
+    cmd.setHandler(ID_VIEW_SHOWTEXTS, [this] {
+        if (CZelvorView* view = activeView()) {
+            view->OnViewShowTexts();
+        }
+    });
+    cmd.setUpdateHandler(ID_VIEW_SHOWTEXTS, [this](CommandState& state) {
+        const CZelvorView* view = activeView();
+        state.enabled = view != nullptr;
+        state.checked = view != nullptr && view->IsShowTexts();
+    });
+    const auto inZoomMode = [this](CommandState& state) {
+        const CZelvorView* view = activeView();
+        state.enabled = view != nullptr && view->IsZoomMode();
+    };
+    cmd.setHandler(ID_VIEW_ZOOMPLUS, [this] {
+        if (CZelvorView* view = activeView()) {
+            view->OnViewZoomPlus();
+        }
+    });
+    cmd.setUpdateHandler(ID_VIEW_ZOOMPLUS, inZoomMode);
+    cmd.setHandler(ID_VIEW_ZOOMMINUS, [this] {
+        if (CZelvorView* view = activeView()) {
+            view->OnViewZoomMinus();
+        }
+    });
+    cmd.setUpdateHandler(ID_VIEW_ZOOMMINUS, inZoomMode);
+
+    const auto withView = [this](CommandState& state) {
+        state.enabled = activeView() != nullptr;
+    };
+    cmd.setHandler(ID_FILE_PRINT, [this] {
+        if (CZelvorView* view = activeView()) {
+            ViewPrinting::Print(*view, *m_printer, m_mainFrame.get());
+        }
+    });
+    cmd.setUpdateHandler(ID_FILE_PRINT, withView);
+    cmd.setHandler(ID_FILE_PRINT_DIRECT, [this] {
+        if (CZelvorView* view = activeView()) {
+            ViewPrinting::PrintDirect(*view, *m_printer);
+        }
+    });
+    cmd.setUpdateHandler(ID_FILE_PRINT_DIRECT, withView);
+    cmd.setHandler(ID_FILE_PRINT_PREVIEW, [this] {
+        if (CZelvorView* view = activeView()) {
+            ViewPrinting::Preview(*view, *m_printer, m_mainFrame.get());
+        }
+    });
+    cmd.setUpdateHandler(ID_FILE_PRINT_PREVIEW, withView);
+}

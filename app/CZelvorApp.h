@@ -1,0 +1,74 @@
+// The application: its identity (organisation "Harrowmere", application "Zelvor", version
+// 1.2.0.0, so settings live in the platform's standard place for them), the recent-file list,
+// the one document template, the main window, the shared printer, and the application's
+// commands (About, File New, File Open, Print Setup, the recent files, Exit) together with the
+// document and view commands of the active window.
+//
+// Start-up (InitInstance): settings, recent-file list, document template, main frame (whose
+// constructor prepares the start-up directory, the defaults and the MAPS folder), its window
+// contents, the document plumbing, then the window is shown. The command line is not examined
+// beyond Qt's own options, and no document is opened at start-up.
+//
+// Shut-down (Run's end, or the destructor): the main window's document windows close first,
+// then the main frame goes (saving the defaults), then the recent-file list is written.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class CMainFrame;
+class CZelvorView;
+class DocTemplate;
+class DocumentManager;
+class QPrinter;
+class QSettings;
+class RecentFileList;
+
+class CZelvorApp : public QObject {
+    Q_OBJECT
+public:
+    // Needs a QApplication. `settings` (may be null: the standard place) must outlive the app.
+    explicit CZelvorApp(QSettings* settings = nullptr);
+    ~CZelvorApp() override;
+
+    // Sets the organisation, application name and version Qt and QSettings use.
+    static void SetIdentity();
+
+    // Starts the application; false when the main window could not be made.
+    bool InitInstance();
+    // InitInstance, the event loop until the main window closes, then shut-down. Returns the
+    // process's exit code.
+    int Run();
+
+    // Application commands.
+    void OnAppAbout();
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFilePrintSetup();
+    // Opens recent-file entry `index` (0-based); an entry that fails to open is removed.
+    bool OnOpenRecentFile(int index);
+
+    CMainFrame* mainFrame() const { return m_mainFrame.get(); }
+    DocumentManager* documents() const { return m_docs.get(); }
+    RecentFileList& recentFiles() const { return *m_recent; }
+    QSettings& settings() const { return *m_settings; }
+    QPrinter& printer() const { return *m_printer; }
+    // The view of the active document window, or null.
+    CZelvorView* activeView() const;
+
+private:
+    void RegisterCommands();
+    void RegisterViewCommands();
+    void RefreshRecentFiles();
+    void Shutdown();
+
+    std::unique_ptr<QSettings> m_ownSettings;
+    QSettings* m_settings;
+    std::unique_ptr<RecentFileList> m_recent;
+    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<DocTemplate> m_template;
+    std::unique_ptr<CMainFrame> m_mainFrame;
+    std::unique_ptr<DocumentManager> m_docs;
+};

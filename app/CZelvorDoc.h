@@ -1,0 +1,28 @@
+// The document of an opened picture. It reads no byte of the file: reading it hands the file's
+// full path and name to the view through g_strOpenPath and g_strOpenName, and remembers them so
+// that every window on this document (Window > New Window too) shows this picture. A document
+// that read nothing (File New, a zero-byte file) gives blank views.
+#pragma once
+
+#include <string>
+
+#include "Document.h"
+
+class CZelvorDoc : public Document {
+    Q_OBJECT
+public:
+    CZelvorDoc() = default;
+
+    bool OnNewDocument() override;
+    // Loading: sets g_strOpenPath (full path) and g_strOpenName (file name) and remembers them.
+    // Storing: writes nothing.
+    void Serialize(DocumentArchive& ar) override;
+
+    // The picture this document read (8-bit file-system encoding); empty when it read nothing.
+    const std::string& readPath() const { return m_strReadPath; }
+    const std::string& readName() const { return m_strReadName; }
+
+private:
+    std::string m_strReadPath;
+    std::string m_strReadName;
+};

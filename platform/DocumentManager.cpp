@@ -1,0 +1,296 @@
+#include "DocumentManager.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QSaveFile>
+
+#include <exception>
+
+#include "DocTemplate.h"
+#include "Document.h"
+#include "DocumentArchive.h"
+#include "DocumentFrame.h"
+#include "MessageBox.h"
+#include "RecentFileList.h"
+
+DocumentManager::DocumentManager(QMdiArea& area, RecentFileList* recent, QObject* parent)
+    : QObject(parent), m_area(area), m_recent(recent) {}
+
+DocumentManager::~DocumentManager() {
+    for (const QPointer<Document>& doc : m_documents) {
+        delete doc.data();
+    }
+}
+
+void DocumentManager::AddDocTemplate(std::unique_ptr<DocTemplate> docTemplate) {
+    m_template = std::move(docTemplate);
+}
+
+QWidget* DocumentManager::dialogParent() const {
+    return m_area.window();
+}
+
+Document* DocumentManager::OnFileOpen() {
+    QFileDialog dialog(dialogParent(), tr("Open"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (m_template) {
+        dialog.setNameFilters(m_template->FileDialogFilters());
+    }
+    if (!m_dialogDir.isEmpty()) {
+        dialog.setDirectory(m_dialogDir);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return nullptr;
+    }
+    const QString path = dialog.selectedFiles().constFirst();
+    m_dialogDir = QFileInfo(path).absolutePath();
+    return OpenDocumentFile(path);
+}
+
+Document* DocumentManager::OpenDocumentFile(const QString& path) {
+    if (!m_template || path.isEmpty()) {
+        return nullptr;
+    }
+    const QString fullPath = RecentFileList::Normalize(path);
+    if (Document* open = FindDocument(fullPath)) {
+        activate(*open);
+        return open;
+    }
+
+    QFile file(fullPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MessageBox::Show(dialogParent(),
+                         tr("Cannot open the file \"%1\".\n\n%2")
+                             .arg(QDir::toNativeSeparators(fullPath), file.errorString()),
+                         QMessageBox::Warning, QMessageBox::Ok);
+        return nullptr;
+    }
+    std::unique_ptr<Document> doc = m_template->CreateNewDocument();
+    if (!doc) {
+        return nullptr;
+    }
+    doc->setOpenedPath(fullPath);
+    if (file.size() > 0) {
+        try {
+            DocumentArchive ar(file, DocumentArchive::Mode::Load);
+            doc->Serialize(ar);
+        } catch (const std::exception& e) {
+            MessageBox::Show(
+                dialogParent(),
+                tr("Cannot read the file \"%1\".\n\n%2")
+                    .arg(QDir::toNativeSeparators(fullPath), QString::fromUtf8(e.what())),
+                QMessageBox::Warning, QMessageBox::Ok);
+            return nullptr;
+        }
+    }
+    file.close();
+    doc->SetPathName(fullPath);
+    if (m_recent != nullptr) {
+        m_recent->Add(fullPath);
+    }
+    Document* kept = adopt(std::move(doc));
+    showNewFrame(*kept);
+    return kept;
+}
+
+Document* DocumentManager::OnFileNew() {
+    if (!m_template) {
+        return nullptr;
+    }
+    std::unique_ptr<Document> doc = m_template->CreateNewDocument();
+    if (!doc || !doc->OnNewDocument()) {
+        return nullptr;
+    }
+    const QString title = m_template->NextUntitledTitle();
+    m_template->CountUntitled();
+    doc->SetTitle(title);
+    Document* kept = adopt(std::move(doc));
+    showNewFrame(*kept);
+    return kept;
+}
+
+bool DocumentManager::OnFileSave(Document& doc) {
+    if (doc.GetPathName().isEmpty()) {
+        return OnFileSaveAs(doc);
+    }
+    // The document holds nothing beyond its path: the file it names is already all there is.
+    return true;
+}
+
+bool DocumentManager::OnFileSaveAs(Document& doc) {
+    QFileDialog dialog(dialogParent(), tr("Save As"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (m_template) {
+        dialog.setNameFilters(m_template->FileDialogFilters());
+    }
+    if (!doc.GetPathName().isEmpty()) {
+        dialog.setDirectory(QFileInfo(doc.GetPathName()).absolutePath());
+        dialog.selectFile(QFileInfo(doc.GetPathName()).fileName());
+    } else {
+        if (!m_dialogDir.isEmpty()) {
+            dialog.setDirectory(m_dialogDir);
+        }
+        dialog.selectFile(doc.GetTitle());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    const QString path = dialog.selectedFiles().constFirst();
+    m_dialogDir = QFileInfo(path).absolutePath();
+    return SaveDocumentAs(doc, path);
+}
+
+bool DocumentManager::isOwnFile(const Document& doc, const QString& path) const {
+    return (!doc.GetPathName().isEmpty() && RecentFileList::Normalize(doc.GetPathName()) == path) ||
+           (!doc.openedPath().isEmpty() && RecentFileList::Normalize(doc.openedPath()) == path);
+}
+
+bool DocumentManager::SaveDocumentAs(Document& doc, const QString& path) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    const QString fullPath = RecentFileList::Normalize(path);
+    if (!isOwnFile(doc, fullPath)) {
+        QSaveFile file(fullPath);
+        bool ok = file.open(QIODevice::WriteOnly);
+        QString why = file.errorString();
+        if (ok) {
+            try {
+                DocumentArchive ar(file, DocumentArchive::Mode::Store);
+                doc.Serialize(ar);
+            } catch (const std::exception& e) {
+                ok = false;
+                why = QString::fromUtf8(e.what());
+            }
+        }
+        if (ok) {
+            ok = file.commit();
+            why = file.errorString();
+        } else {
+            file.cancelWriting();
+        }
+        if (!ok) {
+            MessageBox::Show(dialogParent(),
+                             tr("Cannot save the file \"%1\".\n\n%2")
+                                 .arg(QDir::toNativeSeparators(fullPath), why),
+                             QMessageBox::Warning, QMessageBox::Ok);
+            return false;
+        }
+    }
+    doc.SetPathName(fullPath);
+    if (m_recent != nullptr) {
+        m_recent->Add(fullPath);
+    }
+    return true;
+}
+
+DocumentFrame* DocumentManager::OnWindowNew(Document& doc) {
+    return showNewFrame(doc);
+}
+
+bool DocumentManager::CloseDocument(Document& doc) {
+    const QList<DocumentFrame*> frames = doc.frames();
+    for (DocumentFrame* frame : frames) {
+        if (!frame->close()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool DocumentManager::CloseAllDocuments() {
+    for (Document* doc : documents()) {
+        if (!CloseDocument(*doc)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+DocumentFrame* DocumentManager::activeFrame() const {
+    return qobject_cast<DocumentFrame*>(m_area.currentSubWindow());
+}
+
+Document* DocumentManager::activeDocument() const {
+    DocumentFrame* frame = activeFrame();
+    return frame != nullptr ? frame->document() : nullptr;
+}
+
+Document* DocumentManager::FindDocument(const QString& path) const {
+    if (path.isEmpty()) {
+        return nullptr;
+    }
+    const QString fullPath = RecentFileList::Normalize(path);
+    for (Document* doc : documents()) {
+        if (!doc->GetPathName().isEmpty() &&
+            RecentFileList::Normalize(doc->GetPathName()) == fullPath) {
+            return doc;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<Document*> DocumentManager::documents() const {
+    std::vector<Document*> docs;
+    for (const QPointer<Document>& doc : m_documents) {
+        if (doc) {
+            docs.push_back(doc.data());
+        }
+    }
+    return docs;
+}
+
+Document* DocumentManager::adopt(std::unique_ptr<Document> doc) {
+    Document* kept = doc.release();
+    kept->setParent(this);
+    m_documents.emplace_back(kept);
+    connect(kept, &Document::titleChanged, this, &DocumentManager::documentTitleChanged);
+    connect(kept, &Document::lastFrameClosed, this, &DocumentManager::onLastFrameClosed);
+    emit documentsChanged();
+    return kept;
+}
+
+DocumentFrame* DocumentManager::showNewFrame(Document& doc) {
+    DocumentFrame* frame = m_template ? m_template->CreateNewFrame(doc) : nullptr;
+    if (frame == nullptr) {
+        if (doc.frames().isEmpty()) {
+            onLastFrameClosed(&doc);
+        }
+        return nullptr;
+    }
+    m_area.addSubWindow(frame);
+    const QSize area = m_area.viewport()->size();
+    if (area.width() > 0 && area.height() > 0) {
+        frame->resize(qMax(320, area.width() * 3 / 4), qMax(240, area.height() * 3 / 4));
+    }
+    frame->show();
+    m_area.setActiveSubWindow(frame);
+    frame->OnInitialUpdate();
+    emit documentsChanged();
+    return frame;
+}
+
+void DocumentManager::activate(Document& doc) {
+    if (doc.frames().isEmpty()) {
+        return;
+    }
+    DocumentFrame* frame = doc.frames().constFirst();
+    if (frame->isMinimized()) {
+        frame->showNormal();
+    }
+    m_area.setActiveSubWindow(frame);
+}
+
+void DocumentManager::onLastFrameClosed(Document* doc) {
+    for (auto it = m_documents.begin(); it != m_documents.end(); ++it) {
+        if (it->data() == doc) {
+            m_documents.erase(it);
+            doc->deleteLater();
+            emit documentsChanged();
+            return;
+        }
+    }
+}

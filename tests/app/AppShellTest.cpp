@@ -1,0 +1,468 @@
+// The application shell: start-up and shut-down with the start-up directory, the MAPS folder and
+// Defaults.map; menus 128 and 129; the command rules; the toolbar and status bar; File New;
+// About; help; the Window menu; the recent-file menu.
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include "AppTestSupport.h"
+#include "ActionBuilder.h"
+#include "CAboutDlg.h"
+#include "CMainFrame.h"
+#include "CZelvorApp.h"
+#include "CZelvorView.h"
+#include "ContextHelpMode.h"
+#include "Document.h"
+#include "DocumentManager.h"
+#include "Globals.h"
+#include "HelpWindow.h"
+#include "LockKeyIndicators.h"
+#include "MapFiles.h"
+#include "RecentFileList.h"
+#include "Resources.h"
+#include "WindowListMenu.h"
+
+namespace {
+QByteArray DefaultsBytes(const PointRecord& rec) {
+    const RecordImage image = StorageImage(rec);
+    return QByteArray("\x01\x00", 2) +
+           QByteArray(reinterpret_cast<const char*>(image.data()), int(image.size()));
+}
+
+QStringList Titles(const QList<QAction*>& actions) {
+    QStringList titles;
+    for (const QAction* action : actions) {
+        titles.append(action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return titles;
+}
+
+QMenu* Popup(CMainFrame& frame, const QString& title) {
+    for (QAction* action : frame.menuBar()->actions()) {
+        if (action->text() == title) {
+            return action->menu();
+        }
+    }
+    return nullptr;
+}
+
+bool Enabled(CZelvorApp& app, int id) {
+    app.mainFrame()->commands().updateAll();
+    return app.mainFrame()->commands().action(id)->isEnabled();
+}
+
+bool Checked(CZelvorApp& app, int id) {
+    app.mainFrame()->commands().updateAll();
+    return app.mainFrame()->commands().action(id)->isChecked();
+}
+} // namespace
+
+TEST_F(AppTest, FirstStartCreatesMapsAndStaysSecondStartChangesIntoIt) {
+    ASSERT_FALSE(QFileInfo::exists(mapsDir()));
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    EXPECT_TRUE(QFileInfo(mapsDir()).isDir());
+    EXPECT_EQ(QDir::currentPath(), baseDir());
+    EXPECT_FALSE(app->mainFrame()->changedIntoMaps());
+    EXPECT_EQ(QString::fromStdString(g_strBaseDir), baseDir());
+    ASSERT_NE(g_pDefaults, nullptr);
+    EXPECT_EQ(StorageImage(*g_pDefaults), StorageImage(FactoryDefaults()));
+    EXPECT_TRUE(app->mainFrame()->isVisible());
+    EXPECT_TRUE(app->mainFrame()->mdiArea()->subWindowList().isEmpty());
+    ASSERT_TRUE(QuitApp(app));
+    EXPECT_EQ(g_pDefaults, nullptr);
+    // The first exit creates Defaults.map with the factory values.
+    EXPECT_EQ(ReadAll(baseDir() + "/Defaults.map"), DefaultsBytes(FactoryDefaults()));
+
+    // A defaults file of three records: the first is used, one is written back.
+    PointRecord first = FactoryDefaults();
+    first.nCrossSize = 21;
+    first.bShowRect = 1;
+    PointRecord other = FactoryDefaults();
+    other.nCrossSize = 3;
+    QByteArray three("\x03\x00", 2);
+    for (const PointRecord& rec : {first, other, other}) {
+        const RecordImage image = StorageImage(rec);
+        three += QByteArray(reinterpret_cast<const char*>(image.data()), int(image.size()));
+    }
+    ASSERT_TRUE(WriteAll(baseDir() + "/Defaults.map", three));
+
+    QDir::setCurrent(baseDir());
+    app = StartApp();
+    ASSERT_TRUE(app);
+    EXPECT_EQ(QDir::currentPath(), mapsDir());
+    EXPECT_TRUE(app->mainFrame()->changedIntoMaps());
+    EXPECT_EQ(QString::fromStdString(g_strBaseDir), baseDir());
+    EXPECT_EQ(g_pDefaults->nCrossSize, 21);
+    ASSERT_TRUE(QuitApp(app));
+    EXPECT_EQ(ReadAll(baseDir() + "/Defaults.map"), DefaultsBytes(first));
+    EXPECT_TRUE(m_messages.isEmpty());
+}
+
+TEST_F(AppTest, AMapsFolderThatCannotBeUsedIsToldOnceAndTheProgramStillWorks) {
+    ASSERT_TRUE(WriteAll(mapsDir(), "a file in the way"));
+    const QString picture = WritePicture("plan.png", {120, 80}, Qt::red);
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains(mapsDir())) << m_messages[0].toStdString();
+    app->mainFrame()->ReportStorageProblem();
+    EXPECT_EQ(m_messages.size(), 1); // told once
+
+    ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
+    CZelvorView* view = app->activeView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->HasPicture());
+    view->points().AddPoint(FactoryDefaults(), "lost", "", "");
+
+    // The point cannot be saved: the user is asked, and Discard lets the window close.
+    m_messageAnswer = QMessageBox::Discard;
+    ASSERT_TRUE(QuitApp(app));
+    EXPECT_EQ(m_messages.filter("Points cannot be saved in this folder").size(), 1);
+    ASSERT_GE(m_messages.size(), 2);
+    EXPECT_TRUE(m_messages.last().contains("Discard")) << m_messages.last().toStdString();
+    EXPECT_EQ(ReadAll(mapsDir()), QByteArray("a file in the way"));
+    EXPECT_EQ(QDir::currentPath(), baseDir());
+    EXPECT_EQ(ReadAll(baseDir() + "/Defaults.map").size(), 186);
+}
+
+TEST_F(AppTest, MenusSwitchBetweenTheMainAndTheDocumentMenu) {
+    const QString picture = WritePicture("plan.png", {120, 80}, Qt::red);
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    CMainFrame& frame = *app->mainFrame();
+    EXPECT_EQ(frame.currentMenuId(), IDR_MAINFRAME);
+    EXPECT_EQ(Titles(frame.menuBar()->actions()), QStringList({"&File", "&View", "&Help"}));
+    ASSERT_NE(Popup(frame, "&View"), nullptr);
+    EXPECT_EQ(Titles(Popup(frame, "&View")->actions()), QStringList({"&Toolbar", "&Status Bar"}));
+    EXPECT_EQ(frame.windowTitle(), "Zelvor");
+
+    ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
+    Settle();
+    EXPECT_EQ(frame.currentMenuId(), IDR_ZelvorTYPE);
+    EXPECT_EQ(Titles(frame.menuBar()->actions()),
+              QStringList({"&File", "&View", "&Window", "&Help"}));
+    EXPECT_EQ(Titles(Popup(frame, "&View")->actions()),
+              QStringList({"&Toolbar", "&Status Bar", "-", "Full Size", "Show Texts", "Zoom Plus",
+                           "Zoom Minus"}));
+    EXPECT_EQ(frame.windowTitle(), "Zelvor - plan.png");
+
+    ASSERT_TRUE(app->documents()->CloseAllDocuments());
+    Settle();
+    EXPECT_EQ(frame.currentMenuId(), IDR_MAINFRAME);
+    EXPECT_EQ(Titles(frame.menuBar()->actions()), QStringList({"&File", "&View", "&Help"}));
+    EXPECT_EQ(frame.windowTitle(), "Zelvor");
+    ASSERT_TRUE(QuitApp(app));
+}
+
+TEST_F(AppTest, CommandRulesFollowTheActiveView) {
+    const QString picture = WritePicture("plan.png", {300, 200}, Qt::red);
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    ActionBuilder& cmd = app->mainFrame()->commands();
+
+    // Without a document only the application's commands are available.
+    EXPECT_TRUE(Enabled(*app, ID_FILE_OPEN));
+    for (int id : {ID_FILE_CLOSE, ID_FILE_SAVE_AS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW,
+                   ID_VIEW_FULLSIZE, ID_VIEW_SHOWTEXTS, ID_VIEW_ZOOMPLUS, ID_WINDOW_NEW}) {
+        EXPECT_FALSE(Enabled(*app, id)) << id;
+    }
+
+    ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
+    CZelvorView* view = app->activeView();
+    ASSERT_NE(view, nullptr);
+
+    // Fit mode: Full Size unchecked, zooming disabled and doing nothing.
+    EXPECT_TRUE(Enabled(*app, ID_VIEW_FULLSIZE));
+    EXPECT_FALSE(Checked(*app, ID_VIEW_FULLSIZE));
+    EXPECT_TRUE(Checked(*app, ID_VIEW_SHOWTEXTS));
+    EXPECT_FALSE(Enabled(*app, ID_VIEW_ZOOMPLUS));
+    EXPECT_FALSE(Enabled(*app, ID_VIEW_ZOOMMINUS));
+    const double fitZoom = view->zoom();
+    EXPECT_FALSE(cmd.execute(ID_VIEW_ZOOMPLUS));
+    EXPECT_FALSE(cmd.execute(ID_VIEW_ZOOMMINUS));
+    EXPECT_EQ(view->zoom(), fitZoom);
+    EXPECT_FALSE(view->IsZoomMode());
+
+    // Zoom mode: checked, starting at 1.0, zooming by 1.1 and 0.9.
+    EXPECT_TRUE(cmd.execute(ID_VIEW_FULLSIZE));
+    EXPECT_TRUE(view->IsZoomMode());
+    EXPECT_TRUE(Checked(*app, ID_VIEW_FULLSIZE));
+    EXPECT_DOUBLE_EQ(view->zoom(), 1.0);
+    EXPECT_TRUE(Enabled(*app, ID_VIEW_ZOOMPLUS));
+    EXPECT_TRUE(cmd.execute(ID_VIEW_ZOOMPLUS));
+    EXPECT_TRUE(cmd.execute(ID_VIEW_ZOOMPLUS));
+    EXPECT_DOUBLE_EQ(view->zoom(), 1.1 * 1.1);
+    EXPECT_TRUE(cmd.execute(ID_VIEW_ZOOMMINUS));
+    EXPECT_DOUBLE_EQ(view->zoom(), 1.1 * 1.1 * 0.9);
+
+    // Back to fit mode, and in again: zoom restarts at 1.0.
+    EXPECT_TRUE(cmd.execute(ID_VIEW_FULLSIZE));
+    EXPECT_FALSE(Checked(*app, ID_VIEW_FULLSIZE));
+    EXPECT_FALSE(Enabled(*app, ID_VIEW_ZOOMMINUS));
+    EXPECT_TRUE(cmd.execute(ID_VIEW_FULLSIZE));
+    EXPECT_DOUBLE_EQ(view->zoom(), 1.0);
+
+    EXPECT_TRUE(cmd.execute(ID_VIEW_SHOWTEXTS));
+    EXPECT_FALSE(view->IsShowTexts());
+    EXPECT_FALSE(Checked(*app, ID_VIEW_SHOWTEXTS));
+
+    // The toolbar button carries the same state and the exact tooltip.
+    QAction* zoomPlus = cmd.action(ID_VIEW_ZOOMPLUS);
+    EXPECT_EQ(zoomPlus->toolTip(), "Make more Zomm");
+    QWidget* button = app->mainFrame()->m_wndToolBar->widgetForAction(zoomPlus);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->toolTip(), "Make more Zomm");
+    EXPECT_TRUE(button->isEnabled());
+    auto* fullSizeButton = qobject_cast<QToolButton*>(
+        app->mainFrame()->m_wndToolBar->widgetForAction(cmd.action(ID_VIEW_FULLSIZE)));
+    ASSERT_NE(fullSizeButton, nullptr);
+    EXPECT_TRUE(fullSizeButton->isChecked());
+    ASSERT_TRUE(QuitApp(app));
+}
+
+TEST_F(AppTest, ToolbarDocksOnEverySideFloatsAndTogglesFromTheViewMenu) {
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    CMainFrame& frame = *app->mainFrame();
+    QToolBar* bar = frame.m_wndToolBar;
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(frame.toolBarArea(bar), Qt::TopToolBarArea);
+    EXPECT_TRUE(bar->isMovable());
+    EXPECT_TRUE(bar->isFloatable());
+    for (Qt::ToolBarArea side :
+         {Qt::LeftToolBarArea, Qt::BottomToolBarArea, Qt::RightToolBarArea, Qt::TopToolBarArea}) {
+        EXPECT_TRUE(bar->isAreaAllowed(side));
+        frame.addToolBar(side, bar);
+        EXPECT_EQ(frame.toolBarArea(bar), side);
+    }
+    // Nine entries: eight buttons and the separator.
+    EXPECT_EQ(bar->actions().size(), 9);
+
+    EXPECT_TRUE(Checked(*app, ID_VIEW_TOOLBAR));
+    EXPECT_TRUE(frame.commands().execute(ID_VIEW_TOOLBAR));
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_FALSE(Checked(*app, ID_VIEW_TOOLBAR));
+    EXPECT_TRUE(frame.commands().execute(ID_VIEW_TOOLBAR));
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_TRUE(Checked(*app, ID_VIEW_TOOLBAR));
+
+    EXPECT_TRUE(Checked(*app, ID_VIEW_STATUS_BAR));
+    EXPECT_TRUE(frame.commands().execute(ID_VIEW_STATUS_BAR));
+    EXPECT_TRUE(frame.m_wndStatusBar->isHidden());
+    EXPECT_FALSE(Checked(*app, ID_VIEW_STATUS_BAR));
+    EXPECT_TRUE(frame.commands().execute(ID_VIEW_STATUS_BAR));
+    EXPECT_TRUE(Checked(*app, ID_VIEW_STATUS_BAR));
+    ASSERT_TRUE(QuitApp(app));
+}
+
+TEST_F(AppTest, StatusBarPanesAndContextHelp) {
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    CMainFrame& frame = *app->mainFrame();
+    EXPECT_EQ(frame.paneText(), " ");
+    QLabel* caps = frame.indicator(ID_INDICATOR_CAPS);
+    QLabel* num = frame.indicator(ID_INDICATOR_NUM);
+    QLabel* scroll = frame.indicator(ID_INDICATOR_SCRL);
+    ASSERT_TRUE(caps && num && scroll);
+    EXPECT_EQ(frame.indicator(ID_SEPARATOR), nullptr);
+
+    // Headless there is no keyboard to ask: the indicators stay blank.
+    if (QGuiApplication::platformName() == "offscreen") {
+        EXPECT_FALSE(LockKeyIndicators::Query().has_value());
+        EXPECT_EQ(caps->text(), "");
+    }
+    LockKeyIndicators shown(caps, num, scroll);
+    shown.Show(LockKeyStates{true, false, true});
+    EXPECT_EQ(caps->text(), "CAP");
+    EXPECT_EQ(num->text(), "");
+    EXPECT_EQ(scroll->text(), "SCRL");
+    shown.Show(LockKeyStates{false, true, false});
+    EXPECT_EQ(caps->text(), "");
+    EXPECT_EQ(num->text(), "NUM");
+    shown.Show(std::nullopt);
+    EXPECT_EQ(num->text(), "");
+
+    // Shift+F1: What's This mode with its text in pane 0, the idle text after it.
+    EXPECT_TRUE(frame.commands()
+                    .action(ID_CONTEXT_HELP)
+                    ->shortcuts()
+                    .contains(QKeySequence(Qt::SHIFT | Qt::Key_F1)));
+    EXPECT_TRUE(frame.commands().execute(ID_CONTEXT_HELP));
+    EXPECT_TRUE(ContextHelpMode::isActive());
+    EXPECT_EQ(frame.paneText(), "Select an object on which to get Help");
+    frame.contextHelp()->leave();
+    EXPECT_FALSE(ContextHelpMode::isActive());
+    EXPECT_EQ(frame.paneText(), " ");
+    ASSERT_TRUE(QuitApp(app));
+}
+
+TEST_F(AppTest, HelpTopicsAndF1ShowTheShippedHelpPage) {
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    CMainFrame& frame = *app->mainFrame();
+    EXPECT_TRUE(frame.commands().action(ID_HELP)->shortcuts().contains(QKeySequence(Qt::Key_F1)));
+    EXPECT_TRUE(frame.commands().execute(ID_HELP_FINDER));
+    ASSERT_NE(frame.helpWindow(), nullptr);
+    EXPECT_TRUE(frame.helpWindow()->isVisible());
+    EXPECT_FALSE(frame.helpWindow()->isModal());
+    const QString text = frame.helpWindow()->browser()->toPlainText();
+    EXPECT_TRUE(text.contains("MAPS")) << text.left(200).toStdString();
+    frame.helpWindow()->close();
+    EXPECT_TRUE(frame.commands().execute(ID_HELP));
+    EXPECT_TRUE(frame.helpWindow()->isVisible());
+    ASSERT_TRUE(QuitApp(app));
+    Settle();
+}
+
+TEST_F(AppTest, FileNewMakesNumberedBlankWindowsThatWriteNoMap) {
+    const QString picture = WritePicture("plan.png", {120, 80}, Qt::red);
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    ActionBuilder& cmd = app->mainFrame()->commands();
+    EXPECT_TRUE(cmd.action(ID_FILE_NEW)->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_N)));
+    ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
+    const std::string openPath = g_strOpenPath;
+
+    EXPECT_TRUE(cmd.execute(ID_FILE_NEW));
+    EXPECT_TRUE(cmd.execute(ID_FILE_NEW));
+    Settle();
+    Document* doc = app->documents()->activeDocument();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->GetTitle(), "Zelvor2");
+    EXPECT_EQ(app->mainFrame()->windowTitle(), "Zelvor - Zelvor2");
+    ASSERT_NE(app->activeView(), nullptr);
+    EXPECT_FALSE(app->activeView()->HasPicture());
+    EXPECT_EQ(g_strOpenPath, openPath); // nothing was read
+    EXPECT_EQ(app->mainFrame()->mdiArea()->subWindowList().size(), 3);
+
+    // Ctrl+S on an untitled document asks for a name; cancelling writes nothing.
+    AnswerNext<QDialog>([](QDialog* d) { d->reject(); });
+    EXPECT_TRUE(cmd.execute(ID_FILE_SAVE));
+    EXPECT_EQ(doc->GetTitle(), "Zelvor2");
+
+    ASSERT_TRUE(QuitApp(app));
+    const QStringList maps = QDir(mapsDir()).entryList(QDir::Files);
+    EXPECT_EQ(maps, QStringList({"plan.map"})); // the picture's, none for the blank windows
+    EXPECT_TRUE(m_messages.isEmpty());
+}
+
+TEST_F(AppTest, AboutBoxOverTheMainWindow) {
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    QString title;
+    QWidget* parent = nullptr;
+    AnswerNext<CAboutDlg>([&](CAboutDlg* about) {
+        title = about->windowTitle();
+        parent = about->parentWidget();
+        about->accept();
+    });
+    EXPECT_TRUE(app->mainFrame()->commands().execute(ID_APP_ABOUT));
+    EXPECT_EQ(title, "About Zelvor");
+    EXPECT_EQ(parent, app->mainFrame());
+    ASSERT_TRUE(QuitApp(app));
+}
+
+TEST_F(AppTest, WindowMenuListsTheOpenWindowsAndArrangesThem) {
+    const QString plan = WritePicture("plan.png", {120, 80}, Qt::red);
+    const QString photo = WritePicture("photo.png", {80, 120}, Qt::blue);
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    ASSERT_NE(app->documents()->OpenDocumentFile(plan), nullptr);
+    ASSERT_NE(app->documents()->OpenDocumentFile(photo), nullptr);
+    Settle();
+    QMenu* windowMenu = Popup(*app->mainFrame(), "&Window");
+    ASSERT_NE(windowMenu, nullptr);
+    WindowListMenu list(*windowMenu, *app->mainFrame()->mdiArea());
+    list.Rebuild();
+    ASSERT_EQ(list.entries().size(), 2);
+    EXPECT_EQ(list.entries()[0]->text(), "&1 plan.png");
+    EXPECT_EQ(list.entries()[1]->text(), "&2 photo.png");
+    EXPECT_FALSE(list.entries()[0]->isChecked());
+    EXPECT_TRUE(list.entries()[1]->isChecked());
+    list.entries()[0]->trigger();
+    EXPECT_EQ(app->documents()->activeDocument()->GetTitle(), "plan.png");
+    // Rebuilding replaces the entries instead of adding more.
+    list.Rebuild();
+    EXPECT_EQ(list.entries().size(), 2);
+    EXPECT_TRUE(list.entries()[0]->isChecked());
+    EXPECT_EQ(Titles(windowMenu->actions()).mid(0, 4),
+              QStringList({"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
+
+    // Arrange Icons puts minimised windows in a row along the bottom.
+    QMdiArea* area = app->mainFrame()->mdiArea();
+    for (QMdiSubWindow* window : area->subWindowList()) {
+        window->showMinimized();
+    }
+    EXPECT_TRUE(app->mainFrame()->commands().execute(ID_WINDOW_ARRANGE));
+    const QList<QMdiSubWindow*> windows = area->subWindowList(QMdiArea::CreationOrder);
+    EXPECT_EQ(windows[0]->geometry().bottom(), area->viewport()->height() - 1);
+    EXPECT_EQ(windows[1]->y(), windows[0]->y());
+    EXPECT_EQ(windows[1]->x(), windows[0]->geometry().right() + 1);
+    ASSERT_TRUE(QuitApp(app));
+}
+
+TEST_F(AppTest, RecentFileMenuOpensEntriesAndDropsOnesThatFail) {
+    QStringList pictures;
+    for (int n = 1; n <= 11; ++n) {
+        pictures.append(WritePicture(QStringLiteral("p%1.png").arg(n), {20, 20}, Qt::green));
+    }
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    ActionBuilder& cmd = app->mainFrame()->commands();
+    // An empty list shows the grayed placeholder.
+    EXPECT_EQ(cmd.action(ID_FILE_MRU_FILE1)->text(), "Recent File");
+    EXPECT_FALSE(Enabled(*app, ID_FILE_MRU_FILE1));
+
+    for (const QString& picture : pictures) {
+        ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
+        ASSERT_TRUE(app->documents()->CloseAllDocuments());
+        Settle();
+    }
+    ASSERT_EQ(app->recentFiles().size(), 10);
+    EXPECT_EQ(app->recentFiles().at(0), pictures[10]);
+    EXPECT_EQ(app->recentFiles().at(9), pictures[1]);
+    EXPECT_TRUE(Enabled(*app, ID_FILE_MRU_FILE1));
+    EXPECT_EQ(cmd.action(ID_FILE_MRU_FILE1)->text(), "&1 " + pictures[10]);
+    EXPECT_EQ(cmd.action(ID_FILE_MRU_FILE1 + 9)->text(), "1&0 " + pictures[1]);
+
+    // Entry 2 opens its file.
+    EXPECT_TRUE(cmd.execute(ID_FILE_MRU_FILE1 + 1));
+    Settle();
+    ASSERT_NE(app->documents()->activeDocument(), nullptr);
+    EXPECT_EQ(app->documents()->activeDocument()->GetPathName(), pictures[9]);
+    EXPECT_EQ(app->recentFiles().at(0), pictures[9]);
+    ASSERT_TRUE(app->documents()->CloseAllDocuments());
+    Settle();
+
+    // A file that has gone: a message naming it, no window, and the entry is removed.
+    ASSERT_TRUE(QFile::remove(pictures[5]));
+    const int index = int(app->recentFiles().entries().indexOf(pictures[5]));
+    ASSERT_GE(index, 0);
+    EXPECT_TRUE(cmd.execute(ID_FILE_MRU_FILE1 + index));
+    Settle();
+    ASSERT_EQ(m_messages.size(), 1);
+    EXPECT_TRUE(m_messages[0].contains(pictures[5]));
+    EXPECT_TRUE(app->mainFrame()->mdiArea()->subWindowList().isEmpty());
+    EXPECT_EQ(app->recentFiles().size(), 9);
+    EXPECT_FALSE(app->recentFiles().entries().contains(pictures[5]));
+    ASSERT_TRUE(QuitApp(app));
+
+    // The list is in the settings file under the usual names.
+    settings().sync();
+    EXPECT_EQ(settings().value("Recent File List/File1").toString(), pictures[9]);
+    EXPECT_EQ(settings().value("Recent File List/File9").toString(), pictures[1]);
+    EXPECT_FALSE(settings().contains("Recent File List/File10"));
+}
