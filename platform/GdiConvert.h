@@ -17,7 +17,8 @@ COLORREF ToColorRef(const QColor& c);
 QFont FontFromLogFont(const LOGFONTA& lf);
 
 // The LOGFONTA that describes `font` (lfHeight negative: the character height in pixels),
-// so that FontFromLogFont of the result draws the same font.
+// so that FontFromLogFont of the result draws the same font. A QFont carries no text angle:
+// lfEscapement and lfOrientation come back 0.
 LOGFONTA LogFontFromFont(const QFont& font);
 
 inline constexpr int kMaxFontPixels = 16384;

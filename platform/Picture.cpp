@@ -258,7 +258,7 @@ bool Picture::hasFullPixels() const {
 
 void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& visible) {
     const Box t = BoxOf(target);
-    if (t.empty() || m_size.isEmpty()) {
+    if (t.empty() || m_size.isEmpty() || !painter.isActive()) {
         return;
     }
     const DeviceArea area = DeviceArea::Of(painter, 0);
@@ -316,7 +316,7 @@ void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& vi
 
 void Picture::drawForPrint(QPainter& painter, const QRect& target) {
     const Box t = BoxOf(target);
-    if (t.empty() || m_size.isEmpty()) {
+    if (t.empty() || m_size.isEmpty() || !painter.isActive()) {
         return;
     }
     const QImage& source = d->ensureFull() ? d->full : d->reduced;
