@@ -1,9 +1,14 @@
 // The mouse on a view over a real picture, driven by real mouse events on the viewport.
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 #include <cstring>
 
+#include "CDia_Point.h"
 #include "Globals.h"
 #include "MapFiles.h"
 #include "ViewTestSupport.h"
@@ -260,4 +265,24 @@ TEST_F(ViewMouseTest, TheStatusLineReportsCountCursorZoomAndThePointUnderIt) {
     auto blank = openView("broken.png");
     HoverTo(*blank, QPoint(5, 1234));
     EXPECT_EQ(m_status.back(), QString(" points = 0, x =   5, y = 1234, zoom =  1.00"));
+}
+
+TEST_F(ViewMouseTest, TheRealPointDialogAddsAPointThroughTheRunner) {
+    auto view = openPlan(false);
+    CZelvorView::SetPointDialogRunner(&CDia_Point::Run);
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = qobject_cast<CDia_Point*>(QApplication::activeModalWidget());
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(dlg->parentWidget(), view.get());
+        dlg->findChild<QLineEdit*>("1002")->setText("Real");
+        dlg->findChild<QPushButton*>("1")->click();
+        answered = true;
+    });
+    DoubleClick(*view, Qt::LeftButton, QPoint(150, 100));
+    EXPECT_TRUE(answered);
+    ASSERT_EQ(view->points().count(), 1);
+    EXPECT_EQ(view->points().label(0), "Real");
+    EXPECT_EQ(view->points().point(0).dX, 300.0);
+    EXPECT_EQ(view->points().point(0).dY, 200.0);
 }
