@@ -72,7 +72,7 @@ PointList FloorPlanPoints() {
     server.stSince = Date(2024, 3, 1, 5);
     server.crSinceText = RGB(200, 0, 0);
     server.lfSince = Font("Courier New", 18, 700);
-    list.AddPoint(At(server, 1300, 650), "Server room", "UPS battery overdue!",
+    list.AddPoint(At(server, 1230, 640), "Server room", "Check UPS!",
                   "Replace the UPS battery; the service date has passed.");
 
     // A green square without a cross, the label in an italic serif font.
