@@ -243,8 +243,13 @@ void CMainFrame::UpdateMenuAndTitle() {
         m_commands->showMenu(menuBar(), wanted);
         m_menuId = wanted;
     }
+    // "Zelvor - plan.png"; with the active window maximised, "Zelvor - [plan.png]" as the MDI
+    // area itself would put it, so that the two never fight over the title.
     QString title = Resources::String(IDR_MAINFRAME);
-    if (Document* doc = m_docs != nullptr ? m_docs->activeDocument() : nullptr) {
+    QMdiSubWindow* active = m_mdiArea->currentSubWindow();
+    if (active != nullptr && active->isMaximized()) {
+        title += QStringLiteral(" - [") + active->windowTitle() + QLatin1Char(']');
+    } else if (Document* doc = m_docs != nullptr ? m_docs->activeDocument() : nullptr) {
         title += QStringLiteral(" - ") + doc->GetTitle();
     }
     if (title != windowTitle()) {

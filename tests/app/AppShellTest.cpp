@@ -58,6 +58,23 @@ QMenu* Popup(CMainFrame& frame, const QString& title) {
     return nullptr;
 }
 
+// Counts the title changes of a window while it lives.
+class TitleChangeCounter : public QObject {
+public:
+    TitleChangeCounter(QWidget* window, int* count) : m_count(count) {
+        window->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::WindowTitleChange) {
+            ++*m_count;
+        }
+        return false;
+    }
+
+private:
+    int* m_count;
+};
+
 bool Enabled(CZelvorApp& app, int id) {
     app.mainFrame()->commands().updateAll();
     return app.mainFrame()->commands().action(id)->isEnabled();
@@ -157,6 +174,22 @@ TEST_F(AppTest, MenusSwitchBetweenTheMainAndTheDocumentMenu) {
     EXPECT_EQ(Titles(Popup(frame, "&View")->actions()),
               QStringList({"&Toolbar", "&Status Bar", "-", "Full Size", "Show Texts", "Zoom Plus",
                            "Zoom Minus"}));
+    EXPECT_EQ(frame.windowTitle(), "Zelvor - plan.png");
+
+    // Maximised, the document's window title goes in brackets, and stays put.
+    QMdiSubWindow* window = frame.mdiArea()->currentSubWindow();
+    ASSERT_NE(window, nullptr);
+    window->showMaximized();
+    Settle();
+    EXPECT_EQ(frame.windowTitle(), "Zelvor - [plan.png]");
+    int titleChanges = 0;
+    TitleChangeCounter counter(&frame, &titleChanges);
+    Settle();
+    Settle();
+    EXPECT_EQ(titleChanges, 0);
+    EXPECT_EQ(frame.windowTitle(), "Zelvor - [plan.png]");
+    window->showNormal();
+    Settle();
     EXPECT_EQ(frame.windowTitle(), "Zelvor - plan.png");
 
     ASSERT_TRUE(app->documents()->CloseAllDocuments());
@@ -416,7 +449,7 @@ TEST_F(AppTest, WindowMenuListsTheOpenWindowsAndArrangesThem) {
 
 TEST_F(AppTest, RecentFileMenuOpensEntriesAndDropsOnesThatFail) {
     QStringList pictures;
-    for (int n = 1; n <= 11; ++n) {
+    for (int n = 1; n <= 3; ++n) {
         pictures.append(WritePicture(QStringLiteral("p%1.png").arg(n), {20, 20}, Qt::green));
     }
     auto app = StartApp();
@@ -431,38 +464,34 @@ TEST_F(AppTest, RecentFileMenuOpensEntriesAndDropsOnesThatFail) {
         ASSERT_TRUE(app->documents()->CloseAllDocuments());
         Settle();
     }
-    ASSERT_EQ(app->recentFiles().size(), 10);
-    EXPECT_EQ(app->recentFiles().at(0), pictures[10]);
-    EXPECT_EQ(app->recentFiles().at(9), pictures[1]);
+    ASSERT_EQ(app->recentFiles().entries(), QStringList({pictures[2], pictures[1], pictures[0]}));
     EXPECT_TRUE(Enabled(*app, ID_FILE_MRU_FILE1));
-    EXPECT_EQ(cmd.action(ID_FILE_MRU_FILE1)->text(), "&1 " + pictures[10]);
-    EXPECT_EQ(cmd.action(ID_FILE_MRU_FILE1 + 9)->text(), "1&0 " + pictures[1]);
+    EXPECT_EQ(cmd.action(ID_FILE_MRU_FILE1)->text(), "&1 " + pictures[2]);
+    EXPECT_EQ(cmd.action(ID_FILE_MRU_FILE1 + 2)->text(), "&3 " + pictures[0]);
 
-    // Entry 2 opens its file.
+    // Entry 2 opens its file, which moves to the top.
     EXPECT_TRUE(cmd.execute(ID_FILE_MRU_FILE1 + 1));
     Settle();
     ASSERT_NE(app->documents()->activeDocument(), nullptr);
-    EXPECT_EQ(app->documents()->activeDocument()->GetPathName(), pictures[9]);
-    EXPECT_EQ(app->recentFiles().at(0), pictures[9]);
+    EXPECT_EQ(app->documents()->activeDocument()->GetPathName(), pictures[1]);
+    EXPECT_EQ(app->recentFiles().at(0), pictures[1]);
     ASSERT_TRUE(app->documents()->CloseAllDocuments());
     Settle();
 
     // A file that has gone: a message naming it, no window, and the entry is removed.
-    ASSERT_TRUE(QFile::remove(pictures[5]));
-    const int index = int(app->recentFiles().entries().indexOf(pictures[5]));
-    ASSERT_GE(index, 0);
-    EXPECT_TRUE(cmd.execute(ID_FILE_MRU_FILE1 + index));
+    ASSERT_TRUE(QFile::remove(pictures[0]));
+    EXPECT_TRUE(cmd.execute(ID_FILE_MRU_FILE1 + 2));
     Settle();
     ASSERT_EQ(m_messages.size(), 1);
-    EXPECT_TRUE(m_messages[0].contains(pictures[5]));
+    EXPECT_TRUE(m_messages[0].contains(pictures[0]));
     EXPECT_TRUE(app->mainFrame()->mdiArea()->subWindowList().isEmpty());
-    EXPECT_EQ(app->recentFiles().size(), 9);
-    EXPECT_FALSE(app->recentFiles().entries().contains(pictures[5]));
+    EXPECT_EQ(app->recentFiles().entries(), QStringList({pictures[1], pictures[2]}));
+    EXPECT_FALSE(Enabled(*app, ID_FILE_MRU_FILE1 + 2));
     ASSERT_TRUE(QuitApp(app));
 
     // The list is in the settings file under the usual names.
     settings().sync();
-    EXPECT_EQ(settings().value("Recent File List/File1").toString(), pictures[9]);
-    EXPECT_EQ(settings().value("Recent File List/File9").toString(), pictures[1]);
-    EXPECT_FALSE(settings().contains("Recent File List/File10"));
+    EXPECT_EQ(settings().value("Recent File List/File1").toString(), pictures[1]);
+    EXPECT_EQ(settings().value("Recent File List/File2").toString(), pictures[2]);
+    EXPECT_FALSE(settings().contains("Recent File List/File3"));
 }

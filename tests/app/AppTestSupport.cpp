@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
@@ -105,6 +106,8 @@ void Settle() {
     for (int i = 0; i < 3; ++i) {
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // The moment the event loop would wait: idle-time updates run then.
+        emit QAbstractEventDispatcher::instance()->aboutToBlock();
     }
 }
 

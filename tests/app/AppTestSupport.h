@@ -73,7 +73,7 @@ template <typename T> void AnswerNext(std::function<void(T*)> answer, int timeou
 QByteArray ReadAll(const QString& path);
 bool WriteAll(const QString& path, const QByteArray& bytes);
 
-// Processes pending events and deferred deletions.
+// Processes pending events and deferred deletions, and lets idle-time updates run.
 void Settle();
 
 // The streams of a PDF file, inflated where they are compressed.
