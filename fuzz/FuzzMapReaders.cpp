@@ -1,7 +1,10 @@
 // libFuzzer entry point over the map and defaults readers. Besides not crashing, every input
 // must leave the reader's promises intact: a failed map load leaves an empty list and says why,
-// a successful one holds four equal counts and survives a save and load unchanged, and the
-// defaults reader hands back exactly the bytes of the first record.
+// a successful one holds four equal counts and survives a save and load unchanged, reading
+// through a tiny window from a source that hands out a few bytes at a time gives the same
+// result as reading from memory, and the defaults reader hands back exactly the bytes of the
+// first record.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +23,23 @@ void require(bool condition) {
     }
 }
 
+// Hands out its bytes a few at a time, so the streaming reader refills its window constantly.
+class TrickleSource : public ByteSource {
+public:
+    explicit TrickleSource(std::string_view bytes) : m_bytes(bytes) {}
+    std::uint64_t size() const override { return m_bytes.size(); }
+    std::size_t read(void* dest, std::size_t n) override {
+        const std::size_t k = std::min({n, m_bytes.size() - m_pos, std::size_t{7}});
+        std::memcpy(dest, m_bytes.data() + m_pos, k);
+        m_pos += k;
+        return k;
+    }
+
+private:
+    std::string_view m_bytes;
+    std::size_t m_pos = 0;
+};
+
 bool sameRecords(const PointList& a, const PointList& b) {
     return a.count() == b.count() &&
            (a.count() == 0 || std::memcmp(a.points().data(), b.points().data(),
@@ -31,6 +51,14 @@ void checkMap(std::string_view bytes) {
     const FileResult result = DecodeMap("fuzz.map", bytes, list);
     const auto n = static_cast<std::size_t>(list.count());
     require(list.labels().size() == n && list.memos().size() == n && list.sinceTexts().size() == n);
+    TrickleSource source(bytes);
+    MapArchiveReader streaming(source, 16);
+    PointList streamed;
+    const FileResult viaStream =
+        bytes.empty() ? FileResult::absent() : ReadMap("fuzz.map", streaming, streamed);
+    require(viaStream.status == result.status && viaStream.message == result.message);
+    require(sameRecords(list, streamed) && list.labels() == streamed.labels() &&
+            list.memos() == streamed.memos() && list.sinceTexts() == streamed.sinceTexts());
     if (result.status == FileResult::Failed) {
         require(n == 0 && result.message.find("fuzz.map") != std::string::npos);
         return;

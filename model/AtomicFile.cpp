@@ -16,6 +16,9 @@
 #include <fstream>
 #endif
 
+#include "FileSource.h"
+#include "MapArchive.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -108,33 +111,47 @@ private:
     std::string m_path;
 };
 
-bool writeAll(int fd, std::string_view bytes, const AtomicWriteOptions& options) {
-    const std::size_t chunk = std::max<std::size_t>(options.chunkSize, 1);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const std::size_t piece = std::min(chunk, bytes.size() - done);
-        std::size_t written = 0;
-        while (written < piece) {
-            const ssize_t n = ::write(fd, bytes.data() + done + written, piece - written);
-            if (n < 0) {
-                if (errno == EINTR) {
+// Writes to a descriptor in pieces of at most options.chunkSize, checking every write. After
+// the first failure it drops everything and keeps the error.
+class FdSink : public ByteSink {
+public:
+    FdSink(int fd, const AtomicWriteOptions& options)
+        : m_fd(fd), m_chunk(std::max<std::size_t>(options.chunkSize, 1)),
+          m_afterChunk(options.afterChunk) {}
+
+    bool write(std::string_view bytes) override {
+        std::size_t done = 0;
+        while (m_error == 0 && done < bytes.size()) {
+            const std::size_t piece = std::min(m_chunk, bytes.size() - done);
+            std::size_t written = 0;
+            while (written < piece) {
+                const ssize_t n = ::write(m_fd, bytes.data() + done + written, piece - written);
+                if (n < 0 && errno == EINTR) {
                     continue;
                 }
-                return false;
+                if (n <= 0) {
+                    m_error = n < 0 ? errno : EIO;
+                    return false;
+                }
+                written += static_cast<std::size_t>(n);
             }
-            if (n == 0) {
-                errno = EIO;
-                return false;
+            done += piece;
+            m_total += piece;
+            if (m_afterChunk) {
+                m_afterChunk(m_total);
             }
-            written += static_cast<std::size_t>(n);
         }
-        done += piece;
-        if (options.afterChunk) {
-            options.afterChunk(done);
-        }
+        return m_error == 0;
     }
-    return true;
-}
+    int error() const { return m_error; }
+
+private:
+    int m_fd;
+    std::size_t m_chunk;
+    const std::function<void(std::size_t)>& m_afterChunk;
+    std::size_t m_total = 0;
+    int m_error = 0;
+};
 
 // Gives the new file the permission bits (and, where allowed, the owner) of the file it
 // replaces, so a save does not widen who may read a map.
@@ -169,8 +186,8 @@ enum class Attempt { Done, Failed, Unsupported };
 // Writes `bytes` into a file in `folder` and, once it is complete and on disk, renames it over
 // `target`. Unsupported means the unnamed route is not available here and nothing was changed.
 Attempt writeAndReplace(const std::string& target, const std::string& folder,
-                        std::string_view bytes, const AtomicWriteOptions& options, bool unnamed,
-                        const struct stat* old, FileResult& result) {
+                        const FileProducer& produce, const AtomicWriteOptions& options,
+                        bool unnamed, const struct stat* old, FileResult& result) {
     int fd = -1;
     UnlinkGuard removeTemp;
     std::string tempName;
@@ -210,9 +227,10 @@ Attempt writeAndReplace(const std::string& target, const std::string& folder,
         result = failed(target, "cannot set the file's permissions", err);
         return Attempt::Failed;
     }
-    if (!writeAll(fd, bytes, options)) {
-        const int err = errno;
-        result = failed(target, "cannot write", err);
+    FdSink sink(fd, options);
+    produce(sink);
+    if (sink.error() != 0) {
+        result = failed(target, "cannot write", sink.error());
         return Attempt::Failed;
     }
     if (::fsync(fd) != 0) {
@@ -263,53 +281,7 @@ Attempt writeAndReplace(const std::string& target, const std::string& folder,
 
 } // namespace
 
-FileResult ReadWholeFile(const std::string& path, std::string& out) {
-    out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            return FileResult::absent();
-        }
-        const int err = errno;
-        return failed(path, "cannot open", err);
-    }
-    FdGuard file(fd);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        return failed(path, "cannot read", err);
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return failed(path, "cannot read", EISDIR);
-    }
-
-    // Read what fstat announced, then keep going in case the file grew meanwhile.
-    std::size_t size = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
-    out.resize(size > 0 ? size : 65536);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == out.size()) {
-            out.resize(out.size() + std::max<std::size_t>(out.size() / 2, 65536));
-        }
-        const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            const int err = errno;
-            out.clear();
-            return failed(path, "cannot read", err);
-        }
-        if (n == 0) {
-            break;
-        }
-        used += static_cast<std::size_t>(n);
-    }
-    out.resize(used);
-    return FileResult::success();
-}
-
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+FileResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
                                const AtomicWriteOptions& options) {
     const std::string target = ResolveLinks(path);
     if (target.empty()) {
@@ -333,62 +305,70 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
     }
 
     FileResult result;
-    if (options.allowUnnamedTemp && writeAndReplace(target, folder, bytes, options, true, existing,
-                                                    result) != Attempt::Unsupported) {
+    if (options.allowUnnamedTemp && writeAndReplace(target, folder, produce, options, true,
+                                                    existing, result) != Attempt::Unsupported) {
         return result;
     }
-    writeAndReplace(target, folder, bytes, options, false, existing, result);
+    writeAndReplace(target, folder, produce, options, false, existing, result);
     return result;
 }
 
 #else // Systems without POSIX files: the standard library's streams and rename.
 
-FileResult ReadWholeFile(const std::string& path, std::string& out) {
-    out.clear();
-    std::error_code ec;
-    if (!fs::exists(path, ec)) {
-        return FileResult::absent();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return FileResult::failure(path + ": cannot open");
-    }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        out.clear();
-        return FileResult::failure(path + ": cannot read");
-    }
-    return FileResult::success();
-}
+namespace {
 
-FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+class StreamSink : public ByteSink {
+public:
+    StreamSink(std::ofstream& out, const AtomicWriteOptions& options)
+        : m_out(out), m_chunk(std::max<std::size_t>(options.chunkSize, 1)),
+          m_afterChunk(options.afterChunk) {}
+    bool write(std::string_view bytes) override {
+        std::size_t done = 0;
+        while (m_out && done < bytes.size()) {
+            const std::size_t piece = std::min(m_chunk, bytes.size() - done);
+            m_out.write(bytes.data() + done, static_cast<std::streamsize>(piece));
+            done += piece;
+            m_total += piece;
+            if (m_out && m_afterChunk) {
+                m_afterChunk(m_total);
+            }
+        }
+        return static_cast<bool>(m_out);
+    }
+
+private:
+    std::ofstream& m_out;
+    std::size_t m_chunk;
+    const std::function<void(std::size_t)>& m_afterChunk;
+    std::size_t m_total = 0;
+};
+
+} // namespace
+
+FileResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
                                const AtomicWriteOptions& options) {
     const std::string target = ResolveLinks(path);
     if (target.empty()) {
         return FileResult::failure(path + ": cannot follow the link");
     }
     const std::string tempName = temporaryNameFor(target);
-    {
+    bool ok = false;
+    try {
         std::ofstream out(tempName, std::ios::binary | std::ios::trunc);
-        std::size_t done = 0;
-        const std::size_t chunk = std::max<std::size_t>(options.chunkSize, 1);
-        while (out && done < bytes.size()) {
-            const std::size_t piece = std::min(chunk, bytes.size() - done);
-            out.write(bytes.data() + done, static_cast<std::streamsize>(piece));
-            done += piece;
-            if (out && options.afterChunk) {
-                options.afterChunk(done);
-            }
-        }
+        StreamSink sink(out, options);
+        produce(sink);
         out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(tempName, ignored);
-            return FileResult::failure(path + ": cannot write");
-        }
+        ok = static_cast<bool>(out);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(tempName, ignored);
+        throw;
     }
     std::error_code ec;
+    if (!ok) {
+        fs::remove(tempName, ec);
+        return FileResult::failure(path + ": cannot write");
+    }
     fs::rename(tempName, target, ec);
     if (ec) {
         std::error_code ignored;
@@ -399,3 +379,39 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
 }
 
 #endif
+
+FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               const AtomicWriteOptions& options) {
+    return WriteFileAtomically(
+        path, [bytes](ByteSink& sink) { sink.write(bytes); }, options);
+}
+
+FileResult ReadWholeFile(const std::string& path, std::string& out) {
+    out.clear();
+    FileSource file;
+    const FileResult opened = file.open(path);
+    if (opened.status != FileResult::Ok) {
+        return opened;
+    }
+    try {
+        // Read what the file system announced, then on to the end in case there is more (files
+        // that report no length, or a file that grew meanwhile).
+        std::size_t used = 0;
+        out.resize(std::max<std::size_t>(static_cast<std::size_t>(file.size()), 4096));
+        for (;;) {
+            if (used == out.size()) {
+                out.resize(out.size() + out.size() / 2);
+            }
+            const std::size_t n = file.read(out.data() + used, out.size() - used);
+            if (n == 0) {
+                break;
+            }
+            used += n;
+        }
+        out.resize(used);
+    } catch (const ArchiveFileError& e) {
+        out.clear();
+        return FileResult::failure(e.what());
+    }
+    return FileResult::success();
+}

@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "MapFiles.h"
+#include "ByteStreams.h"
+#include "FileResult.h"
 
 // Reads the whole file into `out`. Absent when it does not exist (out empty); Failed, with the
 // path and the reason, when it exists but cannot be opened or read (out empty).
@@ -34,6 +35,13 @@ struct AtomicWriteOptions {
 // behind on the unnamed route; only a kill on the named route, or in the instant between naming
 // the finished file and the rename, can leave a ".<name>.tmp-*" file next to the target.
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               const AtomicWriteOptions& options = {});
+
+// The same, with the bytes produced as they are written: `produce` writes the whole content to
+// the sink it is given (a write to a failed sink is dropped; the result reports the failure).
+// An exception from `produce` abandons the save, leaving the old file, and propagates.
+using FileProducer = std::function<void(ByteSink&)>;
+FileResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
                                const AtomicWriteOptions& options = {});
 
 // The file a path finally names once symbolic links are followed (the path itself when it is not

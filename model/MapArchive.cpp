@@ -1,5 +1,6 @@
 #include "MapArchive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -40,14 +41,70 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
 
 // ---- reading -------------------------------------------------------------------------------
 
-void MapArchiveReader::need(std::size_t n, const char* what) const {
+MapArchiveReader::MapArchiveReader(std::string_view data)
+    : m_cur(data.data()), m_end(data.data() + data.size()) {}
+
+MapArchiveReader::MapArchiveReader(ByteSource& source, std::size_t windowSize)
+    : m_source(&source), m_unread(source.size()) {
+    m_window.resize(std::max<std::size_t>(windowSize, 16));
+    m_cur = m_end = m_window.data();
+}
+
+void MapArchiveReader::need(std::size_t n, const char* what) {
     if (n > remaining()) {
         throw ArchiveEndOfFile(std::string("the file ends early, inside ") + what);
+    }
+    if (n <= buffered()) {
+        return;
+    }
+    // Move what is left to the front of the window and fill the rest from the source.
+    const std::size_t kept = buffered();
+    std::memmove(m_window.data(), m_cur, kept);
+    char* fill = m_window.data() + kept;
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(m_window.size() - kept, m_unread));
+    std::size_t got = 0;
+    while (got < want) {
+        const std::size_t r = m_source->read(fill + got, want - got);
+        if (r == 0) {
+            break;
+        }
+        got += r;
+    }
+    m_cur = m_window.data();
+    m_end = fill + got;
+    if (got < want) {
+        m_unread = 0; // the file is shorter than it was when opened
+        if (n > buffered()) {
+            throw ArchiveEndOfFile(std::string("the file ends early, inside ") + what);
+        }
+        return;
+    }
+    m_unread -= got;
+}
+
+void MapArchiveReader::copyOut(void* dest, std::size_t n) {
+    auto* out = static_cast<char*>(dest);
+    const std::size_t fromWindow = std::min(n, buffered());
+    if (fromWindow > 0) {
+        std::memcpy(out, m_cur, fromWindow);
+        m_cur += fromWindow;
+    }
+    std::size_t done = fromWindow;
+    // The rest goes straight from the source to its destination.
+    while (done < n) {
+        const std::size_t r = m_source->read(out + done, n - done);
+        if (r == 0) {
+            m_unread = 0;
+            throw ArchiveEndOfFile("the file ends early");
+        }
+        done += r;
+        m_unread -= r;
     }
 }
 
 std::uint8_t MapArchiveReader::u8() {
-    return static_cast<std::uint8_t>(m_data[m_pos++]);
+    return static_cast<std::uint8_t>(*m_cur++);
 }
 
 std::uint16_t MapArchiveReader::u16() {
@@ -116,19 +173,29 @@ std::string MapArchiveReader::ReadText() {
     if (bytes > remaining()) {
         throw ArchiveEndOfFile("the file ends early, inside a text");
     }
-    const auto* start = reinterpret_cast<const std::uint8_t*>(m_data.data() + m_pos);
-    m_pos += static_cast<std::size_t>(bytes);
-    if (wide) {
-        return Utf16LeToUtf8(start, length);
+    const auto size = static_cast<std::size_t>(bytes);
+    if (size <= buffered() || size <= m_window.size()) {
+        need(size, "a text");
+        const char* start = m_cur;
+        m_cur += size;
+        if (wide) {
+            return Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(start), length);
+        }
+        return std::string(start, size);
     }
-    return std::string(reinterpret_cast<const char*>(start), length);
+    // Longer than the window: read it whole, then convert if need be.
+    std::string text(size, '\0');
+    copyOut(text.data(), size);
+    if (wide) {
+        return Utf16LeToUtf8(reinterpret_cast<const std::uint8_t*>(text.data()), length);
+    }
+    return text;
 }
 
 std::size_t MapArchiveReader::ReadRaw(void* dest, std::size_t size) {
-    const std::size_t n = size < remaining() ? size : remaining();
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size, remaining()));
     if (n > 0) {
-        std::memcpy(dest, m_data.data() + m_pos, n);
-        m_pos += n;
+        copyOut(dest, n);
     }
     return n;
 }
@@ -141,7 +208,7 @@ std::vector<PointRecord> MapArchiveReader::ReadRecordArray() {
                                " point records");
     }
     std::vector<PointRecord> records(n);
-    ReadRaw(records.data(), static_cast<std::size_t>(bytes));
+    copyOut(records.data(), static_cast<std::size_t>(bytes));
     return records;
 }
 
@@ -167,13 +234,29 @@ std::optional<PointRecord> MapArchiveReader::ReadFirstRecord() {
     }
     PointRecord rec{};
     ReadRaw(&rec, kPointRecordSize);
-    // Skip the records after the first, as far as they are present.
-    const std::uint64_t rest = std::uint64_t{n - 1} * kPointRecordSize;
-    m_pos += static_cast<std::size_t>(rest < remaining() ? rest : remaining());
     return rec;
 }
 
 // ---- writing -------------------------------------------------------------------------------
+
+MapArchiveWriter::MapArchiveWriter(ByteSink& sink, std::size_t bufferSize)
+    : m_sink(&sink), m_bufferSize(std::max<std::size_t>(bufferSize, 16)) {
+    m_out.reserve(m_bufferSize + 16);
+}
+
+bool MapArchiveWriter::flush() {
+    if (m_sink != nullptr && !m_out.empty()) {
+        m_sinkOk = m_sink->write(m_out) && m_sinkOk;
+        m_out.clear();
+    }
+    return m_sinkOk;
+}
+
+void MapArchiveWriter::written() {
+    if (m_sink != nullptr && m_out.size() >= m_bufferSize) {
+        flush();
+    }
+}
 
 void MapArchiveWriter::WriteCount(std::uint64_t n) {
     if (n > kMax32) {
@@ -185,6 +268,7 @@ void MapArchiveWriter::WriteCount(std::uint64_t n) {
         appendLe(m_out, kCountEscape, 2);
         appendLe(m_out, n, 4);
     }
+    written();
 }
 
 void MapArchiveWriter::WriteText(std::string_view s) {
@@ -202,11 +286,25 @@ void MapArchiveWriter::WriteText(std::string_view s) {
         appendLe(m_out, kTextEscape32, 2);
         appendLe(m_out, length, 4);
     }
+    if (m_sink != nullptr && s.size() >= m_bufferSize) {
+        flush();
+        m_sinkOk = m_sink->write(s) && m_sinkOk;
+        return;
+    }
     m_out.append(s);
+    written();
 }
 
 void MapArchiveWriter::WriteRaw(const void* data, std::size_t size) {
+    if (m_sink != nullptr && size >= m_bufferSize) {
+        // A big block goes to the sink as it stands, without a copy.
+        flush();
+        m_sinkOk =
+            m_sink->write(std::string_view(static_cast<const char*>(data), size)) && m_sinkOk;
+        return;
+    }
     m_out.append(static_cast<const char*>(data), size);
+    written();
 }
 
 void MapArchiveWriter::WriteRecordArray(const std::vector<PointRecord>& records) {

@@ -1,7 +1,6 @@
 // The little-endian encoding shared by map and defaults files: counts, length-prefixed 8-bit
 // texts, raw blocks, and on top of them record-array and string-array sections.
-// Loading works on a byte buffer that holds the whole file; storing appends to a byte buffer
-// that the caller then writes out. No header, no padding, no separators.
+// No header, no padding, no separators.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ByteStreams.h"
 #include "PointRecord.h"
 
 // A read ran past the end of the data (a count, a length prefix or a text's bytes).
@@ -31,15 +31,20 @@ struct ArchiveFormatError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Reads an archive from a whole buffer in memory, or streams it from a ByteSource through a
+// small window (big raw blocks go straight from the source into their destination). Every
+// check against the remaining bytes uses the source's announced size; a source that delivers
+// less than it announced makes the read fail with ArchiveEndOfFile.
 class MapArchiveReader {
 public:
-    explicit MapArchiveReader(std::string_view data) : m_data(data) {}
+    explicit MapArchiveReader(std::string_view data);
+    explicit MapArchiveReader(ByteSource& source, std::size_t windowSize = std::size_t{1} << 20);
 
     std::uint32_t ReadCount();
     // An 8-bit text, or a wide (UTF-16LE) text converted to UTF-8.
     std::string ReadText();
     // A raw block: copies min(size, remaining()) bytes and returns that number; the rest of
-    // `dest` is left as it was. Never throws: a block cut short is not an error by itself.
+    // `dest` is left as it was. A block cut short is not an error by itself.
     std::size_t ReadRaw(void* dest, std::size_t size);
 
     // Sections. A count whose elements the remaining bytes cannot hold (184 bytes a record, at
@@ -48,38 +53,58 @@ public:
     std::vector<std::string> ReadStringArray();
     // A record array section of which only the first record matters (the defaults file): the
     // count, then the first record; a record cut short keeps zero bytes for what is missing,
-    // further records are skipped. Empty when the count is 0 or no record byte follows it.
+    // further records are not read. Empty when the count is 0 or no record byte follows it.
     // Throws ArchiveEndOfFile only when the count itself is cut short.
     std::optional<PointRecord> ReadFirstRecord();
 
-    std::size_t remaining() const { return m_data.size() - m_pos; }
+    std::uint64_t remaining() const { return buffered() + m_unread; }
 
 private:
-    void need(std::size_t n, const char* what) const;
+    std::size_t buffered() const { return static_cast<std::size_t>(m_end - m_cur); }
+    // Makes at least `n` bytes (n <= the window) available at m_cur, or throws.
+    void need(std::size_t n, const char* what);
+    // Copies exactly `n` bytes (n <= remaining()) to `dest`.
+    void copyOut(void* dest, std::size_t n);
     std::uint8_t u8();
     std::uint16_t u16();
     std::uint32_t u32();
 
-    std::string_view m_data;
-    std::size_t m_pos = 0;
+    const char* m_cur = nullptr;
+    const char* m_end = nullptr;
+    ByteSource* m_source = nullptr;
+    std::uint64_t m_unread = 0; // announced bytes not yet pulled from the source
+    std::string m_window;
 };
 
+// Writes an archive into a buffer that the caller takes (bytes(), take()), or streams it into
+// a ByteSink: texts and counts gather in a buffer that is handed on whenever it is full, big
+// raw blocks go to the sink as they stand. Call flush() at the end when streaming.
 // Counts above 0xFFFFFFFF and texts longer than that cannot be encoded: the writer throws
 // std::length_error for them and writes nothing of the item.
 class MapArchiveWriter {
 public:
+    MapArchiveWriter() = default;
+    explicit MapArchiveWriter(ByteSink& sink, std::size_t bufferSize = std::size_t{1} << 20);
+
     void reserve(std::size_t bytes) { m_out.reserve(bytes); }
     void WriteCount(std::uint64_t n);
     void WriteText(std::string_view s);
     void WriteRaw(const void* data, std::size_t size);
     void WriteRecordArray(const std::vector<PointRecord>& records);
     void WriteStringArray(const std::vector<std::string>& strings);
+    // Hands what is buffered to the sink; false once the sink has failed.
+    bool flush();
 
     const std::string& bytes() const { return m_out; }
     std::string take() { return std::move(m_out); }
 
 private:
+    void written();
+
     std::string m_out;
+    ByteSink* m_sink = nullptr;
+    std::size_t m_bufferSize = 0;
+    bool m_sinkOk = true;
 };
 
 // UTF-16LE code units to UTF-8; unpaired surrogates become U+FFFD.

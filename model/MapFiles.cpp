@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "AtomicFile.h"
+#include "FileSource.h"
 #include "MapArchive.h"
 
 namespace {
@@ -37,23 +38,9 @@ std::string DefaultsPathFor(const std::string& baseDir) {
     return baseDir + "/Defaults.map";
 }
 
-FileResult LoadMapFile(const std::string& path, PointList& list) {
-    std::string data;
-    const FileResult read = ReadWholeFile(path, data);
-    if (read.status != FileResult::Ok) {
-        list.RemoveAllPoints();
-        return read;
-    }
-    return DecodeMap(path, data, list);
-}
-
-FileResult DecodeMap(const std::string& path, std::string_view data, PointList& list) {
+FileResult ReadMap(const std::string& path, MapArchiveReader& reader, PointList& list) {
     list.RemoveAllPoints();
-    if (data.empty()) {
-        return FileResult::absent();
-    }
     try {
-        MapArchiveReader reader(data);
         std::vector<PointRecord> points = reader.ReadRecordArray();
         std::vector<std::string> memos = reader.ReadStringArray();
         std::vector<std::string> labels = reader.ReadStringArray();
@@ -67,6 +54,8 @@ FileResult DecodeMap(const std::string& path, std::string_view data, PointList& 
                                      std::to_string(sinceTexts.size()) + " since texts)");
         }
         list.Assign(std::move(points), std::move(memos), std::move(labels), std::move(sinceTexts));
+    } catch (const ArchiveFileError& e) {
+        return FileResult::failure(e.what());
     } catch (const std::bad_alloc&) {
         return damaged(path, "not enough memory");
     } catch (const std::exception& e) {
@@ -75,36 +64,76 @@ FileResult DecodeMap(const std::string& path, std::string_view data, PointList& 
     return FileResult::success();
 }
 
-std::string EncodeMap(const PointList& list) {
-    MapArchiveWriter writer;
-    writer.reserve(encodedMapSize(list));
+void WriteMap(MapArchiveWriter& writer, const PointList& list) {
     writer.WriteRecordArray(list.points());
     writer.WriteStringArray(list.memos());
     writer.WriteStringArray(list.labels());
     writer.WriteStringArray(list.sinceTexts());
+}
+
+FileResult LoadMapFile(const std::string& path, PointList& list) {
+    list.RemoveAllPoints();
+    FileSource file;
+    const FileResult opened = file.open(path);
+    if (opened.status != FileResult::Ok) {
+        return opened;
+    }
+    if (file.size() == 0) {
+        return FileResult::absent();
+    }
+    MapArchiveReader reader(file);
+    return ReadMap(path, reader, list);
+}
+
+FileResult DecodeMap(const std::string& path, std::string_view data, PointList& list) {
+    list.RemoveAllPoints();
+    if (data.empty()) {
+        return FileResult::absent();
+    }
+    MapArchiveReader reader(data);
+    return ReadMap(path, reader, list);
+}
+
+std::string EncodeMap(const PointList& list) {
+    MapArchiveWriter writer;
+    writer.reserve(encodedMapSize(list));
+    WriteMap(writer, list);
     return writer.take();
 }
 
 FileResult SaveMapFile(const std::string& path, const PointList& list) {
-    std::string bytes;
     try {
-        bytes = EncodeMap(list);
+        return WriteFileAtomically(path, [&list](ByteSink& sink) {
+            MapArchiveWriter writer(sink);
+            WriteMap(writer, list);
+            writer.flush();
+        });
     } catch (const std::bad_alloc&) {
         return FileResult::failure(path + ": not enough memory to save the map");
     } catch (const std::exception& e) {
         return FileResult::failure(path + ": " + e.what());
     }
-    return WriteFileAtomically(path, bytes);
 }
 
 FileResult LoadDefaultsFile(const std::string& path, PointRecord& rec) {
-    std::string data;
-    const FileResult read = ReadWholeFile(path, data);
-    if (read.status != FileResult::Ok) {
-        rec = FactoryDefaults();
-        return read;
+    rec = FactoryDefaults();
+    FileSource file;
+    const FileResult opened = file.open(path);
+    if (opened.status != FileResult::Ok) {
+        return opened;
     }
-    return DecodeDefaults(data, rec);
+    try {
+        MapArchiveReader reader(file, 4096);
+        if (const std::optional<PointRecord> first = reader.ReadFirstRecord()) {
+            rec = *first;
+            return FileResult::success();
+        }
+    } catch (const ArchiveEndOfFile&) {
+        // The count itself is cut short: no record, so the factory defaults stay.
+    } catch (const ArchiveFileError& e) {
+        return FileResult::failure(e.what());
+    }
+    return FileResult::absent();
 }
 
 FileResult DecodeDefaults(std::string_view data, PointRecord& rec) {

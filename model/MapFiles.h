@@ -6,20 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "FileResult.h"
+#include "MapArchive.h"
 #include "PointList.h"
 #include "PointRecord.h"
-
-// Outcome of a file load or save. A save either completed or left the previous file as it was.
-struct FileResult {
-    enum Status { Ok, Absent, Failed };
-    Status status = Ok;
-    std::string message; // why it failed, for the user; empty unless Failed
-
-    bool ok() const { return status != Failed; }
-    static FileResult success() { return {}; }
-    static FileResult absent() { return {Absent, {}}; }
-    static FileResult failure(std::string why) { return {Failed, std::move(why)}; }
-};
 
 // baseDir + "/MAPS/" + stem + ".map", the stem being fileName up to its last "." (empty when
 // there is none).
@@ -36,6 +26,12 @@ FileResult LoadMapFile(const std::string& path, PointList& list);
 // The parsing half of LoadMapFile, over a whole file's bytes; `path` only names the file in the
 // message. Empty bytes give Absent.
 FileResult DecodeMap(const std::string& path, std::string_view bytes, PointList& list);
+// The four sections read from `reader` into `list`, and written from it: the common part of the
+// file and in-memory loads and saves. ReadMap empties the list first and, on failure, leaves it
+// empty; `path` only names the file in the message.
+FileResult ReadMap(const std::string& path, MapArchiveReader& reader, PointList& list);
+void WriteMap(MapArchiveWriter& writer, const PointList& list);
+
 // Saves atomically (see WriteFileAtomically); on failure the previous file is untouched and the
 // message names the file and the reason. The MAPS folder is not created here.
 FileResult SaveMapFile(const std::string& path, const PointList& list);

@@ -1,10 +1,22 @@
 #include "PointList.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <utility>
+
+namespace {
+
+// Room for one more element, growing geometrically so that appending stays amortised O(1).
+template <class Vector> void makeRoom(Vector& v) {
+    if (v.size() == v.capacity()) {
+        v.reserve(std::max<std::size_t>(16, v.size() * 2));
+    }
+}
+
+} // namespace
 
 void PointList::check(int i) const {
     if (i < 0 || i >= count()) {
@@ -48,11 +60,10 @@ int PointList::AddPoint(const PointRecord& rec, const std::string& label,
     if (m_points.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max())) {
         throw std::length_error("a point list holds at most INT_MAX points");
     }
-    const std::size_t n = m_points.size() + 1;
-    m_points.reserve(n);
-    m_labels.reserve(n);
-    m_sinceTexts.reserve(n);
-    m_memos.reserve(n);
+    makeRoom(m_points);
+    makeRoom(m_labels);
+    makeRoom(m_sinceTexts);
+    makeRoom(m_memos);
 
     const int index = count();
     m_points.push_back(rec);

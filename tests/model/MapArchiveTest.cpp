@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "MapArchive.h"
+#include "MapFiles.h"
 #include "TestSupport.h"
 
 using testsupport::Hex;
@@ -174,4 +175,51 @@ TEST(MapArchive, RecordArraySections) {
     const std::string huge = Hex("FF FF FF FF FF FF") + RecordBytes(first);
     MapArchiveReader h(huge);
     EXPECT_THROW(h.ReadRecordArray(), ArchiveEndOfFile);
+}
+
+// Streaming through a small window, from a source that hands out a few bytes at a time, reads
+// exactly what a whole buffer reads: texts shorter and longer than the window, wide texts, and
+// a record block much bigger than the window. Streaming into a sink writes the same bytes.
+TEST(MapArchive, StreamingMatchesWholeBuffer) {
+    PointList list = testsupport::SampleList(5);
+    list.SetPoint(1, list.point(1), std::string(63, 'a'), std::string(64, 'b'),
+                  std::string(65, 'c'));
+    list.SetPoint(3, list.point(3), std::string(70000, 'd'), "", std::string(254, 'e'));
+    const std::string bytes = EncodeMap(list);
+
+    for (std::size_t piece : {1, 5, 64, 100000}) {
+        testsupport::ChunkedSource source(bytes, piece);
+        MapArchiveReader reader(source, 64);
+        PointList streamed;
+        ASSERT_EQ(ReadMap("s.map", reader, streamed).status, FileResult::Ok) << piece;
+        EXPECT_EQ(EncodeMap(streamed), bytes) << piece;
+    }
+
+    const std::string wide = Hex("FF FE FF 06 E9 00 AC 20 3D D8 00 DE 41 00 42 00");
+    testsupport::ChunkedSource wideSource(wide, 3);
+    MapArchiveReader wideReader(wideSource, 16);
+    EXPECT_EQ(wideReader.ReadText(), "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
+                                     "AB");
+
+    testsupport::StringSink sink;
+    MapArchiveWriter writer(sink, 64);
+    WriteMap(writer, list);
+    EXPECT_TRUE(writer.flush());
+    EXPECT_EQ(sink.m_bytes, bytes);
+    EXPECT_GT(sink.m_writes, 3);
+}
+
+// A source that delivers less than it announced (the file shrank after it was opened) makes
+// the read fail as a file that ends early, wherever the bytes run out.
+TEST(MapArchive, SourceShorterThanAnnouncedFails) {
+    const std::string bytes = EncodeMap(testsupport::SampleList(3));
+    for (std::size_t keep : {std::size_t{1}, std::size_t{100}, bytes.size() - 1}) {
+        testsupport::ChunkedSource source(bytes.substr(0, keep), 7, bytes.size());
+        MapArchiveReader reader(source, 32);
+        PointList list = testsupport::SampleList(1);
+        const FileResult r = ReadMap("short.map", reader, list);
+        EXPECT_EQ(r.status, FileResult::Failed) << keep;
+        EXPECT_NE(r.message.find("ends early"), std::string::npos) << r.message;
+        EXPECT_EQ(list.count(), 0);
+    }
 }

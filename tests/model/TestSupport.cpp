@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -94,6 +95,16 @@ PointList SampleList(int n) {
         list.AddPoint(rec, "label " + k, i % 2 ? "" : "since " + k, "memo " + k);
     }
     return list;
+}
+
+ChunkedSource::ChunkedSource(std::string bytes, std::size_t piece, std::uint64_t announced)
+    : m_bytes(std::move(bytes)), m_piece(piece), m_announced(announced) {}
+
+std::size_t ChunkedSource::read(void* dest, std::size_t n) {
+    const std::size_t k = std::min({n, m_piece, m_bytes.size() - m_pos});
+    std::memcpy(dest, m_bytes.data() + m_pos, k);
+    m_pos += k;
+    return k;
 }
 
 int RunUnprivileged(const std::function<bool()>& check) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ByteStreams.h"
 #include "PointList.h"
 #include "PointRecord.h"
 
@@ -33,6 +34,35 @@ PointList SampleList(int n);
 // process is root, as it is otherwise). Returns 1 when check() returned true, 0 when it returned
 // false, -1 when privileges could not be dropped.
 int RunUnprivileged(const std::function<bool()>& check);
+
+// A source over bytes in memory that hands out at most `piece` bytes per read and may announce
+// a different size than it holds (a file that shrank after it was opened).
+class ChunkedSource : public ByteSource {
+public:
+    ChunkedSource(std::string bytes, std::size_t piece, std::uint64_t announced);
+    ChunkedSource(std::string bytes, std::size_t piece)
+        : ChunkedSource(bytes, piece, bytes.size()) {}
+    std::uint64_t size() const override { return m_announced; }
+    std::size_t read(void* dest, std::size_t n) override;
+
+private:
+    std::string m_bytes;
+    std::size_t m_piece;
+    std::uint64_t m_announced;
+    std::size_t m_pos = 0;
+};
+
+// Collects what is written to it.
+class StringSink : public ByteSink {
+public:
+    bool write(std::string_view bytes) override {
+        m_bytes.append(bytes);
+        ++m_writes;
+        return true;
+    }
+    std::string m_bytes;
+    int m_writes = 0;
+};
 
 // A fresh folder under the system's temporary folder, removed with all it holds at the end.
 class TempDir {
