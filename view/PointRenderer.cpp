@@ -245,6 +245,7 @@ std::size_t PointRenderer::cachedBytes() const {
 }
 
 void PointRenderer::DrawPoints(DrawingSurface& surface, PointList& list, const RenderContext& ctx) {
+    m_freshTexts = 0;
     if (!ctx.showTexts) {
         return;
     }
@@ -255,6 +256,7 @@ void PointRenderer::DrawPoints(DrawingSurface& surface, PointList& list, const R
         bounds = ctx.visible.isEmpty() ? image->rect() : image->rect() & ctx.visible;
         m_cache->beginTick({image->format(), image->dotsPerMeterX(), image->dotsPerMeterY(),
                             painter.renderHints()});
+        m_memos.resize(list.points().size());
     }
     const bool cull = !bounds.isEmpty() || image != nullptr;
     const QColor black = ToQColor(kBlack);
@@ -284,9 +286,10 @@ void PointRenderer::DrawPoints(DrawingSurface& surface, PointList& list, const R
             FillClipped(painter, bounds, {p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), white);
         }
         if (text) {
-            const TextCellCache::Cell* cell =
-                m_cache->find(p.font, p.textColor, p.backColor, m_padded);
+            const TextCellCache::Cell* cell = m_cache->find(
+                p.font, p.textColor, p.backColor, m_padded, m_memos[static_cast<std::size_t>(i)]);
             if (cell == nullptr || cell->image.isNull()) {
+                ++m_freshTexts;
                 DrawTextFresh(surface, p, m_padded);
             } else {
                 const std::int64_t tx = p.x + p.textOffset;

@@ -16,17 +16,18 @@
 // elsewhere (printed pages, scaled surfaces) every point is drawn afresh.
 #pragma once
 
-#include <QRect>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include <QRect>
 
 #include "PointList.h"
+#include "TextCellCache.h"
 
 class DrawingSurface;
-class TextCellCache;
 
 struct RenderContext {
     double zoom = 1.0;
@@ -56,9 +57,14 @@ public:
     void setCacheLimit(std::size_t bytes);
     std::size_t cachedCells() const;
     std::size_t cachedBytes() const;
+    // Texts the last call drew afresh on a surface where cells are cached: those whose glyphs
+    // reach outside their cell, and those the full cache had no room for.
+    int freshTexts() const { return m_freshTexts; }
 
 private:
     std::unique_ptr<TextCellCache> m_cache;
     bool m_caching = true;
-    std::string m_padded; // reused text buffer
+    int m_freshTexts = 0;
+    std::string m_padded;                     // reused text buffer
+    std::vector<TextCellCache::Memo> m_memos; // per point: where its cell was found last
 };

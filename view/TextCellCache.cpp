@@ -88,14 +88,22 @@ void TextCellCache::beginTick(const Target& target) {
 }
 
 const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text, COLORREF back,
-                                               const std::string& padded) {
+                                               const std::string& padded, Memo& memo) {
     m_key.clear();
     m_key.append(reinterpret_cast<const char*>(&lf), sizeof lf);
     m_key.append(reinterpret_cast<const char*>(&text), sizeof text);
     m_key.append(reinterpret_cast<const char*>(&back), sizeof back);
     m_key.append(padded);
+    if (memo.generation == m_generation) {
+        auto* slot = static_cast<Cells::value_type*>(memo.slot);
+        if (slot->first == m_key) {
+            slot->second.lastTick = m_tick;
+            return &slot->second.cell;
+        }
+    }
     if (auto it = m_cells.find(m_key); it != m_cells.end()) {
         it->second.lastTick = m_tick;
+        memo = {&*it, m_generation};
         return &it->second.cell;
     }
     if (m_bytes >= m_limit && !m_sweptThisTick) {
@@ -110,7 +118,9 @@ const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text
     entry.cost =
         static_cast<std::size_t>(entry.cell.image.sizeInBytes()) + m_key.size() + kEntryOverhead;
     m_bytes += entry.cost;
-    return &m_cells.emplace(m_key, std::move(entry)).first->second.cell;
+    auto& slot = *m_cells.emplace(m_key, std::move(entry)).first;
+    memo = {&slot, m_generation};
+    return &slot.second.cell;
 }
 
 void TextCellCache::setLimit(std::size_t bytes) {
@@ -123,6 +133,7 @@ void TextCellCache::setLimit(std::size_t bytes) {
 void TextCellCache::clear() {
     m_cells.clear();
     m_bytes = 0;
+    erased();
 }
 
 void TextCellCache::sweep() {
@@ -131,6 +142,7 @@ void TextCellCache::sweep() {
         if (it->second.lastTick + 1 < m_tick) {
             m_bytes -= it->second.cost;
             it = m_cells.erase(it);
+            erased();
         } else {
             ++it;
         }

@@ -14,14 +14,14 @@
 // degrades gracefully instead of thrashing.
 #pragma once
 
-#include <QImage>
-#include <QPainter>
-#include <QSize>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+
+#include <QImage>
+#include <QPainter>
+#include <QSize>
 
 #include "PointRecord.h"
 
@@ -41,17 +41,25 @@ public:
         bool operator==(const Target&) const = default;
     };
 
-    static constexpr std::size_t kDefaultLimitBytes = std::size_t{96} << 20;
+    static constexpr std::size_t kDefaultLimitBytes = std::size_t{128} << 20;
 
     explicit TextCellCache(std::size_t limitBytes = kDefaultLimitBytes);
 
     // Starts a tick drawing onto `target`; a target unlike the previous one empties the cache.
     void beginTick(const Target& target);
 
+    // Where a caller found its cell last time: checked first, which spares the hash lookup when
+    // a point draws the same text as on the previous tick. Opaque; starts empty.
+    struct Memo {
+        void* slot = nullptr;
+        std::uint64_t generation = 0;
+    };
+
     // The cell for `padded` in font `lf` with glyph colour `text` on `back`, rendered on a miss.
     // Null when the budget is taken by cells in use: the caller draws afresh. The pointer stays
     // valid until the next call of find, beginTick, setLimit or clear.
-    const Cell* find(const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded);
+    const Cell* find(const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded,
+                     Memo& memo);
 
     void setLimit(std::size_t bytes);
     void clear();
@@ -72,11 +80,17 @@ private:
     // Drops the cells not used in this tick or the previous one.
     void sweep();
 
-    std::unordered_map<std::string, Entry> m_cells;
+    using Cells = std::unordered_map<std::string, Entry>;
+
+    // Forgets every cell; memos taken before no longer match.
+    void erased() { ++m_generation; }
+
+    Cells m_cells;
     std::string m_key; // reused lookup buffer
     Target m_target;
     std::size_t m_limit;
     std::size_t m_bytes = 0;
     std::uint64_t m_tick = 0;
+    std::uint64_t m_generation = 1; // changes whenever a cell is dropped
     bool m_sweptThisTick = false;
 };

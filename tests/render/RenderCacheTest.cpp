@@ -1,5 +1,6 @@
 // The renderer's fast drawing (rectangles for the cross, cached text cells) against drawing
 // every point afresh through the surface: the pixels and the phases must be the same.
+#include <algorithm>
 #include <climits>
 #include <ctime>
 #include <random>
@@ -190,4 +191,40 @@ TEST(RenderCache, BoundedCacheDropsStaleCellsAndStaysExact) {
     freshCanvas.draw(fresh, firstList, ctx);
     EXPECT_EQ(fastCanvas.image, freshCanvas.image) << "a full cache draws afresh";
     EXPECT_LE(renderer.cachedCells(), 1u);
+}
+
+TEST(RenderCache, EditsBetweenTicksDrawTheNewTexts) {
+    // Each tick first remembers where every point found its cell; edits, removals and a new
+    // look change what a point draws, and the next tick must show exactly that.
+    const std::vector<Labelled> scene = MixedScene(40, 13, "");
+    PointList fastList = ListOf(scene);
+    PointList freshList = ListOf(scene);
+    PointRenderer cached;
+    PointRenderer fresh;
+    fresh.setCaching(false);
+    Canvas fastCanvas(QSize(300, 200));
+    Canvas freshCanvas(QSize(300, 200));
+    RenderContext ctx;
+    ctx.now = std::time(nullptr);
+    auto both = [&](auto edit) {
+        edit(fastList);
+        edit(freshList);
+        fastCanvas.draw(cached, fastList, ctx);
+        freshCanvas.draw(fresh, freshList, ctx);
+    };
+    both([](PointList&) {});
+    both([](PointList& list) {
+        PointRecord rec = list.point(3);
+        list.SetPoint(3, rec, "renamed", "since renamed", "");
+    });
+    ASSERT_EQ(fastCanvas.image, freshCanvas.image) << "after an edit";
+    both([](PointList& list) { list.RemovePoint(0); });
+    ASSERT_EQ(fastCanvas.image, freshCanvas.image) << "after a removal";
+    both([](PointList& list) {
+        PointRecord look = list.point(5);
+        look.crBack = RGB(10, 200, 30);
+        look.lfText.lfHeight = 19;
+        list.ApplyToAllPoints(look);
+    });
+    ASSERT_EQ(fastCanvas.image, freshCanvas.image) << "after a new look for all";
 }

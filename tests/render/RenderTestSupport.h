@@ -2,10 +2,10 @@
 // pixel queries on it.
 #pragma once
 
+#include <string>
+
 #include <QImage>
 #include <QRect>
-
-#include <string>
 
 #include "PointList.h"
 #include "PointRenderer.h"
