@@ -1,6 +1,7 @@
 #include "PointRenderer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QColor>
 #include <QImage>
@@ -21,6 +22,9 @@ constexpr COLORREF kWhite = 0x00FFFFFF;
 // surface are kept within it, so the painter's fixed-point text and line positions never
 // overflow whatever sizes and positions a map file holds.
 constexpr std::int64_t kFar = std::int64_t{1} << 20;
+
+// Whole-number pixel ratios up to this are drawn the fast way.
+constexpr qreal kMaxPixelRatio = 4.0;
 
 int ClampFar(std::int64_t v) {
     return static_cast<int>(std::clamp(v, -kFar, kFar));
@@ -205,7 +209,9 @@ void FillClipped(QPainter& painter, const QRect& bounds, Span xs, Span ys, const
 }
 
 // The surface's image when the fast drawing gives the same pixels as the surface's own
-// operations: an untransformed, unclipped 32-bit image at pixel ratio 1, painted opaquely.
+// operations: an unclipped 32-bit image painted opaquely, with no transform but its whole-number
+// pixel ratio (so a logical pixel is a block of device pixels, and a cell image of the same
+// ratio lands on it device pixel for device pixel).
 QImage* FastTarget(DrawingSurface& surface, const RenderContext& ctx) {
     QPainter& painter = surface.painter();
     if (ctx.printing || surface.isPrinting() || !painter.isActive()) {
@@ -218,8 +224,10 @@ QImage* FastTarget(DrawingSurface& surface, const RenderContext& ctx) {
     const QImage::Format f = image->format();
     const bool wordPixels = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
                             f == QImage::Format_ARGB32_Premultiplied;
-    const bool plain = image->devicePixelRatio() == 1.0 &&
-                       painter.combinedTransform().type() == QTransform::TxNone &&
+    const qreal ratio = image->devicePixelRatio();
+    const bool wholeRatio = ratio >= 1.0 && ratio <= kMaxPixelRatio && ratio == std::floor(ratio);
+    const bool plain = wholeRatio &&
+                       painter.combinedTransform() == QTransform::fromScale(ratio, ratio) &&
                        !painter.hasClipping() &&
                        painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
                        painter.opacity() == 1.0;
@@ -253,9 +261,10 @@ void PointRenderer::DrawPoints(DrawingSurface& surface, PointList& list, const R
     QPainter& painter = surface.painter();
     QRect bounds = ctx.visible;
     if (image != nullptr) {
-        bounds = ctx.visible.isEmpty() ? image->rect() : image->rect() & ctx.visible;
+        const QRect logical(QPoint(0, 0), image->deviceIndependentSize().toSize());
+        bounds = ctx.visible.isEmpty() ? logical : logical & ctx.visible;
         m_cache->beginTick({image->format(), image->dotsPerMeterX(), image->dotsPerMeterY(),
-                            painter.renderHints()});
+                            painter.renderHints(), static_cast<int>(image->devicePixelRatio())});
         m_memos.resize(list.points().size());
     }
     const bool cull = !bounds.isEmpty() || image != nullptr;

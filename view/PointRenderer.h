@@ -10,10 +10,11 @@
 // into its background) in an opaque cell at (x + s, y + s), s = max(nCrossSize, nRectSize); the
 // black centre pixel. A text is drawn up to its first NUL byte.
 //
-// What is drawn is pixel-identical to drawing each point afresh through the surface. On an
-// untransformed 32-bit QImage (the window surface) the renderer fills the cross arms as
-// rectangles and copies rendered text cells from a cache keyed by text, font image and colours;
-// elsewhere (printed pages, scaled surfaces) every point is drawn afresh.
+// What is drawn is pixel-identical to drawing each point afresh through the surface. On a 32-bit
+// QImage with no transform but a whole-number pixel ratio (the window surface) the renderer
+// fills the cross arms as rectangles and copies rendered text cells from a cache keyed by text,
+// font image and colours; elsewhere (printed pages, fractional ratios) every point is drawn
+// afresh. Points are culled against the image and RenderContext::visible there.
 #pragma once
 
 #include <cstddef>

@@ -19,13 +19,14 @@ void SetResolution(QImage& image, const TextCellCache::Target& target) {
         image.setDotsPerMeterX(target.dotsPerMeterX);
         image.setDotsPerMeterY(target.dotsPerMeterY);
     }
+    image.setDevicePixelRatio(target.pixelRatio);
 }
 
 // textOut of `padded` with its cell corner at (margin, margin) on an image filled with
 // `sentinel`, through a surface set up like the target's.
 QImage PaintOn(const TextCellCache::Target& target, QSize size, int margin, const QColor& sentinel,
                const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded) {
-    QImage image(size, target.format);
+    QImage image(size * target.pixelRatio, target.format);
     SetResolution(image, target);
     image.fill(sentinel);
     QPainter painter(&image);
@@ -163,8 +164,9 @@ TextCellCache::Cell TextCellCache::Render(const Target& target, const LOGFONTA& 
     const QImage::Format f = target.format;
     const bool wordPixels = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
                             f == QImage::Format_ARGB32_Premultiplied;
-    if (!wordPixels || cell.extent.isEmpty() ||
-        qint64{cell.extent.width()} * cell.extent.height() > kMaxCellPixels) {
+    const qint64 ratio = target.pixelRatio;
+    if (!wordPixels || ratio < 1 || cell.extent.isEmpty() ||
+        qint64{cell.extent.width()} * cell.extent.height() * ratio * ratio > kMaxCellPixels) {
         return cell;
     }
     // A margin of a line height catches any overhang the glyphs can plausibly have.
@@ -172,9 +174,11 @@ TextCellCache::Cell TextCellCache::Render(const Target& target, const LOGFONTA& 
     const QSize size = cell.extent + QSize(2 * margin, 2 * margin);
     const QImage onBlack = PaintOn(target, size, margin, Qt::black, lf, text, back, padded);
     const QImage onWhite = PaintOn(target, size, margin, Qt::white, lf, text, back, padded);
-    const QRect inner(QPoint(margin, margin), cell.extent);
+    const int r = target.pixelRatio;
+    const QRect inner(QPoint(margin, margin) * r, cell.extent * r); // in device pixels
     if (PaintsExactlyTheCell(onBlack, onWhite, inner)) {
         cell.image = onBlack.copy(inner);
+        cell.image.setDevicePixelRatio(r);
     }
     return cell;
 }

@@ -2,8 +2,9 @@
 //
 // A cell is what DrawingSurface::textOut paints for one padded text in one font with one pair
 // of colours: the opaque background cell with its glyphs. It is rendered once through the
-// surface itself, into an image of the target's format, resolution and render hints, so drawing
-// the cell image untransformed at the cell's corner gives the very pixels a fresh textOut gives.
+// surface itself, into an image of the target's format, resolution, pixel ratio and render
+// hints, so drawing the cell image at the cell's corner, device pixel for device pixel, gives
+// the very pixels a fresh textOut gives.
 // A text whose glyphs reach outside their cell (an italic overhang, say) or leave part of the
 // cell unpainted cannot be reproduced by a rectangular copy: its cell has no image and is drawn
 // afresh each time.
@@ -29,7 +30,7 @@ class TextCellCache {
 public:
     struct Cell {
         QImage image; // null: draw this text afresh
-        QSize extent; // the cell's size in pixels
+        QSize extent; // the cell's size in logical pixels
     };
 
     // What a cell's pixels depend on besides its text, font and colours.
@@ -38,6 +39,7 @@ public:
         int dotsPerMeterX = 0;
         int dotsPerMeterY = 0;
         QPainter::RenderHints hints;
+        int pixelRatio = 1; // device pixels per logical pixel, a whole number
         bool operator==(const Target&) const = default;
     };
 

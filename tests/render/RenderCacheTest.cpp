@@ -93,15 +93,21 @@ std::vector<std::uint8_t> Phases(const PointList& list) {
 
 TEST(RenderCache, FastDrawingMatchesFreshDrawingTickAfterTick) {
     const std::vector<Labelled> scene = MixedScene(120, 7, "");
-    PointRenderer cached; // shared by both formats: a change of target empties its cache
-    for (const QImage::Format format :
-         {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32}) {
+    PointRenderer cached; // shared by all targets: a change of target empties its cache
+    const struct {
+        QImage::Format format;
+        int ratio;
+    } targets[] = {{QImage::Format_RGB32, 1},
+                   {QImage::Format_ARGB32_Premultiplied, 1},
+                   {QImage::Format_RGB32, 2},
+                   {QImage::Format_RGB32, 1}};
+    for (const auto& [format, ratio] : targets) {
         PointList fastList = ListOf(scene);
         PointList freshList = ListOf(scene);
         PointRenderer fresh;
         fresh.setCaching(false);
-        Canvas fastCanvas(QSize(300, 200), format);
-        Canvas freshCanvas(QSize(300, 200), format);
+        Canvas fastCanvas(QSize(300, 200), format, ratio);
+        Canvas freshCanvas(QSize(300, 200), format, ratio);
         RenderContext ctx;
         ctx.now = std::time(nullptr);
         ctx.zoom = 1.25;
@@ -111,10 +117,10 @@ TEST(RenderCache, FastDrawingMatchesFreshDrawingTickAfterTick) {
             fastCanvas.draw(cached, fastList, ctx);
             freshCanvas.draw(fresh, freshList, ctx);
             ASSERT_EQ(fastCanvas.image, freshCanvas.image)
-                << "format " << format << " tick " << tick;
+                << "format " << format << " ratio " << ratio << " tick " << tick;
             ASSERT_EQ(Phases(fastList), Phases(freshList)) << "tick " << tick;
         }
-        EXPECT_GT(cached.cachedCells(), 0u);
+        EXPECT_GT(cached.cachedCells(), 0u) << "the cached drawing was used at ratio " << ratio;
     }
 }
 

@@ -16,7 +16,8 @@ PointRecord PlainPoint(double x, double y) {
     return rec;
 }
 
-Canvas::Canvas(QSize size, QImage::Format format) : image(size, format) {
+Canvas::Canvas(QSize size, QImage::Format format, int ratio) : image(size * ratio, format) {
+    image.setDevicePixelRatio(ratio);
     image.fill(kFill);
 }
 

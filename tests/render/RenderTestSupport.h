@@ -19,7 +19,9 @@ PointRecord PlainPoint(double x, double y);
 struct Canvas {
     static constexpr QRgb kFill = 0xFF808080;
 
-    explicit Canvas(QSize size = QSize(200, 150), QImage::Format format = QImage::Format_RGB32);
+    // `size` in logical pixels; the image holds `ratio` device pixels per logical pixel.
+    explicit Canvas(QSize size = QSize(200, 150), QImage::Format format = QImage::Format_RGB32,
+                    int ratio = 1);
 
     // One call of the renderer through a fresh painter and surface, as a tick does.
     void draw(PointRenderer& renderer, PointList& list, const RenderContext& ctx);
