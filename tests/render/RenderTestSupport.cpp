@@ -27,6 +27,17 @@ void Canvas::draw(PointRenderer& renderer, PointList& list, const RenderContext&
     renderer.DrawPoints(surface, list, ctx);
 }
 
+Canvas DrawOne(const PointRecord& rec, const std::string& label, const RenderContext& ctx,
+               bool caching, const std::string& sinceText) {
+    PointList list;
+    list.AddPoint(rec, label, sinceText, "");
+    PointRenderer renderer;
+    renderer.setCaching(caching);
+    Canvas canvas;
+    canvas.draw(renderer, list, ctx);
+    return canvas;
+}
+
 QRect Canvas::changedArea() const {
     QRect area;
     for (int y = 0; y < image.height(); ++y) {

@@ -35,5 +35,9 @@ struct Canvas {
     QImage image;
 };
 
+// A canvas after one tick over a list holding just `rec` with these texts.
+Canvas DrawOne(const PointRecord& rec, const std::string& label, const RenderContext& ctx,
+               bool caching = true, const std::string& sinceText = "");
+
 // The size of the cell textOut fills for `text8` in font `lf`.
 QSize CellExtent(const LOGFONTA& lf, const std::string& text8);
