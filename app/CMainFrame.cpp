@@ -170,7 +170,7 @@ bool CMainFrame::LoadFrame() {
     m_commands->installAccelerators(this);
     m_commands->routeStatusTips(this);
 
-    if (const MenuSpec* docMenu = ZelvorCommandTable().menu(IDR_ZelvorTYPE)) {
+    if (const MenuLayout* docMenu = ZelvorCommandTable().menu(IDR_ZelvorTYPE)) {
         for (int i = 0; i < static_cast<int>(docMenu->popups.size()); ++i) {
             if (docMenu->popups[i].title == QLatin1String("&Window")) {
                 if (QMenu* popup = m_commands->popup(IDR_ZelvorTYPE, i)) {

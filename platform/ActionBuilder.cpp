@@ -192,7 +192,7 @@ const std::vector<QMenu*>* ActionBuilder::popups(int menuId) {
     if (const auto it = m_menus.find(menuId); it != m_menus.end()) {
         return &it->second;
     }
-    const MenuSpec* menu = m_table.menu(menuId);
+    const MenuLayout* menu = m_table.menu(menuId);
     if (menu == nullptr) {
         return nullptr;
     }
@@ -230,7 +230,7 @@ QMenu* ActionBuilder::popup(int menuId, int index) {
 
 QList<QPixmap> ActionBuilder::toolBarImages(int toolBarId) const {
     QList<QPixmap> images;
-    const ToolBarSpec* layout = m_table.toolBar(toolBarId);
+    const ToolBarLayout* layout = m_table.toolBar(toolBarId);
     if (layout == nullptr) {
         return images;
     }
@@ -246,7 +246,7 @@ QList<QPixmap> ActionBuilder::toolBarImages(int toolBarId) const {
 }
 
 QToolBar* ActionBuilder::buildToolBar(int toolBarId, QWidget* parent) {
-    const ToolBarSpec* layout = m_table.toolBar(toolBarId);
+    const ToolBarLayout* layout = m_table.toolBar(toolBarId);
     if (layout == nullptr) {
         return nullptr;
     }

@@ -27,11 +27,11 @@ const CommandInfo* CommandTable::command(int id) const {
     return it == m_commands.end() ? nullptr : &it->second;
 }
 
-void CommandTable::addMenu(const MenuSpec& menu) {
+void CommandTable::addMenu(const MenuLayout& menu) {
     m_menus[menu.id] = menu;
 }
 
-const MenuSpec* CommandTable::menu(int id) const {
+const MenuLayout* CommandTable::menu(int id) const {
     const auto it = m_menus.find(id);
     return it == m_menus.end() ? nullptr : &it->second;
 }
@@ -50,11 +50,11 @@ QList<QKeySequence> CommandTable::shortcutsFor(int id) const {
     return keys;
 }
 
-void CommandTable::addToolBar(const ToolBarSpec& bar) {
+void CommandTable::addToolBar(const ToolBarLayout& bar) {
     m_toolBars[bar.id] = bar;
 }
 
-const ToolBarSpec* CommandTable::toolBar(int id) const {
+const ToolBarLayout* CommandTable::toolBar(int id) const {
     const auto it = m_toolBars.find(id);
     return it == m_toolBars.end() ? nullptr : &it->second;
 }

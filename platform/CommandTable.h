@@ -37,7 +37,7 @@ struct MenuPopup {
 };
 
 // A menu bar: its popups left to right.
-struct MenuSpec {
+struct MenuLayout {
     int id = 0;
     std::vector<MenuPopup> popups;
 };
@@ -50,7 +50,7 @@ struct Accelerator {
 
 // A toolbar: buttons left to right (kSeparatorId for separators). Its bitmap holds one image of
 // buttonSize per button, side by side, in button order (separators take no image).
-struct ToolBarSpec {
+struct ToolBarLayout {
     int id = 0;
     // Shown on the toolbar while it floats and in the main window's context menu.
     QString title;
@@ -68,8 +68,8 @@ public:
     const std::map<int, CommandInfo>& commands() const { return m_commands; }
 
     // Adds or replaces the menu with menu.id; menu() is null for an unknown id.
-    void addMenu(const MenuSpec& menu);
-    const MenuSpec* menu(int id) const;
+    void addMenu(const MenuLayout& menu);
+    const MenuLayout* menu(int id) const;
 
     void addAccelerator(const Accelerator& accel);
     const std::vector<Accelerator>& accelerators() const { return m_accelerators; }
@@ -77,8 +77,8 @@ public:
     QList<QKeySequence> shortcutsFor(int id) const;
 
     // Adds or replaces the toolbar with bar.id.
-    void addToolBar(const ToolBarSpec& bar);
-    const ToolBarSpec* toolBar(int id) const;
+    void addToolBar(const ToolBarLayout& bar);
+    const ToolBarLayout* toolBar(int id) const;
 
     // Texts the command machinery itself shows in the status bar's message pane: the idle text
     // (no prompt active) and the text shown while context-help mode is on.
@@ -93,7 +93,7 @@ public:
 
 private:
     std::map<int, CommandInfo> m_commands;
-    std::map<int, MenuSpec> m_menus;
+    std::map<int, MenuLayout> m_menus;
     std::vector<Accelerator> m_accelerators;
-    std::map<int, ToolBarSpec> m_toolBars;
+    std::map<int, ToolBarLayout> m_toolBars;
 };

@@ -29,7 +29,7 @@ QStringList itemTexts(const MenuPopup& popup) {
     return texts;
 }
 
-QStringList titles(const MenuSpec& menu) {
+QStringList titles(const MenuLayout& menu) {
     QStringList result;
     for (const MenuPopup& popup : menu.popups) {
         result << popup.title;
@@ -56,7 +56,7 @@ std::set<int> reachableIds() {
 } // namespace
 
 TEST(ZelvorMenus, MainMenuShownWithoutDocument) {
-    const MenuSpec* menu = table().menu(IDR_MAINFRAME);
+    const MenuLayout* menu = table().menu(IDR_MAINFRAME);
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(titles(*menu), QStringList({"&File", "&View", "&Help"}));
     EXPECT_EQ(itemTexts(menu->popups[0]),
@@ -67,7 +67,7 @@ TEST(ZelvorMenus, MainMenuShownWithoutDocument) {
 }
 
 TEST(ZelvorMenus, DocumentMenuShownWithDocument) {
-    const MenuSpec* menu = table().menu(IDR_ZelvorTYPE);
+    const MenuLayout* menu = table().menu(IDR_ZelvorTYPE);
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(titles(*menu), QStringList({"&File", "&View", "&Window", "&Help"}));
     EXPECT_EQ(itemTexts(menu->popups[0]),
@@ -82,7 +82,7 @@ TEST(ZelvorMenus, DocumentMenuShownWithDocument) {
 }
 
 TEST(ZelvorMenus, ItemsCarryIdsAndChecksOfTheirCommands) {
-    const MenuSpec* menu = table().menu(IDR_ZelvorTYPE);
+    const MenuLayout* menu = table().menu(IDR_ZelvorTYPE);
     ASSERT_NE(menu, nullptr);
     const std::vector<int> view = {ID_VIEW_TOOLBAR,  ID_VIEW_STATUS_BAR, kSeparatorId,
                                    ID_VIEW_FULLSIZE, ID_VIEW_SHOWTEXTS,  ID_VIEW_ZOOMPLUS,
@@ -208,7 +208,7 @@ TEST(ZelvorStrings, ShellTextsAndMissingEntries) {
 }
 
 TEST(ZelvorToolbar, ButtonsLeftToRight) {
-    const ToolBarSpec* bar = table().toolBar(IDR_MAINFRAME);
+    const ToolBarLayout* bar = table().toolBar(IDR_MAINFRAME);
     ASSERT_NE(bar, nullptr);
     const std::vector<int> buttons = {ID_FILE_OPEN,     ID_VIEW_FULLSIZE,  ID_VIEW_SHOWTEXTS,
                                       ID_VIEW_ZOOMPLUS, ID_VIEW_ZOOMMINUS, kSeparatorId,

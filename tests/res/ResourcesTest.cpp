@@ -38,7 +38,7 @@ int opaquePixels(const QImage& image) {
 } // namespace
 
 TEST(ZelvorImages, ToolbarBitmapHoldsEightButtonImages) {
-    const ToolBarSpec* bar = ZelvorCommandTable().toolBar(IDR_MAINFRAME);
+    const ToolBarLayout* bar = ZelvorCommandTable().toolBar(IDR_MAINFRAME);
     ASSERT_NE(bar, nullptr);
     const QImage bitmap(bar->bitmapPath);
     ASSERT_FALSE(bitmap.isNull()) << bar->bitmapPath.toStdString();
