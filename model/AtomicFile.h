@@ -39,7 +39,9 @@ FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
 
 // The same, with the bytes produced as they are written: `produce` writes the whole content to
 // the sink it is given (a write to a failed sink is dropped; the result reports the failure).
-// An exception from `produce` abandons the save, leaving the old file, and propagates.
+// `produce` may be called a second time, from the start, when the first way of creating the
+// temporary file turns out not to work here. An exception from `produce` abandons the save,
+// leaving the old file, and propagates.
 using FileProducer = std::function<void(ByteSink&)>;
 FileResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
                                const AtomicWriteOptions& options = {});
