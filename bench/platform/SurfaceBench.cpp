@@ -1,6 +1,5 @@
 // The drawing-surface calls a renderer tick makes for 10,000 points: squares, two-tone
 // crosses and centre pixels, and text cells with a font per point.
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -92,14 +91,3 @@ void BM_TextCellsTick10k(benchmark::State& state) {
 BENCHMARK(BM_TextCellsTick10k)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -170,14 +169,3 @@ void BM_FindPointAt(benchmark::State& state) {
 BENCHMARK(BM_FindPointAt)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
