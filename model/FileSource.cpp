@@ -21,7 +21,7 @@ FileResult FileSource::open(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        if (err == ENOENT) {
+        if (err == ENOENT || err == ENOTDIR) { // no such file, or a path component is a file
             return FileResult::absent();
         }
         return FileResult::failure(path + ": cannot open: " + std::strerror(err));

@@ -148,7 +148,7 @@ TEST_F(AppTest, AMapsFolderThatCannotBeUsedIsToldOnceAndTheProgramStillWorks) {
     m_messageAnswer = QMessageBox::Discard;
     ASSERT_TRUE(QuitApp(app));
     EXPECT_EQ(m_messages.filter("Points cannot be saved in this folder").size(), 1);
-    ASSERT_GE(m_messages.size(), 2);
+    ASSERT_EQ(m_messages.size(), 2); // no second message about the unreadable map
     EXPECT_TRUE(m_messages.last().contains("Discard")) << m_messages.last().toStdString();
     EXPECT_EQ(ReadAll(mapsDir()), QByteArray("a file in the way"));
     EXPECT_EQ(QDir::currentPath(), baseDir());

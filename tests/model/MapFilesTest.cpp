@@ -135,6 +135,14 @@ TEST(MapFiles, MissingOrEmptyMapsAreAbsent) {
     EXPECT_EQ(r.status, FileResult::Absent);
     EXPECT_EQ(list.count(), 0);
     EXPECT_TRUE(list.labels().empty() && list.memos().empty() && list.sinceTexts().empty());
+
+    // A file named MAPS in place of the folder: no map can exist under it.
+    BaseDir blocked;
+    std::filesystem::remove_all(blocked.path() + "/MAPS");
+    WriteBytes(blocked.path() + "/MAPS", "a file in the way");
+    list = SampleList(1);
+    EXPECT_EQ(SerializeMap(true, blocked.path(), "plan.png", list).status, FileResult::Absent);
+    EXPECT_EQ(list.count(), 0);
 }
 
 // Every proper prefix of a valid map fails to load: the list is left empty with four equal
