@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFontDatabase>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -38,6 +39,22 @@ template <class T> void AnswerModal(std::function<void(T*)> answer, int turns = 
             ADD_FAILURE() << "no modal " << T::staticMetaObject.className() << " appeared";
         }
     });
+}
+
+// An installed family, other than `except`, that has an italic or oblique style, so tests that
+// pick italic do not depend on which fonts the machine happens to have.
+inline QString FamilyWithItalic(const QString& except = QString()) {
+    for (const QString& family : QFontDatabase::families()) {
+        if (family == except || QFontDatabase::isPrivateFamily(family)) {
+            continue;
+        }
+        for (const QString& style : QFontDatabase::styles(family)) {
+            if (QFontDatabase::italic(family, style)) {
+                return family;
+            }
+        }
+    }
+    return except;
 }
 
 inline bool SameBytes(const PointRecord& a, const PointRecord& b) {

@@ -101,7 +101,7 @@ TEST(FontColorDialogTest, ChosenFontSurvivesTheRecordRoundTrip) {
                  {36, true, true, true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.points);
-        FontColorDialog dialog{QFont()};
+        FontColorDialog dialog{QFont(FamilyWithItalic())};
         QFont pick = dialog.fontChooser()->currentFont();
         pick.setStyleName(QString()); // chosen by weight and slant, not by the listed style
         pick.setPointSize(c.points);

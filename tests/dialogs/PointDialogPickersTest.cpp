@@ -40,17 +40,6 @@ QColor SwatchPixel(QWidget& swatch, int x, int y) {
     return swatch.grab().toImage().pixelColor(x, y);
 }
 
-// A family other than the one `current` resolves to, to prove the choice travels.
-QString OtherFamily(const QFont& current) {
-    const QString resolved = QFontInfo(current).family();
-    for (const QString& family : QFontDatabase::families()) {
-        if (family != resolved && !QFontDatabase::isPrivateFamily(family)) {
-            return family;
-        }
-    }
-    return resolved;
-}
-
 } // namespace
 
 using PointDialogColorTest = DialogTest;
@@ -111,7 +100,7 @@ TEST_F(PointDialogFontTest, TextFontReturnsFontAndColour) {
     AnswerModal<FontColorDialog>([&](FontColorDialog* d) {
         startColor = d->selectedColor();
         startFamily = d->fontChooser()->currentFont().family();
-        QFont font(OtherFamily(started));
+        QFont font(FamilyWithItalic(QFontInfo(started).family()));
         font.setPointSize(14);
         font.setItalic(true);
         font.setUnderline(true);
