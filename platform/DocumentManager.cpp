@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QSaveFile>
+#include <QStyle>
 
 #include <exception>
 
@@ -265,6 +266,14 @@ DocumentFrame* DocumentManager::showNewFrame(Document& doc) {
     const QSize area = m_area.viewport()->size();
     if (area.width() > 0 && area.height() > 0) {
         frame->resize(qMax(320, area.width() * 3 / 4), qMax(240, area.height() * 3 / 4));
+        // New windows cascade from the top-left corner, each one title bar lower and further
+        // right, and start at the corner again before one would leave the area.
+        const int step =
+            qMax(16, frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame));
+        const int room = qMin(area.width() - frame->width(), area.height() - frame->height());
+        const int places = qMax(1, room / step + 1);
+        const int k = static_cast<int>((m_area.subWindowList().size() - 1) % places);
+        frame->move(k * step, k * step);
     }
     frame->show();
     m_area.setActiveSubWindow(frame);
