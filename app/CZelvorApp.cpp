@@ -162,30 +162,22 @@ void CZelvorApp::RegisterCommands() {
     const auto withDocument = [this](CommandState& state) {
         state.enabled = m_docs->activeDocument() != nullptr;
     };
-    cmd.setHandler(ID_FILE_CLOSE, [this] {
-        if (Document* doc = m_docs->activeDocument()) {
-            m_docs->CloseDocument(*doc);
-        }
-    });
-    cmd.setUpdateHandler(ID_FILE_CLOSE, withDocument);
-    cmd.setHandler(ID_FILE_SAVE, [this] {
-        if (Document* doc = m_docs->activeDocument()) {
-            m_docs->OnFileSave(*doc);
-        }
-    });
-    cmd.setUpdateHandler(ID_FILE_SAVE, withDocument);
-    cmd.setHandler(ID_FILE_SAVE_AS, [this] {
-        if (Document* doc = m_docs->activeDocument()) {
-            m_docs->OnFileSaveAs(*doc);
-        }
-    });
-    cmd.setUpdateHandler(ID_FILE_SAVE_AS, withDocument);
-    cmd.setHandler(ID_WINDOW_NEW, [this] {
-        if (Document* doc = m_docs->activeDocument()) {
-            m_docs->OnWindowNew(*doc);
-        }
-    });
-    cmd.setUpdateHandler(ID_WINDOW_NEW, withDocument);
+    const auto onActiveDocument = [this, &cmd, &withDocument](int id, auto action) {
+        cmd.setHandler(id, [this, action] {
+            if (Document* doc = m_docs->activeDocument()) {
+                action(*m_docs, *doc);
+            }
+        });
+        cmd.setUpdateHandler(id, withDocument);
+    };
+    onActiveDocument(ID_FILE_CLOSE,
+                     [](DocumentManager& docs, Document& doc) { docs.CloseDocument(doc); });
+    onActiveDocument(ID_FILE_SAVE,
+                     [](DocumentManager& docs, Document& doc) { docs.OnFileSave(doc); });
+    onActiveDocument(ID_FILE_SAVE_AS,
+                     [](DocumentManager& docs, Document& doc) { docs.OnFileSaveAs(doc); });
+    onActiveDocument(ID_WINDOW_NEW,
+                     [](DocumentManager& docs, Document& doc) { docs.OnWindowNew(doc); });
 }
 
 void CZelvorApp::RegisterViewCommands() {

@@ -103,10 +103,7 @@ void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
         return;
     }
     if (keys & Qt::ControlModifier) {
-        if (m_bZoomMode) {
-            m_dZoom *= kZoomOutFactor;
-            RedrawWindow();
-        }
+        OnViewZoomMinus(); // zooms in zoom mode only, like the command
         return;
     }
 
@@ -148,10 +145,7 @@ void CZelvorView::OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
         return;
     }
     if (keys & Qt::ControlModifier) {
-        if (m_bZoomMode) {
-            m_dZoom *= kZoomInFactor;
-            RedrawWindow();
-        }
+        OnViewZoomPlus(); // zooms in zoom mode only, like the command
         return;
     }
 
