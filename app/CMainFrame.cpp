@@ -15,6 +15,7 @@
 #include <QTemporaryFile>
 #include <QToolBar>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -222,7 +223,7 @@ void CMainFrame::RegisterFrameCommands() {
     };
     cmd.setHandler(ID_WINDOW_CASCADE, [this] { m_mdiArea->cascadeSubWindows(); });
     cmd.setUpdateHandler(ID_WINDOW_CASCADE, anyWindow);
-    cmd.setHandler(ID_WINDOW_TILE_HORZ, [this] { m_mdiArea->tileSubWindows(); });
+    cmd.setHandler(ID_WINDOW_TILE_HORZ, [this] { OnWindowTileHorz(); });
     cmd.setUpdateHandler(ID_WINDOW_TILE_HORZ, anyWindow);
     cmd.setHandler(ID_WINDOW_ARRANGE, [this] { OnWindowArrange(); });
     cmd.setUpdateHandler(ID_WINDOW_ARRANGE, anyWindow);
@@ -271,6 +272,34 @@ QLabel* CMainFrame::indicator(int id) const {
         return m_scrollPane;
     default:
         return nullptr;
+    }
+}
+
+void CMainFrame::OnWindowTileHorz() {
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : m_mdiArea->subWindowList(QMdiArea::StackingOrder)) {
+        if (window->isVisible() && !window->isMinimized()) {
+            windows.append(window);
+        }
+    }
+    if (windows.isEmpty()) {
+        return;
+    }
+    // The active window (last in stacking order) goes on top, the others follow it.
+    std::reverse(windows.begin(), windows.end());
+    const QSize area = m_mdiArea->viewport()->size();
+    const int count = static_cast<int>(windows.size());
+    const int height = std::max(1, area.height() / count);
+    int y = 0;
+    for (int i = 0; i < count; ++i) {
+        QMdiSubWindow* window = windows[i];
+        if (window->isMaximized()) {
+            window->showNormal();
+        }
+        // The last window takes what the division leaves over.
+        const int h = i + 1 < count ? height : std::max(1, area.height() - y);
+        window->setGeometry(0, y, area.width(), h);
+        y += h;
     }
 }
 

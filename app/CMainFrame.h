@@ -68,6 +68,9 @@ public:
     HelpWindow* helpWindow() const { return m_help; }
     ContextHelpMode* contextHelp() const { return m_contextHelp; }
 
+    // Window > Tile: the open, not minimised document windows stacked one above another, each
+    // the full width of the window area and an equal share of its height, the active one on top.
+    void OnWindowTileHorz();
     // Window > Arrange Icons: minimised document windows in a row along the bottom.
     void OnWindowArrange();
 

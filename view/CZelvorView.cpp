@@ -294,27 +294,20 @@ void CZelvorView::OnTimer() {
 }
 
 void CZelvorView::OnViewFullSize() {
-    m_bZoomMode = !m_bZoomMode;
-    if (m_bZoomMode) {
-        m_dZoom = 1.0;
-    }
+    ToggleFullSize(m_bZoomMode, m_dZoom);
     RedrawWindow();
 }
 
 void CZelvorView::OnViewZoomPlus() {
-    if (!m_bZoomMode) {
-        return;
+    if (ApplyZoomStep(m_bZoomMode, m_dZoom, kZoomInFactor)) {
+        RedrawWindow();
     }
-    m_dZoom *= kZoomInFactor;
-    RedrawWindow();
 }
 
 void CZelvorView::OnViewZoomMinus() {
-    if (!m_bZoomMode) {
-        return;
+    if (ApplyZoomStep(m_bZoomMode, m_dZoom, kZoomOutFactor)) {
+        RedrawWindow();
     }
-    m_dZoom *= kZoomOutFactor;
-    RedrawWindow();
 }
 
 void CZelvorView::OnViewShowTexts() {

@@ -408,7 +408,7 @@ TEST_F(AppTest, AboutBoxOverTheMainWindow) {
     ASSERT_TRUE(QuitApp(app));
 }
 
-TEST_F(AppTest, WindowMenuListsTheOpenWindowsAndArrangesThem) {
+TEST_F(AppTest, WindowMenuListsTheOpenWindowsTilesAndArrangesThem) {
     const QString plan = WritePicture("plan.png", {120, 80}, Qt::red);
     const QString photo = WritePicture("photo.png", {80, 120}, Qt::blue);
     auto app = StartApp();
@@ -444,6 +444,17 @@ TEST_F(AppTest, WindowMenuListsTheOpenWindowsAndArrangesThem) {
     EXPECT_EQ(windows[0]->geometry().bottom(), area->viewport()->height() - 1);
     EXPECT_EQ(windows[1]->y(), windows[0]->y());
     EXPECT_EQ(windows[1]->x(), windows[0]->geometry().right() + 1);
+
+    // Tile stacks the windows one above another, each the full width, the active one on top.
+    for (QMdiSubWindow* window : windows) {
+        window->showNormal();
+    }
+    area->setActiveSubWindow(windows[1]);
+    EXPECT_TRUE(app->mainFrame()->commands().execute(ID_WINDOW_TILE_HORZ));
+    const QSize room = area->viewport()->size();
+    EXPECT_EQ(windows[1]->geometry(), QRect(0, 0, room.width(), room.height() / 2));
+    EXPECT_EQ(windows[0]->geometry(),
+              QRect(0, room.height() / 2, room.width(), room.height() - room.height() / 2));
     ASSERT_TRUE(QuitApp(app));
 }
 
