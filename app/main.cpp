@@ -1,12 +1,17 @@
 // Zelvor: pins annotated points onto pictures.
 #include <QApplication>
 
+#include <clocale>
+
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
 #include "TerminationSignals.h"
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
+    // QApplication takes the user's locale for the C library too; every number the program
+    // writes uses "." whatever the locale, so the C library's number formats stay those of "C".
+    std::setlocale(LC_NUMERIC, "C");
     CZelvorApp app;
     // A polite request to end (logout, kill, Ctrl+C) closes the main window as File > Exit does.
     TerminationSignals terminationSignals([&app] {

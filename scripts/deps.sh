@@ -9,7 +9,7 @@ packages=(
   qt6-image-formats-plugins qt6-qpa-plugins
   libgtest-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core
-  xvfb xdotool
+  xvfb xdotool locales
 )
 
 missing=()

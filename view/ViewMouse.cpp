@@ -4,12 +4,13 @@
 // Qt delivers a double-click as press, release, double-click, release, the order the handlers
 // expect; the double-click neither starts a drag nor stops the timer. Qt also delivers the
 // release of a press that began in the view wherever the cursor is by then, so a drag always
-// ends at its release.
+// ends at its release; moves outside the view's client area are ignored.
 #include "CZelvorView.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -28,19 +29,33 @@ std::string UpToNul(const std::string& text) {
     return text.substr(0, text.find('\0'));
 }
 
+// The zoom as "%5.2f" prints it, but always with "." as the decimal separator: the C library's
+// formats follow the locale's LC_NUMERIC, which the user's locale may set to ",".
+std::string ZoomText(double zoom) {
+    char digits[400]; // a fixed-notation double has at most 309 integer digits
+    const auto end =
+        std::to_chars(digits, digits + sizeof digits, zoom, std::chars_format::fixed, 2).ptr;
+    std::string text(digits, end);
+    if (text.size() < 5) {
+        text.insert(0, 5 - text.size(), ' ');
+    }
+    return text;
+}
+
 // The status line: the short form without a point under the cursor, the long form with its
 // label and memo. The numbers are formatted as bytes; each 8-bit text is decoded on its own, so
 // a label in UTF-8 beside a memo written on Windows both show right.
 QString StatusText(int count, int x, int y, double zoom, const std::string* label,
                    const std::string* memo) {
-    char head[512]; // room for any zoom %5.2f can print (up to 1e308)
+    const std::string zoomText = ZoomText(zoom);
+    char head[512]; // room for any zoom text
     if (label == nullptr) {
-        std::snprintf(head, sizeof head, " points = %d, x = %3d, y = %3d, zoom = %5.2f", count, x,
-                      y, zoom);
+        std::snprintf(head, sizeof head, " points = %d, x = %3d, y = %3d, zoom = %s", count, x,
+                      y, zoomText.c_str());
         return QString::fromLatin1(head);
     }
-    std::snprintf(head, sizeof head, " points = %3d, x = %3d, y = %3d, zoom = %5.2f, point = \"",
-                  count, x, y, zoom);
+    std::snprintf(head, sizeof head, " points = %3d, x = %3d, y = %3d, zoom = %s, point = \"",
+                  count, x, y, zoomText.c_str());
     return QString::fromLatin1(head) + FromText8(UpToNul(*label)) + QLatin1String("\", memo = \"") +
            FromText8(UpToNul(*memo)) + QLatin1Char('"');
 }
@@ -63,6 +78,11 @@ void CZelvorView::OnLButtonDown(Qt::KeyboardModifiers, QPoint point) {
 }
 
 void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
+    // Qt reports moves outside the view while a button is held; they neither report nor drag,
+    // so a dragged point stays where the cursor last was inside the view.
+    if (!viewport()->rect().contains(point)) {
+        return;
+    }
     const int i = FindPointAt(point.x(), point.y());
     StatusPane::SetText(
         i < 0 ? StatusText(m_list.count(), point.x(), point.y(), m_dZoom, nullptr, nullptr)

@@ -1,11 +1,16 @@
 // The mouse on a view over a real picture, driven by real mouse events on the viewport.
 #include <QApplication>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
+#include <clocale>
 #include <cstring>
 
 #include "CDia_Point.h"
@@ -17,6 +22,39 @@ namespace {
 
 const QColor kPictureColor(30, 90, 160);
 const COLORREF kPicture = RGB(30, 90, 160);
+
+// While it lives, the C library formats numbers with a decimal comma and Qt's default locale is
+// German. The comma locale is built for the test, since the machine may have none installed.
+class CommaLocale {
+public:
+    CommaLocale() {
+        QFile source(m_dir.filePath("comma.src"));
+        if (!source.open(QIODevice::WriteOnly) ||
+            source.write("LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\ngrouping 3;3\n"
+                         "END LC_NUMERIC\n") < 0) {
+            return;
+        }
+        source.close();
+        QProcess localedef; // its warnings about the categories left out do not matter
+        localedef.start("localedef", {"-c", "-i", source.fileName(), "-f", "ANSI_X3.4-1968",
+                                      m_dir.filePath("comma_TEST")});
+        localedef.waitForFinished(30000);
+        qputenv("LOCPATH", QFile::encodeName(m_dir.path()));
+        m_active = std::setlocale(LC_NUMERIC, "comma_TEST") != nullptr;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    }
+    ~CommaLocale() {
+        std::setlocale(LC_NUMERIC, "C");
+        qunsetenv("LOCPATH");
+        QLocale::setDefault(m_qtLocale);
+    }
+    bool active() const { return m_active; }
+
+private:
+    QTemporaryDir m_dir;
+    QLocale m_qtLocale;
+    bool m_active = false;
+};
 
 } // namespace
 
@@ -204,15 +242,22 @@ TEST_F(ViewMouseTest, DragMovesThePointUnderTheCursorAndRepaintsOnceAtRelease) {
     EXPECT_TRUE(Near(SurfacePixel(*view, 110, 61), kPicture));
     EXPECT_EQ(view->points().point(1).dX, 600.0);
 
-    // A release outside the view still ends the drag.
+    // Moves outside the client area leave the point where the cursor last was inside it, and a
+    // release outside still ends the drag there.
     QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(300, 150));
-    QTest::mouseMove(vp, QPoint(-40, 600));
+    QTest::mouseMove(vp, QPoint(310, 160));
+    const QPoint outside[] = {{-40, 600}, {-1, 10}, {10, -1}, {vp->width(), 10},
+                              {10, vp->height()}};
+    for (const QPoint& p : outside) {
+        QTest::mouseMove(vp, p);
+        EXPECT_EQ(view->points().point(1).dX, 620.0) << p.x() << "," << p.y();
+        EXPECT_EQ(view->points().point(1).dY, 320.0) << p.x() << "," << p.y();
+    }
     QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(-40, 600));
     EXPECT_EQ(view->dragIndex(), -1);
     EXPECT_TRUE(view->isTimerRunning());
-    EXPECT_EQ(view->points().point(1).dX, -80.0);
     HoverTo(*view, QPoint(60, 60));
-    EXPECT_EQ(view->points().point(1).dX, -80.0);
+    EXPECT_EQ(view->points().point(1).dX, 620.0);
 }
 
 TEST_F(ViewMouseTest, AClickWithoutAMoveRepaintsAndLeavesThePoint) {
@@ -263,8 +308,23 @@ TEST_F(ViewMouseTest, TheStatusLineReportsCountCursorZoomAndThePointUnderIt) {
 
     writeFile(base() + "/broken.png", "no picture here");
     auto blank = openView("broken.png");
-    HoverTo(*blank, QPoint(5, 1234));
-    EXPECT_EQ(m_status.back(), QString(" points = 0, x =   5, y = 1234, zoom =  1.00"));
+    HoverTo(*blank, QPoint(5, 123));
+    EXPECT_EQ(m_status.back(), QString(" points = 0, x =   5, y = 123, zoom =  1.00"));
+}
+
+TEST_F(ViewMouseTest, TheStatusLineWritesDecimalPointsWhateverTheLocale) {
+    CommaLocale comma;
+    if (!comma.active()) {
+        GTEST_SKIP() << "localedef could not build a locale with a decimal comma";
+    }
+    auto view = openPlan();
+    HoverTo(*view, QPoint(102, 51));
+    EXPECT_EQ(m_status.back(), QString(" points =   2, x = 102, y =  51, zoom =  0.50, "
+                                       "point = \"first\", memo = \"note 1\""));
+    view->OnViewFullSize();
+    view->OnViewZoomPlus();
+    HoverTo(*view, QPoint(20, 7));
+    EXPECT_EQ(m_status.back(), QString(" points = 2, x =  20, y =   7, zoom =  1.10"));
 }
 
 TEST_F(ViewMouseTest, TheRealPointDialogAddsAPointThroughTheRunner) {
