@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QPrinter>
-#include <QScreen>
 #include <QSettings>
 
 #include "ActionBuilder.h"
@@ -19,6 +18,7 @@
 #include "RecentFileList.h"
 #include "Resources.h"
 #include "ViewPrinting.h"
+#include "WindowPlacement.h"
 
 CZelvorApp::CZelvorApp(QSettings* settings) {
     SetIdentity();
@@ -70,12 +70,7 @@ bool CZelvorApp::InitInstance() {
     RegisterViewCommands();
     RefreshRecentFiles();
 
-    if (const QScreen* screen = m_mainFrame->screen()) {
-        const QRect available = screen->availableGeometry();
-        QRect frame(QPoint(), available.size() * 4 / 5);
-        frame.moveCenter(available.center());
-        m_mainFrame->setGeometry(frame);
-    }
+    PlaceMainWindow(*m_mainFrame);
     m_mainFrame->show();
     m_mainFrame->ReportStorageProblem();
     return true;

@@ -7,6 +7,8 @@
 #include <QStyle>
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "DocTemplate.h"
 #include "Document.h"
@@ -14,6 +16,26 @@
 #include "DocumentFrame.h"
 #include "MessageBox.h"
 #include "RecentFileList.h"
+
+namespace {
+
+// True when the two paths name one file: the same device and inode (or the platform's file
+// identity) when both exist, so that symbolic links, hard links and other spellings of one
+// picture count as that picture; otherwise the same absolute, cleaned path.
+bool SameFile(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty()) {
+        return false;
+    }
+    std::error_code ec;
+    const bool same = std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
+                                                  std::filesystem::path(QFile::encodeName(b).toStdString()), ec);
+    if (!ec) {
+        return same;
+    }
+    return RecentFileList::Normalize(a) == RecentFileList::Normalize(b);
+}
+
+} // namespace
 
 DocumentManager::DocumentManager(QMdiArea& area, RecentFileList* recent, QObject* parent)
     : QObject(parent), m_area(area), m_recent(recent) {}
@@ -145,8 +167,7 @@ bool DocumentManager::OnFileSaveAs(Document& doc) {
 }
 
 bool DocumentManager::isOwnFile(const Document& doc, const QString& path) const {
-    return (!doc.GetPathName().isEmpty() && RecentFileList::Normalize(doc.GetPathName()) == path) ||
-           (!doc.openedPath().isEmpty() && RecentFileList::Normalize(doc.openedPath()) == path);
+    return SameFile(doc.GetPathName(), path) || SameFile(doc.openedPath(), path);
 }
 
 bool DocumentManager::SaveDocumentAs(Document& doc, const QString& path) {
@@ -221,13 +242,8 @@ Document* DocumentManager::activeDocument() const {
 }
 
 Document* DocumentManager::FindDocument(const QString& path) const {
-    if (path.isEmpty()) {
-        return nullptr;
-    }
-    const QString fullPath = RecentFileList::Normalize(path);
     for (Document* doc : documents()) {
-        if (!doc->GetPathName().isEmpty() &&
-            RecentFileList::Normalize(doc->GetPathName()) == fullPath) {
+        if (SameFile(doc->GetPathName(), path)) {
             return doc;
         }
     }

@@ -3,13 +3,18 @@
 // closing documents and all of them, and the recent-file list. Frames live in the QMdiArea;
 // documents are owned here and deleted when their last frame has closed.
 //
-// Opening a file: a path already open only activates its window. Otherwise the file is opened
+// Files are compared by identity: two paths name one file when they lead to the same file
+// (symbolic links, hard links and "./" included), or, for files that do not exist, when their
+// absolute, cleaned paths are equal.
+//
+// Opening a file: a file already open (under any path) only activates its window. Otherwise the file is opened
 // for reading (failure: a message naming the file and the reason, no document, no window); the
 // document reads it through Serialize only when it is not empty; it then carries the path (title
 // = file name), the path goes to the top of the recent-file list, and a frame is made, shown and
 // given its initial update.
 //
-// Saving never writes over the file a document was opened from or the file it is named after:
+// Saving never writes over the file a document was opened from or the file it is named after
+// (under whatever path it is reached):
 // the documents of this plumbing hold no data beyond their path, so Save with a path leaves the
 // file as it is and Save As aimed at the document's own files only keeps the name. Save As to
 // another name stores the document there (Serialize in storing mode, written atomically) and
@@ -65,7 +70,7 @@ public:
     // The document of the MDI area's current window, or null.
     DocumentFrame* activeFrame() const;
     Document* activeDocument() const;
-    // The open document carrying this path (compared as absolute, cleaned paths), or null.
+    // The open document whose file is the file at `path` (compared by identity), or null.
     Document* FindDocument(const QString& path) const;
     std::vector<Document*> documents() const;
 

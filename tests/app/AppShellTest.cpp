@@ -33,6 +33,7 @@
 #include "RecentFileList.h"
 #include "Resources.h"
 #include "WindowListMenu.h"
+#include "WindowPlacement.h"
 
 namespace {
 QByteArray DefaultsBytes(const PointRecord& rec) {
@@ -456,6 +457,32 @@ TEST_F(AppTest, WindowMenuListsTheOpenWindowsTilesAndArrangesThem) {
     EXPECT_EQ(windows[0]->geometry(),
               QRect(0, room.height() / 2, room.width(), room.height() - room.height() / 2));
     ASSERT_TRUE(QuitApp(app));
+}
+
+TEST(WindowPlacement, TheFirstWindowFitsInsideTheAvailableArea) {
+    struct Row {
+        QRect available;
+        QSize wanted;
+        QSize minimum;
+        QMargins frame;
+        QRect expected;
+    };
+    const Row rows[] = {
+        // Four fifths of a 1280 x 800 screen, centred.
+        {{0, 0, 1280, 800}, {1024, 640}, {}, {}, {128, 80, 1024, 640}},
+        // Wanted or minimum sizes larger than the screen are cut to it.
+        {{0, 0, 1280, 800}, {1600, 1000}, {}, {}, {0, 0, 1280, 800}},
+        {{0, 0, 1280, 800}, {1024, 640}, {1400, 900}, {}, {0, 0, 1280, 800}},
+        // The window manager's frame stays on the screen too.
+        {{0, 0, 1280, 800}, {1280, 800}, {}, {4, 30, 4, 4}, {4, 30, 1272, 766}},
+        // A second screen beside the first, below a panel.
+        {{1280, 32, 1920, 1048}, {2000, 500}, {}, {}, {1280, 306, 1920, 500}},
+    };
+    for (const Row& row : rows) {
+        const QRect placed = FitInside(row.available, row.wanted, row.minimum, row.frame);
+        EXPECT_EQ(placed, row.expected) << row.wanted.width() << "x" << row.wanted.height();
+        EXPECT_TRUE(row.available.contains(placed.marginsAdded(row.frame)));
+    }
 }
 
 TEST_F(AppTest, RecentFileMenuOpensEntriesAndDropsOnesThatFail) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "AppTestSupport.h"
 #include "DocTemplate.h"
 #include "Document.h"
@@ -228,6 +230,35 @@ TEST_F(DocumentPlumbingTest, SavingNeverWritesOverTheDocumentsOwnFiles) {
     EXPECT_EQ(rec(doc)->stores, 1);
     EXPECT_EQ(ReadAll(picture), pictureBytes);
     EXPECT_EQ(doc->GetTitle(), "plan.png");
+}
+
+TEST_F(DocumentPlumbingTest, OneFileUnderAnyPathIsOneDocumentAndIsNeverWrittenOver) {
+    namespace fs = std::filesystem;
+    const QByteArray pictureBytes("\x89PNG picture bytes", 18);
+    const QString picture = write("plan.png", pictureBytes);
+    const fs::path target(QFile::encodeName(picture).toStdString());
+    const fs::path folder = target.parent_path();
+    fs::create_directory(folder / "sub");
+    fs::create_symlink(target, folder / "link.png");
+    fs::create_hard_link(target, folder / "hard.png");
+    fs::create_directory_symlink(folder, folder / "linked-folder");
+    const QString aliases[] = {
+        dir.path() + "/link.png",          dir.path() + "/hard.png",
+        dir.path() + "/./plan.png",        dir.path() + "/sub/../plan.png",
+        dir.path() + "/linked-folder/plan.png",
+    };
+    Document* doc = docs->OpenDocumentFile(picture);
+    ASSERT_NE(doc, nullptr);
+    rec(doc)->storeBytes = "STORED";
+    for (const QString& alias : aliases) {
+        EXPECT_EQ(docs->OpenDocumentFile(alias), doc) << alias.toStdString();
+        EXPECT_EQ(docs->FindDocument(alias), doc) << alias.toStdString();
+        EXPECT_TRUE(docs->SaveDocumentAs(*doc, alias)) << alias.toStdString();
+        EXPECT_EQ(ReadAll(picture), pictureBytes) << alias.toStdString();
+    }
+    EXPECT_EQ(docs->documents().size(), 1u);
+    EXPECT_EQ(rec(doc)->loads, 1);
+    EXPECT_EQ(rec(doc)->stores, 0);
 }
 
 TEST_F(DocumentPlumbingTest, AFailedSaveAsIsReportedAndKeepsTheName) {
