@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "CZelvorView.h"
+#include "DocumentFrame.h"
 
 namespace {
 void PrepareJob(CZelvorView& view, QPrinter& printer) {
@@ -20,6 +21,8 @@ void PrepareJob(CZelvorView& view, QPrinter& printer) {
 namespace ViewPrinting {
 
 bool Print(CZelvorView& view, QPrinter& printer, QWidget* parent) {
+    // The view's window stays until the dialog has returned, even if it is closed meanwhile.
+    const DocumentFrame::DialogScope scope(&view);
     PrepareJob(view, printer);
     QPrintDialog dialog(&printer, parent);
     dialog.setWindowTitle(QObject::tr("Print"));
@@ -40,6 +43,7 @@ void PrintDirect(CZelvorView& view, QPrinter& printer) {
 }
 
 void Preview(CZelvorView& view, QPrinter& printer, QWidget* parent) {
+    const DocumentFrame::DialogScope scope(&view);
     PrepareJob(view, printer);
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QObject::tr("Print Preview"));

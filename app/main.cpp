@@ -5,6 +5,7 @@
 
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
+#include "QuitRequest.h"
 #include "TerminationSignals.h"
 
 int main(int argc, char** argv) {
@@ -13,13 +14,15 @@ int main(int argc, char** argv) {
     // writes uses "." whatever the locale, so the C library's number formats stay those of "C".
     std::setlocale(LC_NUMERIC, "C");
     CZelvorApp app;
-    // A polite request to end (logout, kill, Ctrl+C) closes the main window as File > Exit does.
-    TerminationSignals terminationSignals([&app] {
+    // A polite request to end (logout, kill, Ctrl+C) ends any open dialog as if cancelled, then
+    // closes the main window as File > Exit does.
+    QuitRequest quit([&app] {
         if (CMainFrame* frame = app.mainFrame()) {
             frame->close();
         } else {
             QApplication::quit();
         }
     });
+    TerminationSignals terminationSignals([&quit] { quit.request(); });
     return app.Run();
 }

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -247,12 +248,15 @@ CDia_Point::CDia_Point(QWidget* parent) : QDialog(parent) {
 
 bool CDia_Point::Run(QWidget* parent, PointRecord& rec, std::string& label, std::string& sinceText,
                      std::string& memo) {
-    CDia_Point dialog(parent);
-    dialog.m_pRec = &rec;
-    dialog.m_pLabel = &label;
-    dialog.m_pSinceText = &sinceText;
-    dialog.m_pMemo = &memo;
-    return dialog.exec() == QDialog::Accepted;
+    // On the heap: whatever deletes `parent` while the dialog runs deletes it exactly once.
+    const QPointer<CDia_Point> dialog = new CDia_Point(parent);
+    dialog->m_pRec = &rec;
+    dialog->m_pLabel = &label;
+    dialog->m_pSinceText = &sinceText;
+    dialog->m_pMemo = &memo;
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    delete dialog.data();
+    return accepted;
 }
 
 void CDia_Point::showEvent(QShowEvent* event) {
@@ -376,7 +380,10 @@ void CDia_Point::OnSinceFont() {
 }
 
 void CDia_Point::PickColor(COLORREF& color) {
-    const QColor chosen = QColorDialog::getColor(Qt::black, this);
+    const QPointer<QColorDialog> dialog = new QColorDialog(Qt::black, this);
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog.isNull();
+    const QColor chosen = accepted ? dialog->selectedColor() : QColor();
+    delete dialog.data();
     if (chosen.isValid()) {
         color = ToColorRef(chosen);
         repaint();

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -124,13 +125,15 @@ QColor FontColorDialog::selectedColor() const {
 }
 
 bool FontColorDialog::GetFontAndColor(QWidget* parent, QFont& font, QColor& color) {
-    FontColorDialog dialog(font, color, parent);
-    if (dialog.exec() != QDialog::Accepted) {
-        return false;
+    // On the heap: whatever deletes `parent` while the dialog runs deletes it exactly once.
+    const QPointer<FontColorDialog> dialog = new FontColorDialog(font, color, parent);
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog.isNull();
+    if (accepted) {
+        font = dialog->selectedFont();
+        color = dialog->selectedColor();
     }
-    font = dialog.selectedFont();
-    color = dialog.selectedColor();
-    return true;
+    delete dialog.data();
+    return accepted;
 }
 
 void FontColorDialog::selectColor(const QColor& color) {

@@ -1,6 +1,7 @@
 #include "DocumentFrame.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 
 #include "Document.h"
 
@@ -19,8 +20,20 @@ void DocumentFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     QMdiSubWindow::closeEvent(event);
-    if (event->isAccepted()) {
-        leaveDocument();
+    if (!event->isAccepted()) {
+        return;
+    }
+    leaveDocument();
+    if (m_dialogScopes > 0) {
+        // A dialog of this window is running: it ends as if cancelled, and the window is
+        // deleted when the code that ran it has returned, not inside the dialog's loop.
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        m_deleteWhenIdle = true;
+        for (QDialog* dialog : findChildren<QDialog*>()) {
+            if (dialog->isVisible()) {
+                dialog->reject();
+            }
+        }
     }
 }
 
@@ -28,5 +41,23 @@ void DocumentFrame::leaveDocument() {
     if (Document* doc = m_doc) {
         m_doc = nullptr;
         doc->RemoveFrame(this);
+    }
+}
+
+DocumentFrame::DialogScope::DialogScope(QWidget* widget) {
+    for (QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
+        if (auto* frame = qobject_cast<DocumentFrame*>(w)) {
+            m_frame = frame;
+            ++frame->m_dialogScopes;
+            return;
+        }
+    }
+}
+
+DocumentFrame::DialogScope::~DialogScope() {
+    if (DocumentFrame* frame = m_frame) {
+        if (--frame->m_dialogScopes == 0 && frame->m_deleteWhenIdle) {
+            frame->deleteLater();
+        }
     }
 }

@@ -1,12 +1,18 @@
 // A document window in the MDI area: a QMdiSubWindow that belongs to one document. The frame
 // is deleted once it has closed; from the moment its close is accepted the document no longer
 // counts it. Program frames derive from it, put the view in it and override the hooks.
+//
+// Code that runs a modal dialog (or anything with its own event loop) on behalf of a frame's
+// contents holds a DialogScope for that time. A frame closed while a scope is open (by any
+// route: a quit request, a program close) ends its own dialogs as if cancelled and is deleted
+// only after the last scope has ended, so nothing on the stack above the dialog's loop finds
+// its view gone.
 #pragma once
 
 #include <QMdiSubWindow>
 #include <QPointer>
 
-class Document;
+#include "Document.h"
 
 class DocumentFrame : public QMdiSubWindow {
     Q_OBJECT
@@ -26,6 +32,18 @@ public:
     // Called by the document when it goes away first.
     void detachDocument() { m_doc = nullptr; }
 
+    // Keeps the frame around `widget` (if any) alive while it lives; see above.
+    class DialogScope {
+    public:
+        explicit DialogScope(QWidget* widget);
+        ~DialogScope();
+        DialogScope(const DialogScope&) = delete;
+        DialogScope& operator=(const DialogScope&) = delete;
+
+    private:
+        QPointer<DocumentFrame> m_frame;
+    };
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -33,4 +51,6 @@ private:
     void leaveDocument();
 
     QPointer<Document> m_doc;
+    int m_dialogScopes = 0;
+    bool m_deleteWhenIdle = false;
 };

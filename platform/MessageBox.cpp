@@ -1,8 +1,11 @@
 #include "MessageBox.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 
 #include <utility>
+
+#include "DocumentFrame.h"
 
 namespace {
 MessageBox::Answerer& CurrentAnswerer() {
@@ -19,12 +22,21 @@ QMessageBox::StandardButton Show(QWidget* parent, const QString& text, QMessageB
     if (const auto& answerer = CurrentAnswerer()) {
         return answerer(text);
     }
+    // The window the box belongs to stays until the box has returned; the box itself lives on
+    // the heap, so that whatever deletes its parent meanwhile also deletes it exactly once.
+    const DocumentFrame::DialogScope scope(parent);
     // Captioned with the application's name, as the framework's message boxes are.
-    QMessageBox box(icon, QGuiApplication::applicationDisplayName(), text, buttons, parent);
+    const QPointer<QMessageBox> box =
+        new QMessageBox(icon, QGuiApplication::applicationDisplayName(), text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton) {
-        box.setDefaultButton(defaultButton);
+        box->setDefaultButton(defaultButton);
     }
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    const int answer = box->exec();
+    if (box.isNull()) {
+        return QMessageBox::NoButton;
+    }
+    delete box.data();
+    return static_cast<QMessageBox::StandardButton>(answer);
 }
 
 void SetAnswerer(Answerer answerer) {

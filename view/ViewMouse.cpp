@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <string>
 
+#include "DocumentFrame.h"
 #include "DrawingSurface.h"
 #include "Globals.h"
 #include "MessageBox.h"
@@ -142,7 +143,13 @@ void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
     }
 
     const PointDialogRunner runner = InstalledRunner(); // a copy: the runner may replace itself
-    if (runner && runner(this, rec, label, sinceText, memo)) {
+    bool accepted = false;
+    if (runner) {
+        // The window stays until the dialog has returned, even if it is closed meanwhile.
+        const DocumentFrame::DialogScope scope(this);
+        accepted = runner(this, rec, label, sinceText, memo);
+    }
+    if (accepted) {
         if (g_bApplyToAll) {
             m_list.ApplyToAllPoints(rec);
             g_bApplyToAll = false;
