@@ -132,6 +132,37 @@ TEST_F(AppTest, OpenAddAPointCloseQuitAndFindItAgainAtTheNextStart) {
     EXPECT_TRUE(m_messages.isEmpty());
 }
 
+TEST_F(AppTest, AWindowClosedWhileItsPointDialogRunsEndsTheDialogAndGoesAfterIt) {
+    const QString picture = WritePicture("plan.png", {400, 300}, QColor(200, 220, 240));
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    Document* doc = app->documents()->OpenDocumentFile(picture);
+    ASSERT_NE(doc, nullptr);
+    CZelvorView* view = app->activeView();
+    ASSERT_NE(view, nullptr);
+    TypeLabelAndOk("Desk");
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(50, 40));
+    Settle();
+    ASSERT_EQ(view->points().count(), 1);
+
+    // While the next Point dialog runs, with a label typed, its document is closed.
+    bool closed = false;
+    AnswerNext<CDia_Point>([&](CDia_Point* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("1002"), "Lost");
+        closed = app->documents()->CloseDocument(*doc);
+    });
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 100));
+    EXPECT_TRUE(closed);
+    Settle();
+    EXPECT_TRUE(app->documents()->documents().empty());
+    EXPECT_TRUE(app->mainFrame()->mdiArea()->subWindowList().isEmpty());
+    PointList saved;
+    ASSERT_EQ(LoadMapFile((mapsDir() + "/plan.map").toStdString(), saved).status, FileResult::Ok);
+    ASSERT_EQ(saved.count(), 1);
+    EXPECT_EQ(saved.label(0), "Desk");
+    ASSERT_TRUE(QuitApp(app));
+}
+
 TEST_F(AppTest, SaveAsMakesAnEmptyFileAndRetitlesWithoutTouchingThePicture) {
     const QString picture = WritePicture("plan.png", {200, 100}, Qt::red);
     const QByteArray pictureBytes = ReadAll(picture);
