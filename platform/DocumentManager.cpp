@@ -27,8 +27,9 @@ bool SameFile(const QString& a, const QString& b) {
         return false;
     }
     std::error_code ec;
-    const bool same = std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
-                                                  std::filesystem::path(QFile::encodeName(b).toStdString()), ec);
+    const bool same =
+        std::filesystem::equivalent(std::filesystem::path(QFile::encodeName(a).toStdString()),
+                                    std::filesystem::path(QFile::encodeName(b).toStdString()), ec);
     if (!ec) {
         return same;
     }

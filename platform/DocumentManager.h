@@ -7,11 +7,11 @@
 // (symbolic links, hard links and "./" included), or, for files that do not exist, when their
 // absolute, cleaned paths are equal.
 //
-// Opening a file: a file already open (under any path) only activates its window. Otherwise the file is opened
-// for reading (failure: a message naming the file and the reason, no document, no window); the
-// document reads it through Serialize only when it is not empty; it then carries the path (title
-// = file name), the path goes to the top of the recent-file list, and a frame is made, shown and
-// given its initial update.
+// Opening a file: a file already open (under any path) only activates its window. Otherwise the
+// file is opened for reading (failure: a message naming the file and the reason, no document, no
+// window); the document reads it through Serialize only when it is not empty; it then carries the
+// path (title = file name), the path goes to the top of the recent-file list, and a frame is made,
+// shown and given its initial update.
 //
 // Saving never writes over the file a document was opened from or the file it is named after
 // (under whatever path it is reached):

@@ -51,8 +51,8 @@ QString StatusText(int count, int x, int y, double zoom, const std::string* labe
     const std::string zoomText = ZoomText(zoom);
     char head[512]; // room for any zoom text
     if (label == nullptr) {
-        std::snprintf(head, sizeof head, " points = %d, x = %3d, y = %3d, zoom = %s", count, x,
-                      y, zoomText.c_str());
+        std::snprintf(head, sizeof head, " points = %d, x = %3d, y = %3d, zoom = %s", count, x, y,
+                      zoomText.c_str());
         return QString::fromLatin1(head);
     }
     std::snprintf(head, sizeof head, " points = %3d, x = %3d, y = %3d, zoom = %s, point = \"",

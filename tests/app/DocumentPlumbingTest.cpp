@@ -243,8 +243,10 @@ TEST_F(DocumentPlumbingTest, OneFileUnderAnyPathIsOneDocumentAndIsNeverWrittenOv
     fs::create_hard_link(target, folder / "hard.png");
     fs::create_directory_symlink(folder, folder / "linked-folder");
     const QString aliases[] = {
-        dir.path() + "/link.png",          dir.path() + "/hard.png",
-        dir.path() + "/./plan.png",        dir.path() + "/sub/../plan.png",
+        dir.path() + "/link.png",
+        dir.path() + "/hard.png",
+        dir.path() + "/./plan.png",
+        dir.path() + "/sub/../plan.png",
         dir.path() + "/linked-folder/plan.png",
     };
     Document* doc = docs->OpenDocumentFile(picture);

@@ -187,14 +187,15 @@ QString E2eSession::xdotool(const QStringList& args) const {
         return {};
     }
     // search exits 1 when nothing matched: that is an empty answer, not a failure.
+    if (tool.exitCode() != 0 && args.value(0) != "search") {
+        return {};
+    }
     const QString out = QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
-    return tool.exitCode() == 0 || args.value(0) == "search" ? QString(out.isNull() ? "" : out)
-                                                             : QString();
+    return out.isNull() ? QStringLiteral("") : out;
 }
 
 QStringList E2eSession::visibleWindows(const QString& pattern) const {
-    const QString found =
-        xdotool({"search", "--onlyvisible", "--name", "^(" + pattern + ")$"});
+    const QString found = xdotool({"search", "--onlyvisible", "--name", "^(" + pattern + ")$"});
     return found.split('\n', Qt::SkipEmptyParts);
 }
 
@@ -302,8 +303,8 @@ bool E2eSession::openPicture(const QString& picture, bool waitForTitle) {
         !waitForDialogGone("Open")) {
         return false;
     }
-    return !waitForTitle ||
-           waitForMainTitle("Zelvor - " + QRegularExpression::escape(QFileInfo(picture).fileName()));
+    return !waitForTitle || waitForMainTitle("Zelvor - " + QRegularExpression::escape(
+                                                               QFileInfo(picture).fileName()));
 }
 
 bool E2eSession::addPoint(QPoint pos) {
@@ -326,8 +327,7 @@ bool E2eSession::waitForExit(int timeoutMs) {
         return fail("zelvor was never started");
     }
     return m_zelvor->state() == QProcess::NotRunning ||
-           m_zelvor->waitForFinished(timeoutMs * timeScale()) ||
-           fail("zelvor is still running");
+           m_zelvor->waitForFinished(timeoutMs * timeScale()) || fail("zelvor is still running");
 }
 
 bool E2eSession::exitedNormally() const {

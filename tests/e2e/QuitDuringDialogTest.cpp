@@ -36,16 +36,29 @@ QString OpenFromPointDialog(E2eSession& s, const QString& keys, const QString& t
 const DialogCase kCases[] = {
     {"PointDialog", OpenPointDialog},
     {"RemovalQuestion",
-     [](E2eSession& s) { return s.clickForDialog(E2eSession::kFirstSpot, 3, 2, "Zelvor"); }},
+     [](E2eSession& s) {
+         return s.clickForDialog(E2eSession::kFirstSpot, 3, 2, "Zelvor");
+     }},
     {"MapNotReadBox",
      [](E2eSession& s) {
          return s.openPicture(s.path("bad.png"), false) ? s.waitForDialog("Zelvor") : QString();
      }},
-    {"FontPicker", [](E2eSession& s) { return OpenFromPointDialog(s, "Tab space", "Font"); }},
+    {"FontPicker",
+     [](E2eSession& s) {
+         return OpenFromPointDialog(s, "Tab space", "Font");
+     }},
     {"ColourPicker",
-     [](E2eSession& s) { return OpenFromPointDialog(s, "Tab Tab space", "Select Color"); }},
-    {"FileDialog", [](E2eSession& s) { return s.key("ctrl+o") ? s.waitForDialog("Open") : ""; }},
-    {"PrintDialog", [](E2eSession& s) { return s.key("ctrl+p") ? s.waitForDialog("Print") : ""; }},
+     [](E2eSession& s) {
+         return OpenFromPointDialog(s, "Tab Tab space", "Select Color");
+     }},
+    {"FileDialog",
+     [](E2eSession& s) {
+         return s.key("ctrl+o") ? s.waitForDialog("Open") : "";
+     }},
+    {"PrintDialog",
+     [](E2eSession& s) {
+         return s.key("ctrl+p") ? s.waitForDialog("Print") : "";
+     }},
 };
 
 class QuitDuringDialog : public ::testing::TestWithParam<DialogCase> {};

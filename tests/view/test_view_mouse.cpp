@@ -246,8 +246,8 @@ TEST_F(ViewMouseTest, DragMovesThePointUnderTheCursorAndRepaintsOnceAtRelease) {
     // release outside still ends the drag there.
     QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(300, 150));
     QTest::mouseMove(vp, QPoint(310, 160));
-    const QPoint outside[] = {{-40, 600}, {-1, 10}, {10, -1}, {vp->width(), 10},
-                              {10, vp->height()}};
+    const QPoint outside[] = {
+        {-40, 600}, {-1, 10}, {10, -1}, {vp->width(), 10}, {10, vp->height()}};
     for (const QPoint& p : outside) {
         QTest::mouseMove(vp, p);
         EXPECT_EQ(view->points().point(1).dX, 620.0) << p.x() << "," << p.y();
