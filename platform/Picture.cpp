@@ -1,6 +1,5 @@
 #include "Picture.h"
 
-#include <QImageReader>
 #include <QPaintDevice>
 #include <QPainter>
 
@@ -9,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "BackgroundDecode.h"
 #include "DeviceArea.h"
 
 namespace {
@@ -41,42 +41,6 @@ Box Intersect(const Box& a, const Box& b) {
     return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
 }
 
-// Qt refuses images above a fixed allocation limit (128 MB in Qt 6.4, less than a 40-megapixel
-// picture needs). Raise it to what the largest picture accepted here needs at eight bytes a
-// pixel (16-bit formats). The own size check before decoding stays the guard, also when
-// QT_IMAGEIO_MAXALLOC switches Qt's limit off.
-void RaiseAllocationLimit() {
-    static const bool raised = [] {
-        constexpr i64 kBytes = Picture::kMaxPixels * 8;
-        constexpr i64 kMegabytes = kBytes / (1024 * 1024) + 1;
-        static_assert(kMegabytes < INT_MAX);
-        QImageReader::setAllocationLimit(int(kMegabytes));
-        return true;
-    }();
-    (void)raised;
-}
-
-bool AcceptableSize(const QSize& size) {
-    return size.isValid() && !size.isEmpty() &&
-           i64(size.width()) * i64(size.height()) <= Picture::kMaxPixels;
-}
-
-// Decoded pixels in one of the two formats that scale and draw fastest, at ratio 1 (the
-// reader gives "@2x" file names a ratio of 2).
-void Normalize(QImage& image) {
-    const QImage::Format wanted =
-        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    if (image.format() != wanted) {
-        image.convertTo(wanted);
-    }
-    image.setDevicePixelRatio(1.0);
-}
-
-void PrepareReader(QImageReader& reader) {
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false);
-}
-
 // A smoothing resize: Qt's smooth scaling averages every source pixel under each target pixel
 // when it reduces, so strong reductions do not alias.
 QImage SmoothResize(const QImage& source, int width, int height) {
@@ -93,9 +57,13 @@ i64 ToDevice(i64 logical, double dpr) {
 
 struct Picture::Impl {
     QString path;
+    qint64 budget = 0;
     QImage full;    // the full-size pixels, once decoded
     QImage reduced; // a first decode reduced to the fit width, until the full one is there
     bool fullFailed = false;
+    PictureFailure fullFailure;
+    std::function<void()> onFullPixels;
+    std::shared_ptr<BackgroundDecode> job; // the background decode of the full pixels
 
     // The whole picture at the last drawn size (targets up to kMaxCachedPixels).
     QImage scaled;
@@ -104,51 +72,97 @@ struct Picture::Impl {
     int levelShift = -1;
     const void* levelBase = nullptr;
     QImage part;
+    const void* partBase = nullptr;
     Box partKey;      // the part, in device pixels relative to the target's corner
     QSize partTarget; // the target's size in device pixels, saturated
 
-    bool ensureFull();
+    ~Impl();
+    bool ensureFull(bool block);
+    void adopt(const std::shared_ptr<BackgroundDecode>& done, bool notify);
     const QImage& sourceFor(i64 width, i64 height);
-    const QImage& levelFor(double ratio);
-    void renderPart(i64 targetWidth, i64 targetHeight, const Box& box);
+    const QImage& levelFor(const QImage& base, double ratio);
+    void renderPart(const QImage& base, i64 targetWidth, i64 targetHeight, const Box& box);
 };
 
-bool Picture::Impl::ensureFull() {
+Picture::Impl::~Impl() {
+    if (job) {
+        job->cancel();
+    }
+}
+
+// True when the full pixels are there. Without them, a blocking call decodes them now (or
+// waits for the background decode); otherwise, with a handler set, the background decode is
+// started and the caller draws from the reduced copy meanwhile.
+bool Picture::Impl::ensureFull(bool block) {
     if (!full.isNull()) {
         return true;
     }
     if (fullFailed || path.isEmpty()) {
         return false;
     }
-    QImageReader reader(path);
-    PrepareReader(reader);
-    QImage image;
-    if (AcceptableSize(reader.size())) {
-        image = reader.read();
+    if (job) {
+        if (!block) {
+            return false;
+        }
+        job->wait();
+        adopt(job, false);
+        return !full.isNull();
     }
+    if (!block && onFullPixels) {
+        job = BackgroundDecode::Start(path, QSize(), budget, [this] { adopt(job, true); });
+        if (job) {
+            return false;
+        }
+    }
+    PictureFailure failure;
+    QImage image = PictureDecoder::Decode(path, QSize(), budget, failure);
     if (image.isNull()) {
-        // The file changed or went away since the first decode: keep drawing the reduced one.
+        // Too large for the budget, or the file changed since the first decode: keep drawing
+        // the reduced one.
         fullFailed = true;
+        fullFailure = failure;
         return false;
     }
-    Normalize(image);
     full = std::move(image);
     reduced = QImage();
     return true;
 }
 
+// Takes the result of the background decode `done`. What was drawn from the stand-in goes;
+// the copy cached at its own size (the fit copy) was made from pixels at least that large and
+// stays.
+void Picture::Impl::adopt(const std::shared_ptr<BackgroundDecode>& done, bool notify) {
+    const std::shared_ptr<BackgroundDecode> finished = done;
+    job.reset();
+    finished->cancel();
+    QImage image = finished->takeImage();
+    if (image.isNull()) {
+        fullFailed = true;
+        fullFailure = finished->failure();
+    } else {
+        full = std::move(image);
+        reduced = QImage();
+    }
+    level = QImage();
+    part = QImage();
+    if (notify && onFullPixels) {
+        onFullPixels();
+    }
+}
+
+// The pixels to draw a width x height target from: the reduced copy while it is at least that
+// large, else the full pixels; while those are not there, the reduced copy stands in.
 const QImage& Picture::Impl::sourceFor(i64 width, i64 height) {
     if (full.isNull() && !reduced.isNull() && reduced.width() >= width &&
         reduced.height() >= height) {
         return reduced;
     }
-    return ensureFull() ? full : reduced;
+    return ensureFull(false) ? full : reduced;
 }
 
 // The picture reduced by 2^k, where 2^-k is the smallest power of two not below `ratio`
 // (target pixels per source pixel), so drawing from it never reduces by more than half.
-const QImage& Picture::Impl::levelFor(double ratio) {
-    const QImage& base = ensureFull() ? full : reduced;
+const QImage& Picture::Impl::levelFor(const QImage& base, double ratio) {
     int shift = 0;
     while (shift < 30 && ratio * double(i64(1) << (shift + 1)) <= 1.0) {
         ++shift;
@@ -167,12 +181,12 @@ const QImage& Picture::Impl::levelFor(double ratio) {
 }
 
 // Renders `box` (device pixels, relative to the target's corner) of the picture scaled to
-// `target` into `part`, from only the source pixels under it.
-void Picture::Impl::renderPart(i64 targetWidth, i64 targetHeight, const Box& box) {
-    const QImage& base = ensureFull() ? full : reduced;
+// `target` into `part`, from only the pixels of `base` under it.
+void Picture::Impl::renderPart(const QImage& base, i64 targetWidth, i64 targetHeight,
+                               const Box& box) {
     const double ratio =
         std::min(double(targetWidth) / base.width(), double(targetHeight) / base.height());
-    const QImage& source = ratio < 1.0 ? levelFor(ratio) : base;
+    const QImage& source = ratio < 1.0 ? levelFor(base, ratio) : base;
     const double fx = double(source.width()) / double(targetWidth);
     const double fy = double(source.height()) / double(targetHeight);
 
@@ -195,6 +209,7 @@ void Picture::Impl::renderPart(i64 targetWidth, i64 targetHeight, const Box& box
                       QRectF(sx0 - cx0, sy0 - cy0, sx1 - sx0, sy1 - sy0));
     painter.end();
     partKey = box;
+    partBase = base.constBits();
     partTarget =
         QSize(int(std::min<i64>(targetWidth, INT_MAX)), int(std::min<i64>(targetHeight, INT_MAX)));
 }
@@ -212,31 +227,44 @@ int Picture::FitHeight(QSize size, int width) {
 }
 
 std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth) {
-    RaiseAllocationLimit();
-    QImageReader reader(path);
-    PrepareReader(reader);
-    const QSize size = reader.size();
-    if (!AcceptableSize(size)) {
+    return Load(path, fitWidth, 0, nullptr);
+}
+
+std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64 budget,
+                                       PictureFailure* failure) {
+    PictureFailure ignored;
+    PictureFailure& why = failure != nullptr ? *failure : ignored;
+    why = {};
+    budget = budget > 0 ? budget : PictureDecoder::MachineBudget();
+    PictureHeader header;
+    if (!PictureDecoder::ReadHeader(path, header, why)) {
         return nullptr;
     }
-    const bool reduce = fitWidth > 0 && fitWidth < size.width() &&
-                        reader.supportsOption(QImageIOHandler::ScaledSize);
-    if (reduce) {
-        reader.setScaledSize(QSize(fitWidth, FitHeight(size, fitWidth)));
+    // A decoder that reduces while it decodes starts at the fit width, or at the largest size
+    // the budget allows when the whole picture does not fit.
+    QSize first;
+    if (header.reducible) {
+        if (fitWidth > 0 && fitWidth < header.size.width()) {
+            first = QSize(fitWidth, FitHeight(header.size, fitWidth));
+        }
+        const QSize most = PictureDecoder::LargestWithin(header, budget);
+        if (!most.isEmpty() && (first.isEmpty() || first.width() > most.width())) {
+            first = most;
+        }
     }
-    QImage image = reader.read();
+    QImage image = PictureDecoder::Decode(path, first, budget, why);
     if (image.isNull()) {
         return nullptr;
     }
-    Normalize(image);
 
     std::unique_ptr<Picture> picture(new Picture());
-    picture->m_size = size;
+    picture->m_size = header.size;
     picture->d->path = path;
-    if (reduce) {
-        picture->d->reduced = std::move(image);
-    } else {
+    picture->d->budget = budget;
+    if (image.size() == header.size) {
         picture->d->full = std::move(image);
+    } else {
+        picture->d->reduced = std::move(image);
     }
     return picture;
 }
@@ -247,13 +275,29 @@ std::unique_ptr<Picture> Picture::FromImage(const QImage& image) {
     }
     std::unique_ptr<Picture> picture(new Picture());
     picture->d->full = image;
-    Normalize(picture->d->full);
+    PictureDecoder::Normalize(picture->d->full);
     picture->m_size = image.size();
     return picture;
 }
 
 bool Picture::hasFullPixels() const {
     return !d->full.isNull();
+}
+
+bool Picture::isDecoding() const {
+    return d->job != nullptr;
+}
+
+PictureFailure Picture::fullPixelsFailure() const {
+    return d->fullFailed ? d->fullFailure : PictureFailure{};
+}
+
+void Picture::setFullPixelsHandler(std::function<void()> handler) {
+    d->onFullPixels = std::move(handler);
+}
+
+bool Picture::waitForFullPixels() {
+    return d->ensureFull(true);
 }
 
 void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& visible) {
@@ -284,17 +328,24 @@ void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& vi
                        double(shown.height()));
     const QRectF from(double(box.x0), double(box.y0), double(box.width()), double(box.height()));
 
-    if (!d->full.isNull() && tw == d->full.width() && th == d->full.height()) {
-        // One source pixel per device pixel: straight from the decoded pixels.
-        d->scaled = QImage();
-        d->part = QImage();
-        d->level = QImage();
-        painter.drawImage(where, d->full, from);
+    const QImage& source = d->sourceFor(tw, th);
+    if (source.isNull()) {
         return;
     }
-    if (tw <= kMaxCachedPixels && th <= kMaxCachedPixels && tw * th <= kMaxCachedPixels) {
+    if (&source == &d->full && tw == source.width() && th == source.height()) {
+        // One source pixel per device pixel: straight from the decoded pixels.
+        d->part = QImage();
+        d->level = QImage();
+        painter.drawImage(where, source, from);
+        return;
+    }
+    // While the full pixels are on their way, the stand-in is drawn part by part and never
+    // replaces the cached copy.
+    const bool standIn = d->job != nullptr && &source != &d->full &&
+                         (source.width() < tw || source.height() < th);
+    if (!standIn && tw <= kMaxCachedPixels && th <= kMaxCachedPixels &&
+        tw * th <= kMaxCachedPixels) {
         if (d->scaled.width() != tw || d->scaled.height() != th) {
-            const QImage& source = d->sourceFor(tw, th);
             d->scaled = source.width() == tw && source.height() == th
                             ? source
                             : SmoothResize(source, int(tw), int(th));
@@ -304,12 +355,11 @@ void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& vi
         painter.drawImage(where, d->scaled, from);
         return;
     }
-    d->scaled = QImage();
-    if (d->part.isNull() ||
+    if (d->part.isNull() || d->partBase != source.constBits() ||
         d->partTarget != QSize(int(std::min<i64>(tw, INT_MAX)), int(std::min<i64>(th, INT_MAX))) ||
         d->partKey.x0 != box.x0 || d->partKey.y0 != box.y0 || d->partKey.x1 != box.x1 ||
         d->partKey.y1 != box.y1) {
-        d->renderPart(tw, th, box);
+        d->renderPart(source, tw, th, box);
     }
     painter.drawImage(where, d->part, QRectF(d->part.rect()));
 }
@@ -319,7 +369,7 @@ void Picture::drawForPrint(QPainter& painter, const QRect& target) {
     if (t.empty() || m_size.isEmpty() || !painter.isActive()) {
         return;
     }
-    const QImage& source = d->ensureFull() ? d->full : d->reduced;
+    const QImage& source = d->ensureFull(true) ? d->full : d->reduced;
     if (source.isNull()) {
         return;
     }

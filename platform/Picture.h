@@ -1,14 +1,22 @@
 // A decoded picture: its full size from the file's header, and drawing it scaled into an
 // integer rectangle with a cache, so repaints never rescale the whole picture.
 //
-// Decoding does not apply EXIF orientation (point coordinates refer to the stored pixels).
-// Pictures larger than kMaxPixels, or whose header gives no usable size, fail like a file that
-// is not a picture, before any pixel memory is allocated. A first decode may be reduced to the
-// width the window needs; the full-size pixels are decoded when a larger drawing (zoom, a
-// wider window, a printed page) needs them.
+// Decoding (PictureDecoder) is bounded by a memory budget; a picture that does not fit, is not
+// a picture, or is damaged fails with a reason. A first decode may be reduced to the width the
+// window needs, or, for a picture whose full pixels do not fit the budget, to the largest size
+// that does; the full-size pixels are decoded when a larger drawing (zoom, a wider window, a
+// printed page) needs them, if they fit.
+//
+// Full pixels in the background: once a handler is set (setFullPixelsHandler), a draw that
+// needs the full pixels starts their decode on a worker thread and meanwhile draws the
+// reduced copy scaled up (the same drawing, only softer). When they arrive, on this thread
+// from the event loop, what was drawn from the stand-in is dropped and the handler is called.
+// Without a handler such a draw decodes at once, so the pixels drawn are always the final ones.
+// Destroying the picture cancels a running decode; the handler is never called afterwards.
 //
 // Drawing never allocates an image the size of the target: targets up to kMaxCachedPixels
-// keep one smooth-scaled copy of the whole picture (a blit on every repaint at the same size);
+// keep one smooth-scaled copy of the whole picture (a blit on every repaint at the same size;
+// it stays while larger targets are drawn, so the fit copy survives a trip to 1:1 and back);
 // larger targets (deep zoom) scale only the part that is on the painter's device.
 // User-interface thread only.
 #pragma once
@@ -18,19 +26,26 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
+
+#include "PictureDecoder.h"
 
 class QPainter;
 
 class Picture {
 public:
-    static constexpr qint64 kMaxPixels = 600'000'000;
+    static constexpr qint64 kMaxPixels = PictureDecoder::kMaxPixels;
     static constexpr qint64 kMaxCachedPixels = 4096 * 4096;
 
-    // Decodes `path`; null when it is not a picture this program can read. `fitWidth` > 0
+    // Decodes `path` within the machine's budget; null when it cannot be shown. `fitWidth` > 0
     // allows a first decode reduced to fitWidth x FitHeight(size, fitWidth), where the decoder
     // can reduce cheaply while it decodes (JPEG).
     static std::unique_ptr<Picture> Load(const QString& path, int fitWidth = 0);
+    // The same within `budget` bytes (0: the machine's budget); on failure `*failure` (when
+    // given) says why.
+    static std::unique_ptr<Picture> Load(const QString& path, int fitWidth, qint64 budget,
+                                         PictureFailure* failure);
     // A picture over pixels already in memory (tests, generated pictures); null for a null
     // image.
     static std::unique_ptr<Picture> FromImage(const QImage& image);
@@ -46,13 +61,25 @@ public:
     // True once the full-size pixels are in memory (false while only a reduced first decode
     // is there).
     bool hasFullPixels() const;
+    // True while the full pixels are being decoded in the background.
+    bool isDecoding() const;
+    // Why the full pixels are not there after a decode of them failed (TooLarge when only a
+    // reduced copy fits the budget); reason None otherwise.
+    PictureFailure fullPixelsFailure() const;
+
+    // Lets draws that need the full pixels decode them in the background (see above).
+    void setFullPixelsHandler(std::function<void()> handler);
+    // Blocks until the full pixels are in memory or known to be unavailable; true when they
+    // are there. The handler is not called for pixels this wait delivers.
+    bool waitForFullPixels();
 
     // Draws the whole picture scaled into `target` (in the painter's logical coordinates; may
     // be far larger than the screen), but only the part that falls inside `visible` and on the
     // painter's device. On a high-density device the scaled pixels are made at device
     // resolution.
     void drawScaled(QPainter& painter, const QRect& target, const QRect& visible);
-    // Draws it into `target` at full resolution for a printed page (the part on the page).
+    // Draws it into `target` at full resolution for a printed page (the part on the page),
+    // waiting for the full pixels where they fit the budget.
     void drawForPrint(QPainter& painter, const QRect& target);
 
     ~Picture();

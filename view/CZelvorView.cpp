@@ -20,6 +20,7 @@
 #include "Globals.h"
 #include "MessageBox.h"
 #include "Picture.h"
+#include "PictureNotice.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
 
@@ -109,11 +110,18 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
 
     // Fit mode needs no more than the window's width in device pixels at first.
     const int fitWidth = static_cast<int>(std::ceil(width() * devicePixelRatioF()));
-    m_pImage = m_strPath.empty() ? nullptr : Picture::Load(FromText8(m_strPath), fitWidth);
+    PictureFailure failure;
+    m_pImage = m_strPath.empty() ? nullptr
+                                 : Picture::Load(FromText8(m_strPath), fitWidth, 0, &failure);
     if (!m_pImage) {
+        if (!m_strPath.empty()) {
+            m_notice = PictureNotice::Text(FromText8(m_strFileName), failure);
+        }
         RedrawWindow();
         return;
     }
+    // Full pixels (1:1, a wider window) decode in the background; their arrival repaints.
+    m_pImage->setFullPixelsHandler([this] { RedrawWindow(); });
 
     m_dZoom = 1.0;
     const FileResult load = SerializeMap(true, g_strBaseDir, m_strFileName, m_list);
@@ -236,6 +244,10 @@ void CZelvorView::RedrawWindow() {
 
 void CZelvorView::OnDraw(DrawingSurface& surface) {
     if (!m_pImage) {
+        if (!m_bPrinting && !m_notice.isEmpty()) {
+            PictureNotice::Paint(surface.painter(), QRect(QPoint(0, 0), viewport()->size()),
+                                 m_notice);
+        }
         return;
     }
     const auto imgW = static_cast<std::uint32_t>(m_pImage->width());

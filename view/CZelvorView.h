@@ -16,6 +16,7 @@
 #include <QBasicTimer>
 #include <QImage>
 #include <QPoint>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -49,7 +50,8 @@ public:
     // Decodes the picture at `path` (file name `fileName`), and when that succeeded sets the
     // zoom to 1.0, loads the picture's map from g_strBaseDir and starts the paint timer.
     // A failed decode (empty strings included) gives a blank view: no map read, no timer, no
-    // message, and it never writes a map. A map that exists but cannot be read leaves the
+    // message box, and it never writes a map; a file that could not be shown is named in a
+    // notice painted in the view, with the reason. Full pixels decode in the background. A map that exists but cannot be read leaves the
     // picture without points and tells the user once; that file is never overwritten.
     // Call once.
     void OnInitialUpdate(const std::string& path, const std::string& fileName);
@@ -146,6 +148,8 @@ private:
     std::string m_strPath;
     std::string m_strFileName;
     std::unique_ptr<Picture> m_pImage;
+    // What a blank view paints in place of a picture that could not be shown.
+    QString m_notice;
     PointList m_list;
 
     // What the map load found: Absent (no file or an empty one), Ok, or Failed (the file

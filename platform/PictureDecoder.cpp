@@ -1,0 +1,204 @@
+#include "PictureDecoder.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QImageReader>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+constexpr qint64 kMegabyte = 1024 * 1024;
+// Bytes a pixel takes in the display format.
+constexpr qint64 kDisplayBytes = 4;
+// Assumed for a decoder that does not tell its format before decoding: the widest common one.
+constexpr qint64 kUnknownBytes = 8;
+// A reduced JPEG decode first yields up to twice the asked width and height, then scales.
+constexpr qint64 kReducedOvershoot = 4;
+
+// A file whose reads fail once `cancel` is set, so a running decode ends early.
+class CancellableFile : public QFile {
+public:
+    CancellableFile(const QString& path, const std::atomic<bool>* cancel)
+        : QFile(path), m_cancel(cancel) {}
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed)) {
+            return -1;
+        }
+        return QFile::readData(data, maxSize);
+    }
+
+private:
+    const std::atomic<bool>* m_cancel;
+};
+
+qint64 Pixels(QSize size) {
+    return qint64(std::max(0, size.width())) * qint64(std::max(0, size.height()));
+}
+
+qint64 DecoderBytesPerPixel(QImage::Format format) {
+    if (format == QImage::Format_Invalid) {
+        return kUnknownBytes;
+    }
+    return std::max<qint64>(1, (QImage::toPixelFormat(format).bitsPerPixel() + 7) / 8);
+}
+
+// Qt refuses images above a fixed allocation limit (128 MB in Qt 6.4, less than a 40-megapixel
+// picture needs). Raise it to the machine's budget: the budget check before decoding is the
+// guard, also when QT_IMAGEIO_MAXALLOC switches Qt's limit off.
+void RaiseAllocationLimit() {
+    static const bool raised = [] {
+        const qint64 megabytes = PictureDecoder::MachineBudget() / kMegabyte + 1;
+        QImageReader::setAllocationLimit(int(std::min<qint64>(megabytes, INT_MAX)));
+        return true;
+    }();
+    (void)raised;
+}
+
+void Prepare(QImageReader& reader) {
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+}
+
+bool ReadHeaderFrom(QImageReader& reader, PictureHeader& header, PictureFailure& failure) {
+    header = PictureHeader{};
+    header.size = reader.size();
+    if (!header.size.isValid() || header.size.isEmpty()) {
+        failure = {PictureFailure::NotAPicture};
+        return false;
+    }
+    header.format = reader.imageFormat();
+    header.reducible =
+        reader.format() == "jpeg" && reader.supportsOption(QImageIOHandler::ScaledSize);
+    if (Pixels(header.size) > PictureDecoder::kMaxPixels) {
+        failure = {PictureFailure::TooLarge, header.peakBytes(header.size), 0};
+        return false;
+    }
+    return true;
+}
+
+// Peak memory of a decode to `scaledTo` (empty: whole).
+qint64 DecodeBytes(const PictureHeader& header, QSize scaledTo) {
+    if (scaledTo.isEmpty() || scaledTo == header.size) {
+        return header.peakBytes(header.size);
+    }
+    const qint64 first = std::min(Pixels(header.size), kReducedOvershoot * Pixels(scaledTo));
+    return first * DecoderBytesPerPixel(header.format) + Pixels(scaledTo) * kDisplayBytes;
+}
+
+} // namespace
+
+QString PictureFailure::describe() const {
+    switch (reason) {
+    case NotAPicture:
+        return QCoreApplication::translate("Picture", "it is not a picture this program can read");
+    case TooLarge:
+        if (budgetBytes <= 0) {
+            return QCoreApplication::translate("Picture",
+                                               "it is too large: it has more than %1 million "
+                                               "pixels")
+                .arg(PictureDecoder::kMaxPixels / 1'000'000);
+        }
+        return QCoreApplication::translate(
+                   "Picture", "it is too large: it would need %1 MB of memory, and a picture may "
+                              "use at most %2 MB (an eighth of this computer's memory)")
+            .arg(neededBytes / kMegabyte)
+            .arg(budgetBytes / kMegabyte);
+    case Truncated:
+        return QCoreApplication::translate("Picture", "it is truncated or damaged");
+    case None:
+        break;
+    }
+    return {};
+}
+
+qint64 PictureHeader::peakBytes(QSize decoded) const {
+    const qint64 depth = DecoderBytesPerPixel(format);
+    // Conversions from formats of four bytes or more to the display format happen in place.
+    const qint64 copy = depth >= kDisplayBytes ? 0 : kDisplayBytes;
+    return Pixels(decoded) * (depth + copy);
+}
+
+namespace PictureDecoder {
+
+void Normalize(QImage& image) {
+    const QImage::Format wanted =
+        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    if (image.format() != wanted) {
+        image.convertTo(wanted);
+    }
+    image.setDevicePixelRatio(1.0);
+}
+
+qint64 MachineBudget() {
+    static const qint64 budget = [] {
+        const long pages = sysconf(_SC_PHYS_PAGES);
+        const long pageSize = sysconf(_SC_PAGESIZE);
+        if (pages <= 0 || pageSize <= 0) {
+            return qint64(1024) * kMegabyte;
+        }
+        return qint64(pages) * qint64(pageSize) / 8;
+    }();
+    return budget;
+}
+
+bool ReadHeader(const QString& path, PictureHeader& header, PictureFailure& failure) {
+    QImageReader reader(path);
+    Prepare(reader);
+    return ReadHeaderFrom(reader, header, failure);
+}
+
+QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure& failure,
+              const std::atomic<bool>* cancel) {
+    RaiseAllocationLimit();
+    failure = {};
+    CancellableFile file(path, cancel);
+    if (!file.open(QIODevice::ReadOnly)) {
+        failure = {PictureFailure::NotAPicture};
+        return {};
+    }
+    QImageReader reader(&file);
+    Prepare(reader);
+    PictureHeader header;
+    if (!ReadHeaderFrom(reader, header, failure)) {
+        return {};
+    }
+    const bool reduce = header.reducible && !scaledTo.isEmpty() && scaledTo != header.size;
+    const QSize decoded = reduce ? scaledTo : header.size;
+    const qint64 needed = DecodeBytes(header, decoded);
+    if (needed > budget) {
+        failure = {PictureFailure::TooLarge, needed, budget};
+        return {};
+    }
+    if (reduce) {
+        reader.setScaledSize(scaledTo);
+    }
+    QImage image = reader.read();
+    if (image.isNull()) {
+        failure = {PictureFailure::Truncated};
+        return {};
+    }
+    Normalize(image);
+    return image;
+}
+
+QSize LargestWithin(const PictureHeader& header, qint64 budget) {
+    if (header.size.isEmpty()) {
+        return {};
+    }
+    if (DecodeBytes(header, header.size) <= budget) {
+        return header.size;
+    }
+    const qint64 perPixel = kReducedOvershoot * DecoderBytesPerPixel(header.format) + kDisplayBytes;
+    const double scale = std::sqrt(double(budget / perPixel) / double(Pixels(header.size)));
+    const QSize size(int(header.size.width() * scale), int(header.size.height() * scale));
+    return size.isEmpty() ? QSize() : size;
+}
+
+} // namespace PictureDecoder

@@ -1,0 +1,66 @@
+// The one place that reads picture files: first the header (size and the decoder's own pixel
+// format), then the pixels, whole or reduced while decoding, always ending in an 8-bit-per-
+// channel display format (RGB32, or ARGB32_Premultiplied with alpha) at device pixel ratio 1.
+//
+// Every decode is bounded by a memory budget, checked against the header before any pixel
+// memory is taken: the decoder's output plus any copy into the display format must fit. What
+// does not fit, does not decode, or is not a picture fails with a reason the user can be told.
+// EXIF orientation is not applied (point coordinates refer to the stored pixels).
+// Every function may run on any thread; each call uses its own reader.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <atomic>
+
+// Why a picture cannot be shown (or cannot be shown at full size).
+struct PictureFailure {
+    enum Reason { None, NotAPicture, TooLarge, Truncated };
+    Reason reason = None;
+    qint64 neededBytes = 0; // TooLarge: the memory the decode would need
+    qint64 budgetBytes = 0; // TooLarge: the memory it may use; 0 when the pixel count is over
+
+    // A short clause for the user: "it is not a picture this program can read", ...
+    QString describe() const;
+};
+
+// What a file's header says.
+struct PictureHeader {
+    QSize size;
+    QImage::Format format = QImage::Format_Invalid; // the decoder's output, when it tells
+    bool reducible = false; // the decoder reduces cheaply while it decodes (JPEG)
+
+    // Peak memory of decoding to `decoded` pixels: the decoder's output plus, where the
+    // conversion to the display format cannot happen in place, the converted copy.
+    qint64 peakBytes(QSize decoded) const;
+};
+
+namespace PictureDecoder {
+
+// Pictures with more pixels than this are refused whatever the budget.
+constexpr qint64 kMaxPixels = 600'000'000;
+
+// The budget every picture of this process gets: an eighth of the machine's physical memory,
+// so that a picture bomb is refused long before the machine swaps.
+qint64 MachineBudget();
+
+// Reads the header of `path`; false with `failure` set when there is no usable picture size.
+bool ReadHeader(const QString& path, PictureHeader& header, PictureFailure& failure);
+
+// Decodes `path` whole (`scaledTo` empty) or reduced to `scaledTo` (used only where the header
+// says the decoder can reduce). Null with `failure` set when the header is unusable, the
+// decode would need more than `budget` bytes, the pixel data is missing or damaged, or
+// `cancel` (checked at every read from the file) became true.
+QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure& failure,
+              const std::atomic<bool>* cancel = nullptr);
+
+// Converts `image` to the display format in place where it can, and sets its ratio to 1.
+void Normalize(QImage& image);
+
+// The largest size of the picture, keeping its aspect, whose decode fits `budget`; empty when
+// not even a tiny one does.
+QSize LargestWithin(const PictureHeader& header, qint64 budget);
+
+} // namespace PictureDecoder
