@@ -110,17 +110,49 @@ QByteArray JpegWithOrientation(const QImage& image, int orientation) {
     return jpeg;
 }
 
-QByteArray PngHeaderOnly(quint32 width, quint32 height) {
+QByteArray PngHeaderOnly(quint32 width, quint32 height, int bitDepth) {
     QByteArray png("\x89PNG\r\n\x1A\n", 8);
     QByteArray header;
     AppendBigEndian(header, width);
     AppendBigEndian(header, height);
-    header += QByteArray("\x08\x06\x00\x00\x00", 5); // 8-bit RGBA, no interlace
+    header.append(char(bitDepth));
+    header += QByteArray("\x06\x00\x00\x00", 4); // RGBA, no interlace
     png += PngChunk("IHDR", header);
     // A data chunk holding an empty compressed stream: far too little for the claimed size.
     png += PngChunk("IDAT", QByteArray("\x78\x9C\x03\x00\x00\x00\x00\x01", 8));
     png += PngChunk("IEND", QByteArray());
     return png;
+}
+
+QByteArray TiffHeaderOnly(quint32 width, quint32 height) {
+    struct Entry {
+        quint16 tag;
+        quint16 type; // 3 SHORT, 4 LONG
+        quint32 value;
+    };
+    const quint32 dataAt = 8 + 2 + 9 * 12 + 4;
+    const Entry entries[] = {
+        {256, 4, width}, {257, 4, height}, {258, 3, 8},      {259, 3, 1},
+        {262, 3, 1},     {273, 4, dataAt}, {277, 3, 1},      {278, 4, height},
+        {279, 4, width * height},
+    };
+    auto put16 = [](QByteArray& out, quint16 v) { out.append(char(v & 0xFF)).append(char(v >> 8)); };
+    auto put32 = [&](QByteArray& out, quint32 v) {
+        put16(out, quint16(v & 0xFFFF));
+        put16(out, quint16(v >> 16));
+    };
+    QByteArray tiff("II\x2A\x00", 4);
+    put32(tiff, 8);
+    put16(tiff, 9);
+    for (const Entry& e : entries) {
+        put16(tiff, e.tag);
+        put16(tiff, e.type);
+        put32(tiff, 1);
+        put32(tiff, e.value); // a SHORT sits in the low bytes, little-endian
+    }
+    put32(tiff, 0);
+    tiff += QByteArray(16, '\x55');
+    return tiff;
 }
 
 bool WriteBytes(const QString& path, const QByteArray& bytes) {

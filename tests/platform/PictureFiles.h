@@ -20,9 +20,12 @@ bool Write(const QImage& image, const QString& path, const char* format, int qua
 // A JPEG of `image` carrying an EXIF orientation tag (6: turn 90 degrees clockwise to view).
 QByteArray JpegWithOrientation(const QImage& image, int orientation);
 
-// A valid PNG signature and header chunk claiming width x height, an empty data chunk and the
-// end chunk: the header is readable, the pixels are missing.
-QByteArray PngHeaderOnly(quint32 width, quint32 height);
+// A valid PNG signature and header chunk claiming width x height (8-bit RGBA unless told), an
+// empty data chunk and the end chunk: the header is readable, the pixels are missing.
+QByteArray PngHeaderOnly(quint32 width, quint32 height, int bitDepth = 8);
+// A little-endian TIFF claiming width x height 8-bit grey pixels in one uncompressed strip,
+// of which it holds a few bytes.
+QByteArray TiffHeaderOnly(quint32 width, quint32 height);
 
 bool WriteBytes(const QString& path, const QByteArray& bytes);
 

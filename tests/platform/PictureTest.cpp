@@ -1,9 +1,11 @@
 // Decoding pictures by path and drawing them scaled, with the limits on size and memory.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <functional>
 
 #include "Picture.h"
 #include "PictureFiles.h"
@@ -28,6 +31,23 @@ QImage Surface(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(Qt::black);
     return image;
+}
+
+// Runs the event loop until `done` or ten seconds have passed.
+bool ProcessEventsUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < 10'000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+QImage Draw(Picture& picture, QSize target) {
+    QImage surface = Surface(target.width(), target.height());
+    QPainter painter(&surface);
+    picture.drawScaled(painter, QRect(QPoint(0, 0), target), surface.rect());
+    return surface;
 }
 
 long PeakResidentKb() {
@@ -91,9 +111,10 @@ TEST_F(PictureTest, OrientationTagIsNotApplied) {
     EXPECT_LE(ChannelDistance(drawn.pixel(36, 16), source.pixel(36, 16)), 16) << "bottom right";
 }
 
-TEST_F(PictureTest, WhatIsNotAPictureGivesNull) {
+TEST_F(PictureTest, HostilePicturesFailWithTheirReasonBeforeTakingMemory) {
     ASSERT_TRUE(WriteBytes(file("notes.txt"), "just some text, not a picture\n"));
     ASSERT_TRUE(WriteBytes(file("empty.png"), QByteArray()));
+    ASSERT_TRUE(WriteBytes(file("zero.png"), PngHeaderOnly(0, 100)));
     ASSERT_TRUE(WriteBytes(file("header-only.png"), PngHeaderOnly(64, 64)));
     QByteArray cut;
     {
@@ -104,14 +125,69 @@ TEST_F(PictureTest, WhatIsNotAPictureGivesNull) {
         cut = whole.read(60); // the header survives, the pixel data does not
     }
     ASSERT_TRUE(WriteBytes(file("cut.png"), cut));
+    // 24000 x 24000: 16-bit RGBA needs 4.6 GB as decoded, 8-bit grey 2.9 GB once widened.
+    ASSERT_TRUE(WriteBytes(file("bomb16.png"), PngHeaderOnly(24000, 24000, 16)));
+    ASSERT_TRUE(WriteBytes(file("bomb.tif"), TiffHeaderOnly(24000, 24000)));
+    ASSERT_TRUE(WriteBytes(file("huge.png"), PngHeaderOnly(65535, 65535)));
 
-    for (const char* name :
-         {"notes.txt", "empty.png", "missing.png", "header-only.png", "cut.png"}) {
-        EXPECT_EQ(Picture::Load(file(name)), nullptr) << name;
-        EXPECT_EQ(Picture::Load(file(name), 32), nullptr) << name;
+    constexpr qint64 kBudget = qint64(1) << 30;
+    const struct {
+        const char* name;
+        PictureFailure::Reason reason;
+        const char* says;
+    } rows[] = {
+        {"notes.txt", PictureFailure::NotAPicture, "not a picture"},
+        {"empty.png", PictureFailure::NotAPicture, "not a picture"},
+        {"missing.png", PictureFailure::NotAPicture, "not a picture"},
+        {"zero.png", PictureFailure::Truncated, "truncated or damaged"},
+        {"header-only.png", PictureFailure::Truncated, "truncated"},
+        {"cut.png", PictureFailure::Truncated, "truncated"},
+        {"bomb16.png", PictureFailure::TooLarge, "it would need 4394 MB of memory"},
+        {"bomb.tif", PictureFailure::TooLarge, "it would need 2746 MB of memory"},
+        {"huge.png", PictureFailure::TooLarge, "more than 600 million pixels"},
+    };
+    const long before = PeakResidentKb();
+    for (const auto& row : rows) {
+        for (const int fitWidth : {0, 32}) {
+            PictureFailure failure;
+            EXPECT_EQ(Picture::Load(file(row.name), fitWidth, kBudget, &failure), nullptr)
+                << row.name;
+            EXPECT_EQ(failure.reason, row.reason) << row.name;
+            EXPECT_TRUE(failure.describe().contains(QLatin1String(row.says)))
+                << row.name << ": " << failure.describe().toStdString();
+        }
     }
+    EXPECT_LT(PeakResidentKb() - before, 64 * 1024) << "no pixel memory was taken";
     EXPECT_EQ(Picture::Load(QString()), nullptr);
     EXPECT_EQ(Picture::FromImage(QImage()), nullptr);
+}
+
+TEST_F(PictureTest, BudgetCountsTheDecodersWidthAndReducesWhatCanBeReduced) {
+    // A 16-bit PNG decodes at eight bytes a pixel and is kept at four.
+    const QColor colour(200, 40, 90);
+    QImage deep(300, 200, QImage::Format_RGBA64);
+    deep.fill(colour);
+    ASSERT_TRUE(Write(deep, file("deep.png"), "png"));
+    ASSERT_EQ(QImage::toPixelFormat(QImageReader(file("deep.png")).imageFormat()).bitsPerPixel(),
+              64u);
+    const qint64 decoded = 300 * 200 * 8;
+    PictureFailure failure;
+    EXPECT_EQ(Picture::Load(file("deep.png"), 0, decoded - 1, &failure), nullptr);
+    EXPECT_EQ(failure.reason, PictureFailure::TooLarge);
+    const auto fits = Picture::Load(file("deep.png"), 0, decoded, &failure);
+    ASSERT_NE(fits, nullptr);
+    EXPECT_EQ(Draw(*fits, QSize(300, 200)).pixel(150, 100), colour.rgb());
+
+    // A JPEG whose whole decode does not fit is shown reduced, and stays so at 1:1.
+    const QImage source = Quadrants(800, 600, 8);
+    ASSERT_TRUE(Write(source, file("wide.jpg"), "jpg"));
+    const auto reduced = Picture::Load(file("wide.jpg"), 0, 800 * 600 * 4 / 2, &failure);
+    ASSERT_NE(reduced, nullptr);
+    EXPECT_EQ(reduced->size(), QSize(800, 600));
+    const QImage full = Draw(*reduced, QSize(800, 600));
+    EXPECT_FALSE(reduced->hasFullPixels());
+    EXPECT_EQ(reduced->fullPixelsFailure().reason, PictureFailure::TooLarge);
+    EXPECT_LE(ChannelDistance(full.pixel(600, 450), source.pixel(600, 450)), 16);
 }
 
 TEST_F(PictureTest, HugeClaimedSizeIsRefusedBeforeDecodingEvenWithoutQtLimit) {
@@ -337,6 +413,58 @@ TEST_F(PictureTest, PrintDrawsFromTheFullPixels) {
         painter.end();
         EXPECT_LE(ChannelDistance(deep.pixel(50, 50), source.pixel(0, 0)), 16) << name;
     }
+}
+
+TEST_F(PictureTest, FullPixelsArriveInTheBackgroundAndTheFitCopySurvives) {
+    const QImage source = Quadrants(1200, 900, 30);
+    ASSERT_TRUE(Write(source, file("photo.jpg"), "jpg"));
+    const auto picture = Picture::Load(file("photo.jpg"), 300);
+    ASSERT_NE(picture, nullptr);
+    int arrivals = 0;
+    picture->setFullPixelsHandler([&] { ++arrivals; });
+    const QImage fit = Draw(*picture, QSize(300, 225));
+
+    // 1:1 at once from the reduced copy, scaled up; the full pixels are decoding meanwhile.
+    const QImage standIn = Draw(*picture, QSize(1200, 900));
+    EXPECT_TRUE(picture->isDecoding());
+    EXPECT_FALSE(picture->hasFullPixels());
+    EXPECT_LE(ChannelDistance(standIn.pixel(900, 700), source.pixel(900, 700)), 24);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return arrivals > 0; }));
+    EXPECT_EQ(arrivals, 1);
+    EXPECT_TRUE(picture->hasFullPixels());
+    EXPECT_FALSE(picture->isDecoding());
+
+    // The final pixels equal those of a picture decoded at once.
+    const auto direct = Picture::Load(file("photo.jpg"));
+    ASSERT_NE(direct, nullptr);
+    EXPECT_EQ(Draw(*picture, QSize(1200, 900)), Draw(*direct, QSize(1200, 900)));
+    EXPECT_NE(Draw(*picture, QSize(1200, 900)), standIn) << "the stand-in is softer";
+    // Back to fit: the copy from the reduced decode, which a rescale of the full pixels does
+    // not reproduce.
+    EXPECT_EQ(Draw(*picture, QSize(300, 225)), fit);
+    EXPECT_NE(Draw(*direct, QSize(300, 225)), fit);
+    EXPECT_EQ(arrivals, 1);
+}
+
+TEST_F(PictureTest, APictureDeletedOrWaitedForWhileDecodingNeverCallsItsHandler) {
+    ASSERT_TRUE(Write(Noise(3000, 2000, 9), file("big.jpg"), "jpg"));
+    int calls = 0;
+    auto deleted = Picture::Load(file("big.jpg"), 300);
+    auto waited = Picture::Load(file("big.jpg"), 300);
+    ASSERT_NE(deleted, nullptr);
+    ASSERT_NE(waited, nullptr);
+    for (Picture* picture : {deleted.get(), waited.get()}) {
+        picture->setFullPixelsHandler([&] { ++calls; });
+        Draw(*picture, QSize(1500, 1000));
+        EXPECT_TRUE(picture->isDecoding());
+    }
+    deleted.reset();
+    EXPECT_TRUE(waited->waitForFullPixels());
+    EXPECT_TRUE(waited->hasFullPixels());
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 0);
 }
 
 TEST(PictureGeometry, FitHeightRoundsDownWithoutOverflow) {

@@ -1,6 +1,9 @@
 // The view's birth and death: decoding the picture, loading its map, starting the timer, and
 // writing the map at close without ever losing a file it could not read.
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThreadPool>
 
 #include <cstring>
 
@@ -12,6 +15,17 @@ namespace {
 
 std::string Bytes(const void* p, std::size_t n) {
     return {static_cast<const char*>(p), n};
+}
+
+// Pixels of the surface that differ from its first one (the cleared background).
+int InkPixels(const QImage& surface) {
+    int ink = 0;
+    for (int y = 0; y < surface.height(); ++y) {
+        for (int x = 0; x < surface.width(); ++x) {
+            ink += surface.pixel(x, y) != surface.pixel(0, 0);
+        }
+    }
+    return ink;
 }
 
 } // namespace
@@ -44,6 +58,8 @@ TEST_F(ViewTest, AViewWithoutAPictureStaysBlankAndNeverWritesAMap) {
 
     auto notes = openView("notes.png");
     EXPECT_FALSE(notes->HasPicture());
+    // The reason is painted in the view (the empty document below paints nothing).
+    EXPECT_GT(InkPixels(notes->surfaceImage()), 0);
     EXPECT_FALSE(notes->isTimerRunning());
     EXPECT_EQ(notes->points().count(), 0);
     EXPECT_DOUBLE_EQ(notes->zoom(), 1.0);
@@ -53,7 +69,9 @@ TEST_F(ViewTest, AViewWithoutAPictureStaysBlankAndNeverWritesAMap) {
 
     // Deleted without CloseMap, and a view that read nothing at all (a new, empty document).
     openView("stranger.jpg").reset();
-    openView("").reset();
+    auto empty = openView("");
+    EXPECT_EQ(InkPixels(empty->surfaceImage()), 0);
+    empty.reset();
     EXPECT_FALSE(exists(mapFile("stranger")));
     EXPECT_FALSE(exists(mapFile("")));
     EXPECT_TRUE(m_messages.isEmpty());
@@ -174,4 +192,30 @@ TEST_F(ViewTest, AFailedSaveAtCloseOffersRetryDiscardOrCancel) {
     auto empty = openView("other.png");
     EXPECT_TRUE(empty->CloseMap());
     EXPECT_EQ(m_messages.size(), 4);
+}
+
+TEST_F(ViewTest, FullSizeRepaintsWhenTheFullPixelsArriveAndClosingMeanwhileIsSafe) {
+    QImage photo(2400, 1800, QImage::Format_RGB32);
+    photo.fill(QColor(30, 90, 160));
+    ASSERT_TRUE(photo.save(QString::fromStdString(base() + "/photo.jpg"), "JPG"));
+
+    auto shown = openView("photo.jpg");
+    ASSERT_TRUE(shown->HasPicture());
+    shown->OnViewFullSize();
+    const int repaints = shown->fullRepaintCount();
+    QElapsedTimer timer;
+    timer.start();
+    while (shown->fullRepaintCount() == repaints && timer.elapsed() < 10'000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(shown->fullRepaintCount(), repaints + 1) << "the arrival repaints once";
+
+    // Closed while its decode runs: the result finds no view and nothing happens.
+    auto closed = openView("photo.jpg");
+    closed->OnViewFullSize();
+    closed.reset();
+    QThreadPool::globalInstance()->waitForDone();
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_TRUE(m_messages.isEmpty());
 }
