@@ -4,7 +4,7 @@
 #include <QMetaObject>
 #include <QThreadPool>
 
-std::shared_ptr<BackgroundDecode> BackgroundDecode::Start(const QString& path, QSize scaledTo,
+std::shared_ptr<BackgroundDecode> BackgroundDecode::Start(const QString& path, const QRect& clip,
                                                           qint64 budget,
                                                           std::function<void()> onDone) {
     QCoreApplication* app = QCoreApplication::instance();
@@ -15,9 +15,12 @@ std::shared_ptr<BackgroundDecode> BackgroundDecode::Start(const QString& path, Q
     job->m_onDone = std::move(onDone);
     job->m_finished = job->m_done.get_future().share();
     // The application waits for the global pool before it goes, so `app` outlives the worker.
-    QThreadPool::globalInstance()->start([job, path, scaledTo, budget, app] {
+    QThreadPool::globalInstance()->start([job, path, clip, budget, app] {
         job->m_image =
-            PictureDecoder::Decode(path, scaledTo, budget, job->m_failure, &job->m_cancel);
+            clip.isEmpty()
+                ? PictureDecoder::Decode(path, QSize(), budget, job->m_failure, &job->m_cancel)
+                : PictureDecoder::DecodeRegion(path, clip, budget, job->m_failure,
+                                               &job->m_cancel);
         job->m_done.set_value();
         QMetaObject::invokeMethod(app, [job] { job->deliver(); }, Qt::QueuedConnection);
     });

@@ -1,4 +1,4 @@
-// One decode of a picture file (PictureDecoder::Decode) on a worker thread of Qt's global pool.
+// One decode of a picture file, whole or a region of it (PictureDecoder), on a worker thread of Qt's global pool.
 // The result is handed back on the thread that started it, through the application object's
 // event queue, so the worker never touches anything of the caller's.
 //
@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -20,9 +21,10 @@
 
 class BackgroundDecode {
 public:
-    // Starts decoding `path` (whole when `scaledTo` is empty) within `budget`; `onDone` runs
-    // later on this thread. Null without an application object (no event loop to deliver to).
-    static std::shared_ptr<BackgroundDecode> Start(const QString& path, QSize scaledTo,
+    // Starts decoding `path` (whole when `clip` is empty, else that region) within `budget`;
+    // `onDone` runs later on this thread. Null without an application object (no event loop
+    // to deliver to).
+    static std::shared_ptr<BackgroundDecode> Start(const QString& path, const QRect& clip,
                                                    qint64 budget, std::function<void()> onDone);
 
     // The callback will not run; a decode still running stops early.

@@ -20,6 +20,9 @@ using i64 = std::int64_t;
 constexpr double kSharpZoom = 3.0;
 // Source pixels kept around a copied region so interpolation at its edges sees its neighbours.
 constexpr int kCopyMargin = 2;
+// Pictures whose full decode would take more than this (64 megapixels at four bytes), and
+// whose decoder can cut a region (JPEG), are drawn at full resolution from decoded regions.
+constexpr qint64 kRegionBytes = qint64(256) * 1024 * 1024;
 
 // A rectangle as half-open 64-bit edges, so sums and extents never overflow.
 struct Box {
@@ -64,6 +67,14 @@ struct Picture::Impl {
     PictureFailure fullFailure;
     std::function<void()> onFullPixels;
     std::shared_ptr<BackgroundDecode> job; // the background decode of the full pixels
+    // Pictures too large to decode whole with ease (see kRegionBytes) decode, for draws that
+    // need full resolution, only a region around what they show.
+    bool regions = false;
+    QSize size;
+    QImage region;
+    QRect regionRect; // in full-resolution pixels
+    std::shared_ptr<BackgroundDecode> regionJob;
+    QRect regionJobRect;
 
     // The whole picture at the last drawn size (targets up to kMaxCachedPixels).
     QImage scaled;
@@ -82,11 +93,19 @@ struct Picture::Impl {
     const QImage& sourceFor(i64 width, i64 height);
     const QImage& levelFor(const QImage& base, double ratio);
     void renderPart(const QImage& base, i64 targetWidth, i64 targetHeight, const Box& box);
+    void renderFrom(const QImage& pixels, QPoint origin, QSize frame, i64 targetWidth,
+                    i64 targetHeight, const Box& box);
+    const QImage* regionFor(const QRect& needed);
+    bool samePart(const void* base, i64 targetWidth, i64 targetHeight, const Box& box) const;
+    bool takeRegion(QImage image, const QRect& rect, const PictureFailure& failure);
+    void adoptRegion(const std::shared_ptr<BackgroundDecode>& done);
 };
 
 Picture::Impl::~Impl() {
-    if (job) {
-        job->cancel();
+    for (const auto& running : {job, regionJob}) {
+        if (running) {
+            running->cancel();
+        }
     }
 }
 
@@ -109,7 +128,7 @@ bool Picture::Impl::ensureFull(bool block) {
         return !full.isNull();
     }
     if (!block && onFullPixels) {
-        job = BackgroundDecode::Start(path, QSize(), budget, [this] { adopt(job, true); });
+        job = BackgroundDecode::Start(path, QRect(), budget, [this] { adopt(job, true); });
         if (job) {
             return false;
         }
@@ -180,6 +199,18 @@ const QImage& Picture::Impl::levelFor(const QImage& base, double ratio) {
     return level;
 }
 
+// The source pixels `renderFrom` reads for `box` of a target of tw x th drawn from a frame of
+// `frame` pixels: those under the box and kCopyMargin around them, within the frame.
+QRect SourceUnder(QSize frame, i64 tw, i64 th, const Box& box) {
+    const double fx = double(frame.width()) / double(tw);
+    const double fy = double(frame.height()) / double(th);
+    const int cx0 = std::max(0, int(std::floor(double(box.x0) * fx)) - kCopyMargin);
+    const int cy0 = std::max(0, int(std::floor(double(box.y0) * fy)) - kCopyMargin);
+    const int cx1 = std::min(frame.width(), int(std::ceil(double(box.x1) * fx)) + kCopyMargin);
+    const int cy1 = std::min(frame.height(), int(std::ceil(double(box.y1) * fy)) + kCopyMargin);
+    return QRect(cx0, cy0, cx1 - cx0, cy1 - cy0);
+}
+
 // Renders `box` (device pixels, relative to the target's corner) of the picture scaled to
 // `target` into `part`, from only the pixels of `base` under it.
 void Picture::Impl::renderPart(const QImage& base, i64 targetWidth, i64 targetHeight,
@@ -187,31 +218,102 @@ void Picture::Impl::renderPart(const QImage& base, i64 targetWidth, i64 targetHe
     const double ratio =
         std::min(double(targetWidth) / base.width(), double(targetHeight) / base.height());
     const QImage& source = ratio < 1.0 ? levelFor(base, ratio) : base;
-    const double fx = double(source.width()) / double(targetWidth);
-    const double fy = double(source.height()) / double(targetHeight);
+    renderFrom(source, QPoint(0, 0), source.size(), targetWidth, targetHeight, box);
+    partBase = base.constBits();
+}
 
+// The same from `pixels`, which hold the rectangle at `origin` of a picture of `frame` pixels
+// (the whole picture, or a decoded region of it).
+void Picture::Impl::renderFrom(const QImage& pixels, QPoint origin, QSize frame,
+                               i64 targetWidth, i64 targetHeight, const Box& box) {
+    const double fx = double(frame.width()) / double(targetWidth);
+    const double fy = double(frame.height()) / double(targetHeight);
     const double sx0 = double(box.x0) * fx;
     const double sy0 = double(box.y0) * fy;
     const double sx1 = double(box.x1) * fx;
     const double sy1 = double(box.y1) * fy;
-    const int cx0 = std::max(0, int(std::floor(sx0)) - kCopyMargin);
-    const int cy0 = std::max(0, int(std::floor(sy0)) - kCopyMargin);
-    const int cx1 = std::min(source.width(), int(std::ceil(sx1)) + kCopyMargin);
-    const int cy1 = std::min(source.height(), int(std::ceil(sy1)) + kCopyMargin);
-    const QImage region = source.copy(cx0, cy0, cx1 - cx0, cy1 - cy0);
+    const QRect under = SourceUnder(frame, targetWidth, targetHeight, box);
+    const QImage copied = pixels.copy(under.translated(-origin));
 
-    part = QImage(int(box.width()), int(box.height()), source.format());
+    part = QImage(int(box.width()), int(box.height()), pixels.format());
     part.fill(Qt::transparent);
     QPainter painter(&part);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, 1.0 / fx < kSharpZoom);
-    painter.drawImage(QRectF(0, 0, part.width(), part.height()), region,
-                      QRectF(sx0 - cx0, sy0 - cy0, sx1 - sx0, sy1 - sy0));
+    painter.drawImage(QRectF(0, 0, part.width(), part.height()), copied,
+                      QRectF(sx0 - under.x(), sy0 - under.y(), sx1 - sx0, sy1 - sy0));
     painter.end();
     partKey = box;
-    partBase = base.constBits();
+    partBase = pixels.constBits();
     partTarget =
         QSize(int(std::min<i64>(targetWidth, INT_MAX)), int(std::min<i64>(targetHeight, INT_MAX)));
+}
+
+// True when `part` holds `box` of a target of that size drawn from `base`.
+bool Picture::Impl::samePart(const void* base, i64 targetWidth, i64 targetHeight,
+                             const Box& box) const {
+    return !part.isNull() && partBase == base &&
+           partTarget == QSize(int(std::min<i64>(targetWidth, INT_MAX)),
+                               int(std::min<i64>(targetHeight, INT_MAX))) &&
+           partKey.x0 == box.x0 && partKey.y0 == box.y0 && partKey.x1 == box.x1 &&
+           partKey.y1 == box.y1;
+}
+
+// The decoded region holding `needed` (full-resolution pixels), or null while it is not there:
+// a region around it (a margin of its own size on each side, for scrolling) is then decoded,
+// in the background when a handler is set, else at once.
+const QImage* Picture::Impl::regionFor(const QRect& needed) {
+    if (!region.isNull() && regionRect.contains(needed)) {
+        return &region;
+    }
+    if (regionJob) {
+        if (regionJobRect.contains(needed)) {
+            return nullptr;
+        }
+        regionJob->cancel();
+        regionJob.reset();
+    }
+    const QRect want =
+        needed.adjusted(-needed.width(), -needed.height(), needed.width(), needed.height()) &
+        QRect(QPoint(0, 0), size);
+    if (onFullPixels) {
+        regionJob = BackgroundDecode::Start(path, want, budget, [this] { adoptRegion(regionJob); });
+        if (regionJob) {
+            regionJobRect = want;
+            return nullptr;
+        }
+    }
+    PictureFailure failure;
+    QImage image = PictureDecoder::DecodeRegion(path, want, budget, failure);
+    if (!takeRegion(std::move(image), want, failure)) {
+        return nullptr;
+    }
+    return &region;
+}
+
+// Keeps a decoded region; on failure stops decoding regions (the reduced copy is drawn).
+bool Picture::Impl::takeRegion(QImage image, const QRect& rect, const PictureFailure& failure) {
+    if (image.isNull()) {
+        regions = false;
+        fullFailed = true;
+        fullFailure = failure;
+        region = QImage();
+        return false;
+    }
+    region = std::move(image);
+    regionRect = rect;
+    return true;
+}
+
+void Picture::Impl::adoptRegion(const std::shared_ptr<BackgroundDecode>& done) {
+    const std::shared_ptr<BackgroundDecode> finished = done;
+    regionJob.reset();
+    finished->cancel();
+    takeRegion(finished->takeImage(), regionJobRect, finished->failure());
+    part = QImage();
+    if (onFullPixels) {
+        onFullPixels();
+    }
 }
 
 Picture::Picture() : d(std::make_unique<Impl>()) {}
@@ -261,6 +363,9 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64
     picture->m_size = header.size;
     picture->d->path = path;
     picture->d->budget = budget;
+    picture->d->size = header.size;
+    const qint64 whole = header.peakBytes(header.size);
+    picture->d->regions = header.reducible && (whole > kRegionBytes || whole > budget);
     if (image.size() == header.size) {
         picture->d->full = std::move(image);
     } else {
@@ -285,7 +390,7 @@ bool Picture::hasFullPixels() const {
 }
 
 bool Picture::isDecoding() const {
-    return d->job != nullptr;
+    return d->job != nullptr || d->regionJob != nullptr;
 }
 
 PictureFailure Picture::fullPixelsFailure() const {
@@ -296,8 +401,16 @@ void Picture::setFullPixelsHandler(std::function<void()> handler) {
     d->onFullPixels = std::move(handler);
 }
 
-bool Picture::waitForFullPixels() {
-    return d->ensureFull(true);
+bool Picture::waitForPixels() {
+    if (d->regionJob) {
+        d->regionJob->wait();
+        const std::shared_ptr<BackgroundDecode> finished = d->regionJob;
+        d->regionJob.reset();
+        finished->cancel();
+        d->part = QImage();
+        return d->takeRegion(finished->takeImage(), d->regionJobRect, finished->failure());
+    }
+    return d->regions ? !d->region.isNull() : d->ensureFull(true);
 }
 
 void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& visible) {
@@ -328,6 +441,27 @@ void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& vi
                        double(shown.height()));
     const QRectF from(double(box.x0), double(box.y0), double(box.width()), double(box.height()));
 
+    const auto drawPart = [&] { painter.drawImage(where, d->part, QRectF(d->part.rect())); };
+    const bool reducedTooSmall = d->reduced.width() < tw || d->reduced.height() < th;
+    if (d->regions && d->full.isNull() && reducedTooSmall &&
+        std::min(double(tw) / m_size.width(), double(th) / m_size.height()) > 0.5) {
+        // Full resolution from a decoded region; the reduced copy stands in until it is there.
+        const QRect needed = SourceUnder(m_size, tw, th, box);
+        if (const QImage* region = d->regionFor(needed)) {
+            if (!d->samePart(region->constBits(), tw, th, box)) {
+                d->renderFrom(*region, d->regionRect.topLeft(), m_size, tw, th, box);
+            }
+            drawPart();
+            return;
+        }
+        if (d->regions && !d->reduced.isNull()) {
+            if (!d->samePart(d->reduced.constBits(), tw, th, box)) {
+                d->renderPart(d->reduced, tw, th, box);
+            }
+            drawPart();
+            return;
+        }
+    }
     const QImage& source = d->sourceFor(tw, th);
     if (source.isNull()) {
         return;
@@ -355,13 +489,10 @@ void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& vi
         painter.drawImage(where, d->scaled, from);
         return;
     }
-    if (d->part.isNull() || d->partBase != source.constBits() ||
-        d->partTarget != QSize(int(std::min<i64>(tw, INT_MAX)), int(std::min<i64>(th, INT_MAX))) ||
-        d->partKey.x0 != box.x0 || d->partKey.y0 != box.y0 || d->partKey.x1 != box.x1 ||
-        d->partKey.y1 != box.y1) {
+    if (!d->samePart(source.constBits(), tw, th, box)) {
         d->renderPart(source, tw, th, box);
     }
-    painter.drawImage(where, d->part, QRectF(d->part.rect()));
+    drawPart();
 }
 
 void Picture::drawForPrint(QPainter& painter, const QRect& target) {

@@ -7,9 +7,13 @@
 // that does; the full-size pixels are decoded when a larger drawing (zoom, a wider window, a
 // printed page) needs them, if they fit.
 //
+// Pictures over 64 megapixels whose decoder cuts regions (JPEG) never decode whole for the
+// screen: a draw at more than half the full resolution decodes the region it shows (with a
+// margin of the same size around it for scrolling), so 1:1 needs a few viewports of memory.
+//
 // Full pixels in the background: once a handler is set (setFullPixelsHandler), a draw that
-// needs the full pixels starts their decode on a worker thread and meanwhile draws the
-// reduced copy scaled up (the same drawing, only softer). When they arrive, on this thread
+// needs the full pixels (or a region of them) starts their decode on a worker thread and
+// meanwhile draws the reduced copy scaled up (the same drawing, only softer). When they arrive, on this thread
 // from the event loop, what was drawn from the stand-in is dropped and the handler is called.
 // Without a handler such a draw decodes at once, so the pixels drawn are always the final ones.
 // Destroying the picture cancels a running decode; the handler is never called afterwards.
@@ -69,9 +73,10 @@ public:
 
     // Lets draws that need the full pixels decode them in the background (see above).
     void setFullPixelsHandler(std::function<void()> handler);
-    // Blocks until the full pixels are in memory or known to be unavailable; true when they
-    // are there. The handler is not called for pixels this wait delivers.
-    bool waitForFullPixels();
+    // Blocks until the pixels the last draw asked for (the full pixels, or a region of them)
+    // are in memory or known to be unavailable; true when they are there. The handler is not
+    // called for pixels this wait delivers.
+    bool waitForPixels();
 
     // Draws the whole picture scaled into `target` (in the painter's logical coordinates; may
     // be far larger than the screen), but only the part that falls inside `visible` and on the

@@ -68,9 +68,11 @@ void Prepare(QImageReader& reader) {
 
 bool ReadHeaderFrom(QImageReader& reader, PictureHeader& header, PictureFailure& failure) {
     header = PictureHeader{};
+    // A known format whose size cannot be read is a picture cut short or damaged.
+    const bool known = !reader.format().isEmpty();
     header.size = reader.size();
     if (!header.size.isValid() || header.size.isEmpty()) {
-        failure = {PictureFailure::NotAPicture};
+        failure = {known ? PictureFailure::Truncated : PictureFailure::NotAPicture};
         return false;
     }
     header.format = reader.imageFormat();
@@ -154,8 +156,11 @@ bool ReadHeader(const QString& path, PictureHeader& header, PictureFailure& fail
     return ReadHeaderFrom(reader, header, failure);
 }
 
-QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure& failure,
-              const std::atomic<bool>* cancel) {
+namespace {
+
+// Decodes `path` whole, reduced to `scaledTo` or cut to `clip` (at most one of them given).
+QImage DecodeFile(const QString& path, QSize scaledTo, const QRect& clip, qint64 budget,
+                  PictureFailure& failure, const std::atomic<bool>* cancel) {
     RaiseAllocationLimit();
     failure = {};
     CancellableFile file(path, cancel);
@@ -169,14 +174,23 @@ QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure
     if (!ReadHeaderFrom(reader, header, failure)) {
         return {};
     }
-    const bool reduce = header.reducible && !scaledTo.isEmpty() && scaledTo != header.size;
-    const QSize decoded = reduce ? scaledTo : header.size;
-    const qint64 needed = DecodeBytes(header, decoded);
+    const QRect whole(QPoint(0, 0), header.size);
+    const bool cut = header.reducible && !clip.isEmpty() && clip != whole;
+    const bool reduce =
+        !cut && header.reducible && !scaledTo.isEmpty() && scaledTo != header.size;
+    if (cut && !whole.contains(clip)) {
+        failure = {PictureFailure::Truncated};
+        return {};
+    }
+    const qint64 needed = cut ? header.peakBytes(clip.size())
+                              : DecodeBytes(header, reduce ? scaledTo : header.size);
     if (needed > budget) {
         failure = {PictureFailure::TooLarge, needed, budget};
         return {};
     }
-    if (reduce) {
+    if (cut) {
+        reader.setClipRect(clip);
+    } else if (reduce) {
         reader.setScaledSize(scaledTo);
     }
     QImage image = reader.read();
@@ -184,8 +198,20 @@ QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure
         failure = {PictureFailure::Truncated};
         return {};
     }
-    Normalize(image);
+    PictureDecoder::Normalize(image);
     return image;
+}
+
+} // namespace
+
+QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure& failure,
+              const std::atomic<bool>* cancel) {
+    return DecodeFile(path, scaledTo, QRect(), budget, failure, cancel);
+}
+
+QImage DecodeRegion(const QString& path, const QRect& clip, qint64 budget,
+                    PictureFailure& failure, const std::atomic<bool>* cancel) {
+    return DecodeFile(path, QSize(), clip, budget, failure, cancel);
 }
 
 QSize LargestWithin(const PictureHeader& header, qint64 budget) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -58,6 +59,12 @@ QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure
 
 // Converts `image` to the display format in place where it can, and sets its ratio to 1.
 void Normalize(QImage& image);
+
+// Decodes only the rectangle `clip` of `path` at full resolution (where the header says the
+// decoder can reduce, which also cuts regions while decoding: JPEG), within `budget` for the
+// region; failures as Decode's.
+QImage DecodeRegion(const QString& path, const QRect& clip, qint64 budget,
+                    PictureFailure& failure, const std::atomic<bool>* cancel = nullptr);
 
 // The largest size of the picture, keeping its aspect, whose decode fits `budget`; empty when
 // not even a tiny one does.

@@ -446,6 +446,39 @@ TEST_F(PictureTest, FullPixelsArriveInTheBackgroundAndTheFitCopySurvives) {
     EXPECT_EQ(arrivals, 1);
 }
 
+TEST_F(PictureTest, APictureTooLargeToDecodeWholeDrawsFullResolutionFromRegions) {
+    ASSERT_TRUE(Write(Quadrants(1200, 900, 30), file("plan.jpg"), "jpg"));
+    const auto direct = Picture::Load(file("plan.jpg"));
+    ASSERT_NE(direct, nullptr);
+    // The whole decode needs 4.3 MB; 3 MB allows regions of it.
+    constexpr qint64 kBudget = 3'000'000;
+    const auto regional = Picture::Load(file("plan.jpg"), 300, kBudget, nullptr);
+    const auto atOnce = Picture::Load(file("plan.jpg"), 300, kBudget, nullptr);
+    ASSERT_NE(regional, nullptr);
+    ASSERT_NE(atOnce, nullptr);
+    int arrivals = 0;
+    regional->setFullPixelsHandler([&] { ++arrivals; });
+    auto window = [](Picture& picture, QPoint at) {
+        QImage surface = Surface(200, 150);
+        QPainter painter(&surface);
+        painter.translate(-at);
+        picture.drawScaled(painter, QRect(0, 0, 1200, 900), QRect(at, surface.size()));
+        return surface;
+    };
+    for (const QPoint at : {QPoint(100, 80), QPoint(990, 740), QPoint(1000, 745)}) {
+        const int before = arrivals;
+        window(*regional, at);
+        if (regional->isDecoding()) {
+            ASSERT_TRUE(ProcessEventsUntil([&] { return arrivals > before; }));
+        }
+        EXPECT_EQ(window(*regional, at), window(*direct, at)) << at.x();
+        EXPECT_EQ(window(*atOnce, at), window(*direct, at)) << at.x();
+    }
+    EXPECT_EQ(arrivals, 2) << "a small scroll stays inside the decoded region";
+    EXPECT_FALSE(regional->hasFullPixels());
+    EXPECT_FALSE(atOnce->hasFullPixels());
+}
+
 TEST_F(PictureTest, APictureDeletedOrWaitedForWhileDecodingNeverCallsItsHandler) {
     ASSERT_TRUE(Write(Noise(3000, 2000, 9), file("big.jpg"), "jpg"));
     int calls = 0;
@@ -459,7 +492,7 @@ TEST_F(PictureTest, APictureDeletedOrWaitedForWhileDecodingNeverCallsItsHandler)
         EXPECT_TRUE(picture->isDecoding());
     }
     deleted.reset();
-    EXPECT_TRUE(waited->waitForFullPixels());
+    EXPECT_TRUE(waited->waitForPixels());
     EXPECT_TRUE(waited->hasFullPixels());
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::processEvents();
