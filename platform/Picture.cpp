@@ -70,7 +70,6 @@ struct Picture::Impl {
     // Pictures too large to decode whole with ease (see kRegionBytes) decode, for draws that
     // need full resolution, only a region around what they show.
     bool regions = false;
-    QSize size;
     QImage region;
     QRect regionRect; // in full-resolution pixels
     std::shared_ptr<BackgroundDecode> regionJob;
@@ -89,17 +88,28 @@ struct Picture::Impl {
 
     ~Impl();
     bool ensureFull(bool block);
-    void adopt(const std::shared_ptr<BackgroundDecode>& done, bool notify);
+    bool takeFull(QImage image, const PictureFailure& failure);
+    void adopt(bool notify);
     const QImage& sourceFor(i64 width, i64 height);
     const QImage& levelFor(const QImage& base, double ratio);
     void renderPart(const QImage& base, i64 targetWidth, i64 targetHeight, const Box& box);
     void renderFrom(const QImage& pixels, QPoint origin, QSize frame, i64 targetWidth,
                     i64 targetHeight, const Box& box);
-    const QImage* regionFor(const QRect& needed);
+    const QImage* regionFor(const QRect& needed, QSize frame);
     bool samePart(const void* base, i64 targetWidth, i64 targetHeight, const Box& box) const;
     bool takeRegion(QImage image, const QRect& rect, const PictureFailure& failure);
-    void adoptRegion(const std::shared_ptr<BackgroundDecode>& done);
+    void adoptRegion(bool notify);
 };
+
+namespace {
+// Takes the background decode out of `slot` once it has finished; its callback will not run.
+std::shared_ptr<BackgroundDecode> Finish(std::shared_ptr<BackgroundDecode>& slot) {
+    std::shared_ptr<BackgroundDecode> finished = std::move(slot);
+    slot.reset();
+    finished->cancel();
+    return finished;
+}
+} // namespace
 
 Picture::Impl::~Impl() {
     for (const auto& running : {job, regionJob}) {
@@ -124,20 +134,24 @@ bool Picture::Impl::ensureFull(bool block) {
             return false;
         }
         job->wait();
-        adopt(job, false);
+        adopt(false);
         return !full.isNull();
     }
     if (!block && onFullPixels) {
-        job = BackgroundDecode::Start(path, QRect(), budget, [this] { adopt(job, true); });
+        job = BackgroundDecode::Start(path, QRect(), budget, [this] { adopt(true); });
         if (job) {
             return false;
         }
     }
     PictureFailure failure;
     QImage image = PictureDecoder::Decode(path, QSize(), budget, failure);
+    return takeFull(std::move(image), failure);
+}
+
+// Keeps the full pixels. A failed decode (too large for the budget, or the file changed since
+// the first one) is not tried again: the reduced copy goes on being drawn.
+bool Picture::Impl::takeFull(QImage image, const PictureFailure& failure) {
     if (image.isNull()) {
-        // Too large for the budget, or the file changed since the first decode: keep drawing
-        // the reduced one.
         fullFailed = true;
         fullFailure = failure;
         return false;
@@ -147,21 +161,12 @@ bool Picture::Impl::ensureFull(bool block) {
     return true;
 }
 
-// Takes the result of the background decode `done`. What was drawn from the stand-in goes;
-// the copy cached at its own size (the fit copy) was made from pixels at least that large and
-// stays.
-void Picture::Impl::adopt(const std::shared_ptr<BackgroundDecode>& done, bool notify) {
-    const std::shared_ptr<BackgroundDecode> finished = done;
-    job.reset();
-    finished->cancel();
-    QImage image = finished->takeImage();
-    if (image.isNull()) {
-        fullFailed = true;
-        fullFailure = finished->failure();
-    } else {
-        full = std::move(image);
-        reduced = QImage();
-    }
+// Takes the result of the finished background decode of the full pixels. What was drawn from
+// the stand-in goes; the copy cached at its own size (the fit copy) was made from pixels at
+// least that large and stays.
+void Picture::Impl::adopt(bool notify) {
+    const std::shared_ptr<BackgroundDecode> finished = Finish(job);
+    takeFull(finished->takeImage(), finished->failure());
     level = QImage();
     part = QImage();
     if (notify && onFullPixels) {
@@ -262,7 +267,7 @@ bool Picture::Impl::samePart(const void* base, i64 targetWidth, i64 targetHeight
 // The decoded region holding `needed` (full-resolution pixels), or null while it is not there:
 // a region around it (a margin of its own size on each side, for scrolling) is then decoded,
 // in the background when a handler is set, else at once.
-const QImage* Picture::Impl::regionFor(const QRect& needed) {
+const QImage* Picture::Impl::regionFor(const QRect& needed, QSize frame) {
     if (!region.isNull() && regionRect.contains(needed)) {
         return &region;
     }
@@ -275,9 +280,9 @@ const QImage* Picture::Impl::regionFor(const QRect& needed) {
     }
     const QRect want =
         needed.adjusted(-needed.width(), -needed.height(), needed.width(), needed.height()) &
-        QRect(QPoint(0, 0), size);
+        QRect(QPoint(0, 0), frame);
     if (onFullPixels) {
-        regionJob = BackgroundDecode::Start(path, want, budget, [this] { adoptRegion(regionJob); });
+        regionJob = BackgroundDecode::Start(path, want, budget, [this] { adoptRegion(true); });
         if (regionJob) {
             regionJobRect = want;
             return nullptr;
@@ -305,13 +310,11 @@ bool Picture::Impl::takeRegion(QImage image, const QRect& rect, const PictureFai
     return true;
 }
 
-void Picture::Impl::adoptRegion(const std::shared_ptr<BackgroundDecode>& done) {
-    const std::shared_ptr<BackgroundDecode> finished = done;
-    regionJob.reset();
-    finished->cancel();
+void Picture::Impl::adoptRegion(bool notify) {
+    const std::shared_ptr<BackgroundDecode> finished = Finish(regionJob);
     takeRegion(finished->takeImage(), regionJobRect, finished->failure());
     part = QImage();
-    if (onFullPixels) {
+    if (notify && onFullPixels) {
         onFullPixels();
     }
 }
@@ -363,7 +366,6 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64
     picture->m_size = header.size;
     picture->d->path = path;
     picture->d->budget = budget;
-    picture->d->size = header.size;
     const qint64 whole = header.peakBytes(header.size);
     picture->d->regions = header.reducible && (whole > kRegionBytes || whole > budget);
     if (image.size() == header.size) {
@@ -404,11 +406,8 @@ void Picture::setFullPixelsHandler(std::function<void()> handler) {
 bool Picture::waitForPixels() {
     if (d->regionJob) {
         d->regionJob->wait();
-        const std::shared_ptr<BackgroundDecode> finished = d->regionJob;
-        d->regionJob.reset();
-        finished->cancel();
-        d->part = QImage();
-        return d->takeRegion(finished->takeImage(), d->regionJobRect, finished->failure());
+        d->adoptRegion(false);
+        return !d->region.isNull();
     }
     return d->regions ? !d->region.isNull() : d->ensureFull(true);
 }
@@ -447,7 +446,7 @@ void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& vi
         std::min(double(tw) / m_size.width(), double(th) / m_size.height()) > 0.5) {
         // Full resolution from a decoded region; the reduced copy stands in until it is there.
         const QRect needed = SourceUnder(m_size, tw, th, box);
-        if (const QImage* region = d->regionFor(needed)) {
+        if (const QImage* region = d->regionFor(needed, m_size)) {
             if (!d->samePart(region->constBits(), tw, th, box)) {
                 d->renderFrom(*region, d->regionRect.topLeft(), m_size, tw, th, box);
             }
