@@ -62,6 +62,7 @@ void RaiseAllocationLimit() {
 }
 
 void Prepare(QImageReader& reader) {
+    RaiseAllocationLimit();
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
 }
@@ -161,7 +162,6 @@ namespace {
 // Decodes `path` whole, reduced to `scaledTo` or cut to `clip` (at most one of them given).
 QImage DecodeFile(const QString& path, QSize scaledTo, const QRect& clip, qint64 budget,
                   PictureFailure& failure, const std::atomic<bool>* cancel) {
-    RaiseAllocationLimit();
     failure = {};
     CancellableFile file(path, cancel);
     if (!file.open(QIODevice::ReadOnly)) {
