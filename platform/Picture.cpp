@@ -10,6 +10,7 @@
 
 #include "BackgroundDecode.h"
 #include "DeviceArea.h"
+#include "ImageBands.h"
 
 namespace {
 
@@ -47,9 +48,7 @@ Box Intersect(const Box& a, const Box& b) {
 // A smoothing resize: Qt's smooth scaling averages every source pixel under each target pixel
 // when it reduces, so strong reductions do not alias.
 QImage SmoothResize(const QImage& source, int width, int height) {
-    QImage result = source.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    result.setDevicePixelRatio(1.0);
-    return result;
+    return ImageBands::SmoothResize(source, width, height);
 }
 
 i64 ToDevice(i64 logical, double dpr) {
@@ -240,7 +239,10 @@ void Picture::Impl::renderFrom(const QImage& pixels, QPoint origin, QSize frame,
     const QRect under = SourceUnder(frame, targetWidth, targetHeight, box);
     const QImage copied = pixels.copy(under.translated(-origin));
 
-    part = QImage(int(box.width()), int(box.height()), pixels.format());
+    // Grey pixels are drawn into a colour part (a painter cannot draw into every format).
+    const QImage::Format format =
+        pixels.format() == QImage::Format_Grayscale8 ? QImage::Format_RGB32 : pixels.format();
+    part = QImage(int(box.width()), int(box.height()), format);
     part.fill(Qt::transparent);
     QPainter painter(&part);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -469,7 +471,12 @@ void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& vi
         // One source pixel per device pixel: straight from the decoded pixels.
         d->part = QImage();
         d->level = QImage();
-        painter.drawImage(where, source, from);
+        if (source.format() == QImage::Format_Grayscale8) {
+            // Only the shown rows and columns pass through the painter's colour conversion.
+            painter.drawImage(where, source.copy(from.toAlignedRect()));
+        } else {
+            painter.drawImage(where, source, from);
+        }
         return;
     }
     // While the full pixels are on their way, the stand-in is drawn part by part and never

@@ -10,11 +10,14 @@
 #include <climits>
 #include <cmath>
 
+#include "ImageBands.h"
+
 namespace {
 
 constexpr qint64 kMegabyte = 1024 * 1024;
-// Bytes a pixel takes in the display format.
+// Bytes a pixel takes in the display format: grey pictures stay grey.
 constexpr qint64 kDisplayBytes = 4;
+constexpr qint64 kGreyBytes = 1;
 // Assumed for a decoder that does not tell its format before decoding: the widest common one.
 constexpr qint64 kUnknownBytes = 8;
 // A reduced JPEG decode first yields up to twice the asked width and height, then scales.
@@ -123,18 +126,41 @@ QString PictureFailure::describe() const {
 
 qint64 PictureHeader::peakBytes(QSize decoded) const {
     const qint64 depth = DecoderBytesPerPixel(format);
-    // Conversions from formats of four bytes or more to the display format happen in place.
-    const qint64 copy = depth >= kDisplayBytes ? 0 : kDisplayBytes;
+    const bool grey = format == QImage::Format_Grayscale8 || format == QImage::Format_Grayscale16 ||
+                      format == QImage::Format_Mono || format == QImage::Format_MonoLSB;
+    const qint64 display = grey ? kGreyBytes : kDisplayBytes;
+    // Conversions to a format no wider happen in place.
+    const qint64 copy = depth >= display ? 0 : display;
     return Pixels(decoded) * (depth + copy);
 }
 
 namespace PictureDecoder {
 
 void Normalize(QImage& image) {
-    const QImage::Format wanted =
+    QImage::Format wanted =
         image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    switch (image.format()) {
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Grayscale16:
+        wanted = QImage::Format_Grayscale8;
+        break;
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+        // A colour table of greys (checked in the table, not the pixels).
+        if (!image.hasAlphaChannel() && image.isGrayscale()) {
+            wanted = QImage::Format_Grayscale8;
+        }
+        break;
+    default:
+        break;
+    }
     if (image.format() != wanted) {
-        image.convertTo(wanted);
+        if (image.depth() >= QImage::toPixelFormat(wanted).bitsPerPixel()) {
+            image.convertTo(wanted);
+        } else {
+            image = ImageBands::Convert(image, wanted);
+        }
     }
     image.setDevicePixelRatio(1.0);
 }

@@ -5,6 +5,7 @@
 // Every decode is bounded by a memory budget, checked against the header before any pixel
 // memory is taken: the decoder's output plus any copy into the display format must fit. What
 // does not fit, does not decode, or is not a picture fails with a reason the user can be told.
+// Grey pictures stay grey (Grayscale8), one byte a pixel.
 // EXIF orientation is not applied (point coordinates refer to the stored pixels).
 // Every function may run on any thread; each call uses its own reader.
 #pragma once
@@ -57,7 +58,8 @@ bool ReadHeader(const QString& path, PictureHeader& header, PictureFailure& fail
 QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure& failure,
               const std::atomic<bool>* cancel = nullptr);
 
-// Converts `image` to the display format in place where it can, and sets its ratio to 1.
+// Converts `image` to the display format (in place where it is no wider, else a band at a
+// time), and sets its ratio to 1.
 void Normalize(QImage& image);
 
 // Decodes only the rectangle `clip` of `path` at full resolution (where the header says the
