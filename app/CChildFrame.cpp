@@ -9,6 +9,11 @@ CChildFrame::CChildFrame(CZelvorDoc& doc, QWidget* parent)
     setWidget(m_view);
     setWindowIcon(Resources::Icon(IDR_ZelvorTYPE));
     setFocusProxy(m_view);
+    // A map that did not reach the disk shows in the title; hovering it tells why.
+    connect(&m_view->mapSaver(), &MapSaver::stateChanged, this, [this] {
+        const QString& problem = m_view->mapSaver().problem();
+        setTitleMarker(problem.isEmpty() ? QString() : tr(" (not saved)"), problem);
+    });
 }
 
 void CChildFrame::OnInitialUpdate() {

@@ -57,7 +57,7 @@ CMainFrame::CMainFrame() {
 
     m_defaults = std::make_unique<PointRecord>();
     g_pDefaults = m_defaults.get();
-    SerializeDefaults(true, g_strBaseDir, *g_pDefaults);
+    m_bDefaultsWritable = SerializeDefaults(true, g_strBaseDir, *g_pDefaults).ok();
 
     // Into MAPS when it exists; otherwise create it and stay in the start-up directory.
     QString mkdirError;
@@ -92,9 +92,20 @@ CMainFrame::~CMainFrame() {
     }
     StatusPane::SetSink({});
 
-    SerializeDefaults(false, g_strBaseDir, *g_pDefaults);
+    SaveDefaults();
     g_pDefaults = nullptr;
     m_defaults.reset();
+}
+
+void CMainFrame::SaveDefaults() {
+    if (g_pDefaults == nullptr || !m_bDefaultsWritable) {
+        return;
+    }
+    const FileResult saved = SerializeDefaults(false, g_strBaseDir, *g_pDefaults);
+    if (!saved.ok()) {
+        StatusPane::SetText(tr("The default look was not saved: %1")
+                                .arg(QString::fromLocal8Bit(saved.message)));
+    }
 }
 
 QString CMainFrame::CheckStorage(const std::string& baseDir, const QString& mkdirError) {

@@ -6,7 +6,7 @@
 // makes sure the MAPS folder exists -- changing into it when it already existed, creating it
 // (without changing directory) when it did not -- all before any window exists. The destructor
 // first destroys any document window still open (each view saves its map), then saves the
-// defaults to Defaults.map and frees them.
+// defaults to Defaults.map and frees them. "Save Settings" also saves them at once.
 //
 // Menu IDR_MAINFRAME shows while no document window is open, IDR_ZelvorTYPE while one is.
 // Closing the main window closes every document window first; a window that refuses (a map the
@@ -71,6 +71,12 @@ public:
     // Window > Tile: the open, not minimised document windows stacked one above another, each
     // the full width of the window area and an equal share of its height, the active one on top.
     void OnWindowTileHorz();
+
+    // Writes g_pDefaults to Defaults.map now (after "Save Settings", and at exit), unless the
+    // file that was there at start-up could not be read: that one is never overwritten. A
+    // failure shows in status pane 0.
+    void SaveDefaults();
+
     // Window > Arrange Icons: minimised document windows in a row along the bottom.
     void OnWindowArrange();
 
@@ -90,6 +96,7 @@ private:
     static QString CheckStorage(const std::string& baseDir, const QString& mkdirError);
 
     std::unique_ptr<PointRecord> m_defaults; // what g_pDefaults points to
+    bool m_bDefaultsWritable = true;         // false when Defaults.map could not be read
     QMdiArea* m_mdiArea = nullptr;
     std::unique_ptr<ActionBuilder> m_commands;
     DocumentManager* m_docs = nullptr;

@@ -65,7 +65,17 @@ bool CZelvorApp::InitInstance() {
     connect(m_docs.get(), &DocumentManager::documentTitleChanged, this,
             &CZelvorApp::RefreshRecentFiles);
 
-    CZelvorView::SetPointDialogRunner(&CDia_Point::Run);
+    // "Save Settings" changes the default look: it reaches Defaults.map at once.
+    CZelvorView::SetPointDialogRunner([this](QWidget* parent, PointRecord& rec,
+                                             std::string& label, std::string& sinceText,
+                                             std::string& memo) {
+        const PointRecord before = g_pDefaults != nullptr ? *g_pDefaults : PointRecord{};
+        const bool ok = CDia_Point::Run(parent, rec, label, sinceText, memo);
+        if (ok && g_pDefaults != nullptr && StorageImage(before) != StorageImage(*g_pDefaults)) {
+            m_mainFrame->SaveDefaults();
+        }
+        return ok;
+    });
     RegisterCommands();
     RegisterViewCommands();
     RefreshRecentFiles();

@@ -44,10 +44,10 @@ void Document::RemoveFrame(DocumentFrame* frame) {
 
 void Document::UpdateFrameTitles() {
     if (m_frames.size() == 1) {
-        m_frames.front()->setWindowTitle(m_title);
+        m_frames.front()->setFrameTitle(m_title);
         return;
     }
     for (int i = 0; i < m_frames.size(); ++i) {
-        m_frames.at(i)->setWindowTitle(QStringLiteral("%1:%2").arg(m_title).arg(i + 1));
+        m_frames.at(i)->setFrameTitle(QStringLiteral("%1:%2").arg(m_title).arg(i + 1));
     }
 }

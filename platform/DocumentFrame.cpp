@@ -61,3 +61,14 @@ DocumentFrame::DialogScope::~DialogScope() {
         }
     }
 }
+
+void DocumentFrame::setFrameTitle(const QString& title) {
+    m_title = title;
+    setWindowTitle(m_title + m_marker);
+}
+
+void DocumentFrame::setTitleMarker(const QString& marker, const QString& why) {
+    m_marker = marker;
+    setToolTip(marker.isEmpty() ? QString() : why);
+    setWindowTitle(m_title + m_marker);
+}

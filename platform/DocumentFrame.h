@@ -11,6 +11,7 @@
 
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QString>
 
 #include "Document.h"
 
@@ -44,6 +45,12 @@ public:
         QPointer<DocumentFrame> m_frame;
     };
 
+    // The title the document gives this frame; the window shows it followed by the marker.
+    void setFrameTitle(const QString& title);
+    // A note shown after the title (" (not saved)"), with `why` as the frame's tooltip; an empty
+    // marker removes both.
+    void setTitleMarker(const QString& marker, const QString& why);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -53,4 +60,6 @@ private:
     QPointer<Document> m_doc;
     int m_dialogScopes = 0;
     bool m_deleteWhenIdle = false;
+    QString m_title;
+    QString m_marker;
 };

@@ -2,6 +2,8 @@
 // ViewMouse.cpp.
 #include "CZelvorView.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPrinter>
@@ -12,8 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
-#include <system_error>
 
 #include "Clock.h"
 #include "DrawingSurface.h"
@@ -21,6 +21,7 @@
 #include "MessageBox.h"
 #include "Picture.h"
 #include "PictureNotice.h"
+#include "StatusPane.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
 
@@ -43,30 +44,6 @@ QString Reason(const FileResult& result, const std::string& path) {
     return FromText8(named ? result.message.substr(prefix.size()) : result.message);
 }
 
-// Renames the unreadable map at `path` to the first free name of "<path>.bad", "<path>.bad2",
-// ... so that a new map can take its place. A file that has gone meanwhile needs no keeping.
-FileResult SetAside(const std::string& path, std::string& asidePath) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::symlink_status(fs::path(path), ec).type() == fs::file_type::not_found) {
-        return FileResult::success();
-    }
-    for (int n = 1; n < 1000; ++n) {
-        std::string candidate = path + ".bad" + (n > 1 ? std::to_string(n) : std::string());
-        std::error_code probe;
-        if (fs::symlink_status(fs::path(candidate), probe).type() != fs::file_type::not_found) {
-            continue;
-        }
-        fs::rename(fs::path(path), fs::path(candidate), ec);
-        if (ec) {
-            return FileResult::failure(ec.message());
-        }
-        asidePath = std::move(candidate);
-        return FileResult::success();
-    }
-    return FileResult::failure("no free name to keep it under");
-}
-
 } // namespace
 
 CZelvorView::PointDialogRunner& CZelvorView::InstalledRunner() {
@@ -78,7 +55,18 @@ void CZelvorView::SetPointDialogRunner(PointDialogRunner runner) {
     InstalledRunner() = std::move(runner);
 }
 
-CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {
+CZelvorView::CZelvorView(QWidget* parent)
+    : QAbstractScrollArea(parent), m_saver(m_list, [this] {
+          // A drag's end is its change; a modal dialog may still act on an index of the list.
+          return m_nDragIndex >= 0 || QApplication::activeModalWidget() != nullptr;
+      }) {
+    connect(&m_saver, &MapSaver::listReplaced, this, &CZelvorView::RedrawWindow);
+    connect(&m_saver, &MapSaver::keptAside, this, &CZelvorView::OnMapKeptAside);
+    connect(&m_saver, &MapSaver::stateChanged, this, [this] {
+        if (!m_saver.problem().isEmpty()) {
+            StatusPane::SetText(tr("The points are not saved: %1").arg(m_saver.problem()));
+        }
+    });
     // The surface covers the whole viewport on every paint.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
@@ -89,6 +77,7 @@ CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 CZelvorView::~CZelvorView() {
     m_timer.stop();
+    m_saver.blockSignals(true); // the window is going: nothing more to show
     if (!m_bMapSettled) {
         // A destructor cannot ask the user and must not throw: the save is quiet, and a failure
         // leaves the previous file as it was.
@@ -124,9 +113,8 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
     m_pImage->setFullPixelsHandler([this] { RedrawWindow(); });
 
     m_dZoom = 1.0;
-    const FileResult load = SerializeMap(true, g_strBaseDir, m_strFileName, m_list);
     m_strMapPath = MapPathFor(g_strBaseDir, m_strFileName);
-    m_mapLoad = load.status;
+    const FileResult load = m_saver.Load(m_strMapPath);
     StartTimer();
     RedrawWindow();
 
@@ -150,41 +138,18 @@ bool CZelvorView::CloseMap() {
 }
 
 bool CZelvorView::SaveMapAtClose(bool quiet) {
-    if (!m_pImage) {
-        return true; // never read a map, so never writes one
-    }
-    if (m_mapLoad == FileResult::Failed && m_list.empty()) {
-        return true; // the unreadable file stays as it is
-    }
     for (;;) {
-        m_strMapPath = MapPathFor(g_strBaseDir, m_strFileName);
-        FileResult result;
-        QString what;
-        if (m_mapLoad == FileResult::Failed) {
-            std::string aside;
-            result = SetAside(m_strMapPath, aside);
-            if (result.ok()) {
-                m_mapLoad = FileResult::Ok;
-            } else {
-                what = tr("The map file \"%1\", which could not be read, could not be kept "
-                          "aside to make room for the new points:\n%2")
-                           .arg(PathForUser(m_strMapPath), FromText8(result.message));
-            }
-        }
+        // Waits for a background save; keeps an unreadable map aside (".bad") before the first
+        // write, and another writer's version (".conflict") when it cannot be merged.
+        const FileResult result = m_saver.SaveNow();
         if (result.ok()) {
-            result = SerializeMap(false, g_strBaseDir, m_strFileName, m_list);
-            if (result.ok()) {
-                return true;
-            }
-            if (m_list.empty() && m_mapLoad == FileResult::Absent) {
-                return true; // no file before and no points now: nothing is lost
-            }
-            what = tr("The points could not be saved to the map file \"%1\":\n%2")
-                       .arg(PathForUser(m_strMapPath), Reason(result, m_strMapPath));
+            return true;
         }
         if (quiet) {
             return false;
         }
+        const QString what = tr("The points could not be saved to the map file \"%1\":\n%2")
+                                 .arg(PathForUser(m_strMapPath), Reason(result, m_strMapPath));
         const auto answer = MessageBox::Show(
             this,
             what + tr("\n\nRetry to try again, Discard to close without saving the points, "
@@ -195,6 +160,30 @@ bool CZelvorView::SaveMapAtClose(bool quiet) {
             return answer == QMessageBox::Discard;
         }
     }
+}
+
+void CZelvorView::OnMapKeptAside(const QString& path, bool unreadable) {
+    if (unreadable) {
+        StatusPane::SetText(
+            tr("The map file that could not be read was kept as \"%1\".").arg(path));
+        return;
+    }
+    const QString text = tr("The map file was changed by another window or program while these "
+                            "points were being edited, and the changes could not be combined. "
+                            "Its version was kept as \"%1\"; the map file holds the points of "
+                            "this window.")
+                             .arg(path);
+    StatusPane::SetText(text);
+    // One notice per window, updated rather than stacked; it does not block the work.
+    if (!m_keptAsideNotice) {
+        m_keptAsideNotice = new QMessageBox(QMessageBox::Information, tr("Zelvor"), text,
+                                            QMessageBox::Ok, this);
+        m_keptAsideNotice->setAttribute(Qt::WA_DeleteOnClose);
+        m_keptAsideNotice->setWindowModality(Qt::NonModal);
+    } else {
+        m_keptAsideNotice->setText(text);
+    }
+    m_keptAsideNotice->show();
 }
 
 void CZelvorView::StartTimer() {

@@ -7,9 +7,12 @@
 // points over whatever is there; a drag writes its red trail pixels into it; paintEvent only
 // copies it to the screen. A resize or a scroll is a full repaint.
 //
-// The map file is read once, when the picture has decoded, and written once, when the window
-// closes (CloseMap), or quietly by the destructor for hosts that never call CloseMap. A view
-// without a picture never writes a map; a map that could not be read is never overwritten.
+// The map file is read once, when the picture has decoded. Every change the user makes reaches
+// it shortly after (MapSaver: write-behind, in the background, never during a drag or under a
+// modal dialog), and it is written once more when the window closes (CloseMap), or quietly by
+// the destructor for hosts that never call CloseMap. A view without a picture never writes a
+// map; a map that could not be read is never overwritten. Another writer's changes to the same
+// map are merged or kept aside; the user is told which file holds the other version.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -17,16 +20,19 @@
 #include <QImage>
 #include <QPoint>
 #include <QString>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "MapFiles.h"
+#include "MapSaver.h"
 #include "PointList.h"
 #include "PointRenderer.h"
 
 class Picture;
+class QMessageBox;
 class QPainter;
 class QPrinter;
 class DrawingSurface;
@@ -103,6 +109,8 @@ public:
     PointList& points() { return m_list; }
     double zoom() const { return m_dZoom; }
     const std::string& mapPath() const { return m_strMapPath; }
+    // The map's write-behind saves: their timing, their state and their signals.
+    MapSaver& mapSaver() { return m_saver; }
     int dragIndex() const { return m_nDragIndex; }
     bool isTimerRunning() const { return m_timer.isActive(); }
     QPoint scrollPosition() const;
@@ -133,8 +141,13 @@ private:
     static PointDialogRunner& InstalledRunner();
     void StartTimer();
     void SetScrollSizes(int extentW, int extentH);
-    // Marks the list as changed by the user since the map was last settled.
-    void ListChanged() { m_bMapSettled = false; }
+    // Marks the list as changed by the user since the map was last settled, and saves it soon.
+    void ListChanged() {
+        m_bMapSettled = false;
+        m_saver.Changed();
+    }
+    // Tells the user where a version of the map was kept aside.
+    void OnMapKeptAside(const QString& path, bool unreadable);
     // Writes the map when the view holds something to write. `quiet` suppresses every
     // question (the destructor); otherwise a failure asks Retry / Discard / Cancel.
     bool SaveMapAtClose(bool quiet);
@@ -152,12 +165,11 @@ private:
     QString m_notice;
     PointList m_list;
 
-    // What the map load found: Absent (no file or an empty one), Ok, or Failed (the file
-    // exists but cannot be read and must not be overwritten unasked).
-    FileResult::Status m_mapLoad = FileResult::Absent;
     // True once CloseMap has saved, discarded or deliberately left the map; any later edit
     // clears it so that the destructor saves again.
     bool m_bMapSettled = false;
+    MapSaver m_saver;
+    QPointer<QMessageBox> m_keptAsideNotice;
 
     PointRenderer m_renderer;
     QBasicTimer m_timer;

@@ -1,0 +1,115 @@
+#include "MapSaveJob.h"
+
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+#include "AsideFile.h"
+#include "AtomicFile.h"
+#include "MapFiles.h"
+#include "MapMerge.h"
+
+namespace {
+
+// Writes `list` and records it as what the file holds.
+FileResult Write(const std::string& path, const PointList& list, MapSaveOutcome& out) {
+    const std::string bytes = EncodeMap(list);
+    FileResult written = WriteFileAtomically(path, bytes);
+    if (written.ok()) {
+        out.known = StampOf(path, bytes);
+        out.knownUnreadable = false;
+        out.ancestor = list;
+    }
+    return written;
+}
+
+// Renames the unreadable file aside; afterwards the path holds nothing this writer knows of.
+FileResult SetUnreadableAside(const std::string& path, MapSaveOutcome& out) {
+    FileResult moved = MoveAside(path, ".bad", out.keptAside);
+    if (moved.ok()) {
+        out.keptUnreadable = !out.keptAside.empty();
+        out.known = StampOf(path);
+        out.knownUnreadable = false;
+        out.ancestor.RemoveAllPoints();
+    }
+    return moved;
+}
+
+FileResult Save(const std::string& path, MapSaveOutcome& out) {
+    const DiskStamp now = StampOf(path);
+    const bool touched = !now.sameMetadata(out.known);
+    if (!touched || !now.exists || !now.regular) {
+        // Untouched since this writer last saw it, gone, or no file at all (a folder in its
+        // way makes the write fail): an unreadable file goes aside, and ours is written.
+        if (out.knownUnreadable && now.exists && !touched) {
+            if (FileResult moved = SetUnreadableAside(path, out); !moved.ok()) {
+                return moved;
+            }
+        }
+        return Write(path, out.ours, out);
+    }
+
+    std::string bytes;
+    PointList theirs;
+    if (!ReadWholeFile(path, bytes).ok() ||
+        DecodeMap(path, bytes, theirs).status == FileResult::Failed) {
+        if (FileResult moved = SetUnreadableAside(path, out); !moved.ok()) {
+            return moved;
+        }
+        return Write(path, out.ours, out);
+    }
+    if (out.known.hashed && !out.knownUnreadable && ContentHash(bytes) == out.known.hash) {
+        out.known = StampOf(path, bytes); // rewritten with the same bytes
+        return Write(path, out.ours, out);
+    }
+
+    MapMerge merge = MergeMaps(out.ancestor, theirs, out.ours);
+    switch (merge.kind) {
+    case MapMerge::Ours:
+        return Write(path, out.ours, out);
+    case MapMerge::Theirs:
+        out.othersTaken = !SamePoints(theirs, out.ours);
+        out.known = StampOf(path, bytes);
+        out.knownUnreadable = false;
+        out.ancestor = std::move(theirs);
+        return FileResult::success();
+    case MapMerge::Merged: {
+        FileResult written = Write(path, merge.merged, out);
+        out.othersTaken = written.ok();
+        return written;
+    }
+    case MapMerge::Conflict:
+        break;
+    }
+    if (FileResult copied = CopyAside(path, ".conflict", bytes, out.keptAside); !copied.ok()) {
+        return FileResult::failure(path + ": another version of the map could not be kept aside: " +
+                                   copied.message);
+    }
+    // Theirs is safe beside the map: from here on it is what this writer knows of the file.
+    out.known = StampOf(path, bytes);
+    out.knownUnreadable = false;
+    out.ancestor = std::move(theirs);
+    return Write(path, out.ours, out);
+}
+
+} // namespace
+
+MapSaveOutcome SaveMapGuarded(MapSaveRequest request) {
+    static std::mutex oneAtATime;
+    const std::lock_guard<std::mutex> guard(oneAtATime);
+
+    MapSaveOutcome out;
+    out.ours = std::move(request.ours);
+    out.ancestor = std::move(request.ancestor);
+    out.known = request.known;
+    out.knownUnreadable = request.knownUnreadable;
+    try {
+        out.result = Save(request.path, out);
+    } catch (const std::bad_alloc&) {
+        out.result = FileResult::failure(request.path + ": not enough memory to save the map");
+    } catch (const std::exception& e) {
+        out.result = FileResult::failure(request.path + ": " + e.what());
+    }
+    return out;
+}

@@ -1,0 +1,172 @@
+#include "MapSaver.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <utility>
+
+#include "MapFiles.h"
+#include "MapMerge.h"
+#include "Text8.h"
+
+MapSaver::MapSaver(PointList& list, std::function<bool()> busy, QObject* parent)
+    : QObject(parent), m_list(list), m_busy(std::move(busy)) {
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &MapSaver::Fire);
+    connect(&m_watcher, &QFutureWatcher<void>::finished, this, &MapSaver::BackgroundSaveFinished);
+}
+
+MapSaver::~MapSaver() {
+    m_timer.stop();
+    m_watcher.waitForFinished();
+}
+
+FileResult MapSaver::Load(const std::string& path) {
+    m_path = path;
+    // Stamped before reading: a write that lands in between shows as a change at the next save,
+    // which then finds the same points and simply saves.
+    m_known = StampOf(path);
+    FileResult load = LoadMapFile(path, m_list);
+    m_knownUnreadable = load.status == FileResult::Failed;
+    m_ancestor = m_list;
+    return load;
+}
+
+bool MapSaver::mustNotWrite() const {
+    return m_path.empty() || (m_knownUnreadable && m_list.empty());
+}
+
+void MapSaver::Changed() {
+    ++m_changes;
+    if (m_path.empty()) {
+        return;
+    }
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    if (!m_dirty) {
+        m_dirty = true;
+        m_firstUnsaved = now;
+    }
+    const auto waited = duration_cast<milliseconds>(now - m_firstUnsaved).count();
+    const auto left = std::max<long long>(0, m_timing.maxDelayMs - waited);
+    m_timer.start(static_cast<int>(std::min<long long>(m_timing.quietMs, left)));
+}
+
+void MapSaver::Fire() {
+    if (!m_dirty) {
+        return;
+    }
+    if (m_busy && m_busy()) {
+        m_timer.start(m_timing.busyPollMs);
+        return;
+    }
+    if (m_running) {
+        m_saveAgain = true;
+        return;
+    }
+    StartBackgroundSave();
+}
+
+MapSaveRequest MapSaver::TakeRequest() {
+    MapSaveRequest request;
+    request.path = m_path;
+    request.ours = m_list;
+    request.ancestor = std::move(m_ancestor);
+    request.known = m_known;
+    request.knownUnreadable = m_knownUnreadable;
+    m_ancestor = PointList();
+    m_dirty = false;
+    ++m_saves;
+    return request;
+}
+
+void MapSaver::StartBackgroundSave() {
+    if (mustNotWrite()) {
+        m_dirty = false;
+        return;
+    }
+    m_runningChanges = m_changes;
+    m_running = true;
+    m_watcher.setFuture(QtConcurrent::run([this, request = TakeRequest()]() mutable {
+        m_outcome.emplace(SaveMapGuarded(std::move(request)));
+    }));
+}
+
+void MapSaver::BackgroundSaveFinished() {
+    if (!m_running) {
+        return; // already taken in by SaveNow
+    }
+    m_running = false;
+    MapSaveOutcome outcome = std::move(*m_outcome);
+    m_outcome.reset();
+    Apply(std::move(outcome), m_runningChanges);
+    if (m_saveAgain) {
+        m_saveAgain = false;
+        Fire();
+    }
+}
+
+FileResult MapSaver::SaveNow() {
+    m_timer.stop();
+    if (m_running) {
+        m_watcher.waitForFinished();
+        m_saveAgain = false;
+        BackgroundSaveFinished();
+    }
+    if (mustNotWrite()) {
+        m_dirty = false;
+        return FileResult::success();
+    }
+    const bool hadFile = m_known.exists;
+    const int changes = m_changes;
+    MapSaveOutcome outcome = SaveMapGuarded(TakeRequest());
+    const FileResult result = outcome.result;
+    Apply(std::move(outcome), changes);
+    if (!result.ok() && m_list.empty() && !hadFile) {
+        m_dirty = false; // no file before and no points now: nothing is lost
+        SetProblem({});
+        return FileResult::success();
+    }
+    return result;
+}
+
+void MapSaver::Apply(MapSaveOutcome outcome, int snapshotChanges) {
+    m_known = outcome.known;
+    m_knownUnreadable = outcome.knownUnreadable;
+    if (!outcome.keptAside.empty()) {
+        emit keptAside(FromText8(outcome.keptAside), outcome.keptUnreadable);
+    }
+    if (!outcome.result.ok()) {
+        m_ancestor = std::move(outcome.ancestor);
+        m_dirty = true;
+        SetProblem(FromText8(outcome.result.message));
+        return;
+    }
+    if (outcome.othersTaken) {
+        if (m_changes == snapshotChanges) {
+            m_list = outcome.ancestor;
+            emit listReplaced();
+        } else if (StartsWith(m_list, outcome.ours)) {
+            // Points appended while the save ran go after the merged ones.
+            PointList merged = outcome.ancestor;
+            AppendFrom(merged, m_list, outcome.ours.count());
+            m_list = std::move(merged);
+            emit listReplaced();
+        } else {
+            // Edited meanwhile in a way that cannot be laid over the other points: the next save
+            // compares the file with the list this one saved from, so nothing is dropped.
+            outcome.ancestor = std::move(outcome.ours);
+            m_known = DiskStamp();
+            m_known.exists = true;
+        }
+    }
+    m_ancestor = std::move(outcome.ancestor);
+    SetProblem({});
+}
+
+void MapSaver::SetProblem(const QString& problem) {
+    if (problem != m_problem) {
+        m_problem = problem;
+        emit stateChanged();
+    }
+}

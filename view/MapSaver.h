@@ -1,0 +1,108 @@
+// Keeps a picture's map on disk while its points are edited: a write-behind save shortly after
+// every change, and the save at close.
+//
+// Every change (re)starts a quiet period; when it runs out, or at the latest `maxDelayMs` after
+// the first change not yet saved, the list is copied and the copy saved on a worker thread by
+// SaveMapGuarded, so neither the copy's encoding nor the disk stall the interface. While the
+// view is busy (a drag in progress), the save waits for it to end. A change during a running
+// save is saved by another one after it. A failed save is not retried until the next change or
+// the save at close; problem() says why it failed until a save succeeds.
+//
+// Other writers of the same map (another window, another running copy) are merged with or kept
+// aside as SaveMapGuarded does; when the merge brought their points in, the list takes them
+// (listReplaced), and when a version was kept aside, keptAside() names its file.
+//
+// Nothing is ever written before Load, nor while the map that was loaded could not be read and
+// the list is empty.
+#pragma once
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "DiskStamp.h"
+#include "FileResult.h"
+#include "MapSaveJob.h"
+#include "PointList.h"
+
+class MapSaver : public QObject {
+    Q_OBJECT
+public:
+    struct Timing {
+        int quietMs = 1000;    // after the last change
+        int maxDelayMs = 2000; // after the first unsaved change
+        int busyPollMs = 200;  // how often a waiting save looks whether the view is free again
+    };
+
+    // `list` is the view's point list (it must outlive the saver); `busy` tells when a save must
+    // wait (it may be empty).
+    MapSaver(PointList& list, std::function<bool()> busy, QObject* parent = nullptr);
+    // Waits for a running save; never saves by itself.
+    ~MapSaver() override;
+
+    void setTiming(const Timing& timing) { m_timing = timing; }
+
+    // Loads the map at `path` into the list (see LoadMapFile) and remembers the file as it was.
+    FileResult Load(const std::string& path);
+    // The user changed the list: it reaches the disk within the bound.
+    void Changed();
+    // Waits for a running save, then saves the list as it stands, on this thread. Success when
+    // there is nothing to write (before Load, or an unreadable map and no points), and when the
+    // save failed but nothing is lost (no file before, no points now).
+    FileResult SaveNow();
+
+    // Why the last save failed, or empty when the list is saved or no save failed yet.
+    const QString& problem() const { return m_problem; }
+    bool hasUnsavedChanges() const { return m_dirty; }
+    bool isSaving() const { return m_running; }
+    // Saves begun so far, in the background and at close.
+    int saveCount() const { return m_saves; }
+
+signals:
+    // problem() changed.
+    void stateChanged();
+    // A version of the map was kept aside under `path`: another writer's version, or (with
+    // `unreadable`) a file that could not be read.
+    void keptAside(const QString& path, bool unreadable);
+    // The list was replaced by one that also holds other writers' points.
+    void listReplaced();
+
+private:
+    bool mustNotWrite() const;
+    void Fire();
+    void StartBackgroundSave();
+    void BackgroundSaveFinished();
+    MapSaveRequest TakeRequest();
+    // Takes in what a save found and did; `snapshotChanges` is the change count of its copy.
+    void Apply(MapSaveOutcome outcome, int snapshotChanges);
+    void SetProblem(const QString& problem);
+
+    PointList& m_list;
+    std::function<bool()> m_busy;
+    Timing m_timing;
+
+    std::string m_path; // empty until Load
+    PointList m_ancestor;
+    DiskStamp m_known;
+    bool m_knownUnreadable = false;
+
+    QTimer m_timer;
+    std::chrono::steady_clock::time_point m_firstUnsaved;
+    bool m_dirty = false;
+    int m_changes = 0; // counts Changed calls
+    int m_saves = 0;
+
+    bool m_running = false;
+    bool m_saveAgain = false;
+    int m_runningChanges = 0;
+    std::optional<MapSaveOutcome> m_outcome; // written by the worker
+    QFutureWatcher<void> m_watcher;
+
+    QString m_problem;
+};
