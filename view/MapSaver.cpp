@@ -88,7 +88,11 @@ void MapSaver::StartBackgroundSave() {
     m_runningChanges = m_changes;
     m_running = true;
     m_watcher.setFuture(QtConcurrent::run([this, request = TakeRequest()]() mutable {
-        m_outcome.emplace(SaveMapGuarded(std::move(request)));
+        MapSaveOutcome outcome = SaveMapGuarded(std::move(request));
+        if (!outcome.othersTaken) {
+            outcome.ours = PointList(); // freed here rather than on the interface's thread
+        }
+        m_outcome.emplace(std::move(outcome));
     }));
 }
 

@@ -1,0 +1,107 @@
+// How long one write-behind save of a 100,000-point map blocks the event loop, next to saving
+// the same map on the calling thread (which blocks it for the whole save).
+//
+// BM_WriteBehindSave: each iteration changes one point and lets the saver save, running the
+// event loop until the save is on disk; `max_stall_ms` is the longest single pass of the loop
+// (the copy of the list as the save starts, taking in its result as it ends), the iteration
+// time the whole save. BM_SynchronousSave: SaveMapFile of the same list; its time is its stall.
+// The files go to $ZELVOR_BENCH_DIR, or the system's temporary folder.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include "MapFiles.h"
+#include "MapSaver.h"
+#include "PointList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kPoints = 100'000;
+
+struct Fixture {
+    fs::path folder;
+    std::string mapPath;
+    PointList list;
+
+    Fixture() {
+        const char* env = std::getenv("ZELVOR_BENCH_DIR");
+        folder = (env != nullptr ? fs::path(env) : fs::temp_directory_path()) /
+                 ("zelvor-writebehind-" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+        mapPath = (folder / "points.map").string();
+        PointRecord rec = FactoryDefaults();
+        for (int i = 0; i < kPoints; ++i) {
+            rec.dX = i * 0.5;
+            rec.dY = i * 0.25;
+            const std::string n = std::to_string(i);
+            list.AddPoint(rec, "label of point " + n, "", "memo for point " + n);
+        }
+        if (!SaveMapFile(mapPath, list).ok()) {
+            throw std::runtime_error("cannot write the benchmark's map in " + folder.string());
+        }
+    }
+    ~Fixture() {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+void BM_WriteBehindSave(benchmark::State& state) {
+    Fixture& f = fixture();
+    PointList list;
+    MapSaver saver(list, {});
+    saver.setTiming({0, 0, 10});
+    if (!saver.Load(f.mapPath).ok() || list.count() != kPoints) {
+        state.SkipWithError("load failed");
+        return;
+    }
+    double maxStallMs = 0;
+    double x = 0;
+    for (auto _ : state) {
+        list.point(kPoints / 2).dX = ++x;
+        saver.Changed();
+        QElapsedTimer pass;
+        while (saver.hasUnsavedChanges() || saver.isSaving()) {
+            pass.start();
+            QCoreApplication::processEvents();
+            maxStallMs = std::max(maxStallMs, pass.nsecsElapsed() / 1e6);
+        }
+        if (!saver.problem().isEmpty()) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+    state.counters["max_stall_ms"] = maxStallMs;
+}
+
+void BM_SynchronousSave(benchmark::State& state) {
+    Fixture& f = fixture();
+    double x = 0;
+    for (auto _ : state) {
+        f.list.point(kPoints / 2).dX = ++x;
+        if (!SaveMapFile(f.mapPath, f.list).ok()) {
+            state.SkipWithError("save failed");
+            break;
+        }
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_WriteBehindSave)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_SynchronousSave)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
