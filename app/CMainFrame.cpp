@@ -103,8 +103,8 @@ void CMainFrame::SaveDefaults() {
     }
     const FileResult saved = SerializeDefaults(false, g_strBaseDir, *g_pDefaults);
     if (!saved.ok()) {
-        StatusPane::SetText(tr("The default look was not saved: %1")
-                                .arg(QString::fromLocal8Bit(saved.message)));
+        StatusPane::SetText(
+            tr("The default look was not saved: %1").arg(QString::fromLocal8Bit(saved.message)));
     }
 }
 

@@ -66,9 +66,8 @@ bool CZelvorApp::InitInstance() {
             &CZelvorApp::RefreshRecentFiles);
 
     // "Save Settings" changes the default look: it reaches Defaults.map at once.
-    CZelvorView::SetPointDialogRunner([this](QWidget* parent, PointRecord& rec,
-                                             std::string& label, std::string& sinceText,
-                                             std::string& memo) {
+    CZelvorView::SetPointDialogRunner([this](QWidget* parent, PointRecord& rec, std::string& label,
+                                             std::string& sinceText, std::string& memo) {
         const PointRecord before = g_pDefaults != nullptr ? *g_pDefaults : PointRecord{};
         const bool ok = CDia_Point::Run(parent, rec, label, sinceText, memo);
         if (ok && g_pDefaults != nullptr && StorageImage(before) != StorageImage(*g_pDefaults)) {

@@ -14,8 +14,7 @@ bool SamePoint(const PointList& a, int i, const PointList& b, int j) {
     const auto* py = reinterpret_cast<const unsigned char*>(&y);
     return std::memcmp(px, py, kPhases) == 0 &&
            std::memcmp(px + kAfter, py + kAfter, sizeof(PointRecord) - kAfter) == 0 &&
-           a.label(i) == b.label(j) && a.memo(i) == b.memo(j) &&
-           a.sinceText(i) == b.sinceText(j);
+           a.label(i) == b.label(j) && a.memo(i) == b.memo(j) && a.sinceText(i) == b.sinceText(j);
 }
 
 bool SameRange(const PointList& a, const PointList& b, int count) {

@@ -83,8 +83,8 @@ FileResult Save(const std::string& path, MapSaveOutcome& out) {
         break;
     }
     if (FileResult copied = CopyAside(path, ".conflict", bytes, out.keptAside); !copied.ok()) {
-        return FileResult::failure(path + ": another version of the map could not be kept aside: " +
-                                   copied.message);
+        return FileResult::failure(
+            path + ": another version of the map could not be kept aside: " + copied.message);
     }
     // Theirs is safe beside the map: from here on it is what this writer knows of the file.
     out.known = StampOf(path, bytes);

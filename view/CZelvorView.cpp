@@ -176,8 +176,8 @@ void CZelvorView::OnMapKeptAside(const QString& path, bool unreadable) {
     StatusPane::SetText(text);
     // One notice per window, updated rather than stacked; it does not block the work.
     if (!m_keptAsideNotice) {
-        m_keptAsideNotice = new QMessageBox(QMessageBox::Information, tr("Zelvor"), text,
-                                            QMessageBox::Ok, this);
+        m_keptAsideNotice =
+            new QMessageBox(QMessageBox::Information, tr("Zelvor"), text, QMessageBox::Ok, this);
         m_keptAsideNotice->setAttribute(Qt::WA_DeleteOnClose);
         m_keptAsideNotice->setWindowModality(Qt::NonModal);
     } else {

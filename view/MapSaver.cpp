@@ -100,14 +100,23 @@ void MapSaver::BackgroundSaveFinished() {
     if (!m_running) {
         return; // already taken in by SaveNow
     }
-    m_running = false;
-    MapSaveOutcome outcome = std::move(*m_outcome);
-    m_outcome.reset();
-    Apply(std::move(outcome), m_runningChanges);
+    if (m_outcome && m_outcome->othersTaken && m_busy && m_busy()) {
+        // Other points would shift the indices a drag or a dialog is working on: later.
+        QTimer::singleShot(m_timing.busyPollMs, this, &MapSaver::BackgroundSaveFinished);
+        return;
+    }
+    TakeBackgroundOutcome();
     if (m_saveAgain) {
         m_saveAgain = false;
         Fire();
     }
+}
+
+void MapSaver::TakeBackgroundOutcome() {
+    m_running = false;
+    MapSaveOutcome outcome = std::move(*m_outcome);
+    m_outcome.reset();
+    Apply(std::move(outcome), m_runningChanges);
 }
 
 FileResult MapSaver::SaveNow() {
@@ -115,7 +124,7 @@ FileResult MapSaver::SaveNow() {
     if (m_running) {
         m_watcher.waitForFinished();
         m_saveAgain = false;
-        BackgroundSaveFinished();
+        TakeBackgroundOutcome();
     }
     if (mustNotWrite()) {
         m_dirty = false;

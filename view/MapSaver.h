@@ -3,14 +3,15 @@
 //
 // Every change (re)starts a quiet period; when it runs out, or at the latest `maxDelayMs` after
 // the first change not yet saved, the list is copied and the copy saved on a worker thread by
-// SaveMapGuarded, so neither the copy's encoding nor the disk stall the interface. While the
-// view is busy (a drag in progress), the save waits for it to end. A change during a running
-// save is saved by another one after it. A failed save is not retried until the next change or
-// the save at close; problem() says why it failed until a save succeeds.
-//
+// SaveMapGuarded, so neither the encoding nor the disk stall the interface. While the view is
+// busy (a drag in progress, a dialog open over it), the save waits until it is free. A change
+// during a running save is saved by another one after it. A failed save is not retried until
+// the next change or the save at close; problem() says why it failed until a save succeeds.
+
 // Other writers of the same map (another window, another running copy) are merged with or kept
 // aside as SaveMapGuarded does; when the merge brought their points in, the list takes them
-// (listReplaced), and when a version was kept aside, keptAside() names its file.
+// (listReplaced) once the view is not busy, since they may shift the indices of its points; when
+// a version was kept aside, keptAside names its file.
 //
 // Nothing is ever written before Load, nor while the map that was loaded could not be read and
 // the list is empty.
@@ -78,6 +79,7 @@ private:
     void Fire();
     void StartBackgroundSave();
     void BackgroundSaveFinished();
+    void TakeBackgroundOutcome();
     MapSaveRequest TakeRequest();
     // Takes in what a save found and did; `snapshotChanges` is the change count of its copy.
     void Apply(MapSaveOutcome outcome, int snapshotChanges);

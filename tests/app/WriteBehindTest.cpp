@@ -32,8 +32,8 @@ TEST_F(AppTest, AMapThatCannotBeWrittenShowsInTheTitleUntilASaveSucceeds) {
 
     view->points().AddPoint(FactoryDefaults(), "precious", "", "");
     view->mapSaver().Changed();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return frame->windowTitle() == "plan.png (not saved)"; },
-                                2000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return frame->windowTitle() == "plan.png (not saved)"; }, 2000))
         << frame->windowTitle().toStdString();
     EXPECT_TRUE(frame->toolTip().contains("plan.map")) << frame->toolTip().toStdString();
     EXPECT_TRUE(m_messages.isEmpty());

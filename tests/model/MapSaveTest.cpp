@@ -53,16 +53,11 @@ TEST(MapMerge, Rules) {
         MapMerge::Kind kind;
         const char* merged;
     } cases[] = {
-        {"ab", "ab", "abc", MapMerge::Ours, ""},
-        {"ab", "ab", "a", MapMerge::Ours, ""},
-        {"ab", "abc", "ab", MapMerge::Theirs, ""},
-        {"ab", "a", "ab", MapMerge::Theirs, ""},
-        {"ab", "abc", "abc", MapMerge::Theirs, ""},
-        {"ab", "abc", "abd", MapMerge::Merged, "abcd"},
-        {"", "c", "de", MapMerge::Merged, "cde"},
-        {"ab", "abc", "aB", MapMerge::Conflict, ""},
-        {"ab", "a", "abd", MapMerge::Conflict, ""},
-        {"ab", "b", "a", MapMerge::Conflict, ""},
+        {"ab", "ab", "abc", MapMerge::Ours, ""},    {"ab", "ab", "a", MapMerge::Ours, ""},
+        {"ab", "abc", "ab", MapMerge::Theirs, ""},  {"ab", "a", "ab", MapMerge::Theirs, ""},
+        {"ab", "abc", "abc", MapMerge::Theirs, ""}, {"ab", "abc", "abd", MapMerge::Merged, "abcd"},
+        {"", "c", "de", MapMerge::Merged, "cde"},   {"ab", "abc", "aB", MapMerge::Conflict, ""},
+        {"ab", "a", "abd", MapMerge::Conflict, ""}, {"ab", "b", "a", MapMerge::Conflict, ""},
         {"ab", "Ab", "aB", MapMerge::Conflict, ""},
     };
     for (const auto& c : cases) {
@@ -101,8 +96,8 @@ TEST(MapSaveJob, TwoWritersAddingPointsEndWithBoth) {
     EXPECT_EQ(Letters(onDisk), "abcd");
 
     // The first writer, unchanged since, does not write its shorter list over the merge.
-    MapSaveOutcome again = SaveMapGuarded(
-        {path, std::move(one.ours), std::move(one.ancestor), one.known, false});
+    MapSaveOutcome again =
+        SaveMapGuarded({path, std::move(one.ours), std::move(one.ancestor), one.known, false});
     ASSERT_TRUE(again.result.ok());
     EXPECT_TRUE(again.othersTaken);
     EXPECT_EQ(Letters(again.ancestor), "abcd");
@@ -135,7 +130,8 @@ TEST(MapSaveJob, AnAmbiguousChangeIsKeptAsideAndNumbered) {
     EXPECT_EQ(ReadBytes(path + ".conflict"), theirs);
     const std::string mine = ReadBytes(path);
     WriteBytes(path, mine);
-    MapSaveOutcome same = SaveMapGuarded({path, Points("abcde"), Points("abcd"), next.known, false});
+    MapSaveOutcome same =
+        SaveMapGuarded({path, Points("abcde"), Points("abcd"), next.known, false});
     ASSERT_TRUE(same.result.ok());
     EXPECT_TRUE(same.keptAside.empty());
     EXPECT_EQ(ReadBytes(path), EncodeMap(Points("abcde")));

@@ -121,7 +121,8 @@ TEST_F(ViewTest, AFailedBackgroundSaveKeepsWhatIsThereAndIsRetriedOnTheNextChang
     DoubleClick(*view, Qt::LeftButton, Spot(0));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view->mapSaver().problem().isEmpty(); }, 2000));
     EXPECT_TRUE(view->mapSaver().hasUnsavedChanges());
-    EXPECT_TRUE(m_status.last().startsWith("The points are not saved")) << m_status.last().toStdString();
+    EXPECT_TRUE(m_status.last().startsWith("The points are not saved"))
+        << m_status.last().toStdString();
     EXPECT_EQ(readFile(mapFile("plan") + "/inside"), "old");
     EXPECT_TRUE(m_messages.isEmpty());
 
