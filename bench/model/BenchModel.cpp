@@ -3,8 +3,6 @@
 // into a fresh buffer; the whole buffer written and flushed to disk with fsync.
 // The files go to $ZELVOR_BENCH_DIR, or the system's temporary folder.
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -15,45 +13,26 @@
 #include <unistd.h>
 
 #include "AtomicFile.h"
+#include "BenchMaps.h"
 #include "MapFiles.h"
 #include "PointList.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kPoints = 1'000'000;
 
 struct Fixture {
-    fs::path folder;
-    std::string mapPath;
-    std::string rawPath;
-    PointList list;
-    std::string encoded;
+    BenchFolder folder{"zelvor-bench"};
+    std::string mapPath = folder.file("points.map");
+    std::string rawPath = folder.file("raw.bin");
+    PointList list = BenchPointList(kPoints);
+    std::string encoded = EncodeMap(list);
 
     Fixture() {
-        const char* env = std::getenv("ZELVOR_BENCH_DIR");
-        folder = (env != nullptr ? fs::path(env) : fs::temp_directory_path()) /
-                 ("zelvor-bench-" + std::to_string(::getpid()));
-        fs::create_directories(folder);
-        mapPath = (folder / "points.map").string();
-        rawPath = (folder / "raw.bin").string();
-
-        PointRecord rec = FactoryDefaults();
-        for (int i = 0; i < kPoints; ++i) {
-            rec.dX = i * 0.5;
-            rec.dY = i * 0.25;
-            const std::string n = std::to_string(i);
-            list.AddPoint(rec, "label of point " + n, "", "memo for point " + n);
-        }
-        encoded = EncodeMap(list);
         if (!SaveMapFile(mapPath, list).ok() || !WriteFileAtomically(rawPath, encoded).ok()) {
-            throw std::runtime_error("cannot write the benchmark's files in " + folder.string());
+            throw std::runtime_error("cannot write the benchmark's files in " +
+                                     folder.path.string());
         }
-    }
-    ~Fixture() {
-        std::error_code ec;
-        fs::remove_all(folder, ec);
     }
 };
 

@@ -10,49 +10,29 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 #include <string>
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
+#include "BenchMaps.h"
 #include "MapFiles.h"
 #include "MapSaver.h"
 #include "PointList.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kPoints = 100'000;
 
 struct Fixture {
-    fs::path folder;
-    std::string mapPath;
-    PointList list;
+    BenchFolder folder{"zelvor-writebehind"};
+    std::string mapPath = folder.file("points.map");
+    PointList list = BenchPointList(kPoints);
 
     Fixture() {
-        const char* env = std::getenv("ZELVOR_BENCH_DIR");
-        folder = (env != nullptr ? fs::path(env) : fs::temp_directory_path()) /
-                 ("zelvor-writebehind-" + std::to_string(::getpid()));
-        fs::create_directories(folder);
-        mapPath = (folder / "points.map").string();
-        PointRecord rec = FactoryDefaults();
-        for (int i = 0; i < kPoints; ++i) {
-            rec.dX = i * 0.5;
-            rec.dY = i * 0.25;
-            const std::string n = std::to_string(i);
-            list.AddPoint(rec, "label of point " + n, "", "memo for point " + n);
-        }
         if (!SaveMapFile(mapPath, list).ok()) {
-            throw std::runtime_error("cannot write the benchmark's map in " + folder.string());
+            throw std::runtime_error("cannot write the benchmark's map in " + folder.path.string());
         }
-    }
-    ~Fixture() {
-        std::error_code ec;
-        fs::remove_all(folder, ec);
     }
 };
 
