@@ -123,7 +123,7 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
                          tr("The map file \"%1\" was not loaded:\n%2\n\n"
                             "The picture is shown without points, and the file is left as it "
                             "is. If you add points, it is kept under a name ending in \".bad\" "
-                            "when this window closes.")
+                            "before they are saved.")
                              .arg(PathForUser(m_strMapPath), Reason(load, m_strMapPath)),
                          QMessageBox::Warning, QMessageBox::Ok);
     }
