@@ -77,36 +77,6 @@ TEST(MapMerge, Rules) {
     EXPECT_EQ(MergeMaps(Points("ab"), Points("abc"), flashed).kind, MapMerge::Conflict);
 }
 
-TEST(MapSaveJob, TwoWritersAddingPointsEndWithBoth) {
-    TempDir dir;
-    const std::string path = dir / "plan.map";
-    ASSERT_TRUE(SaveMapFile(path, Points("ab")).ok());
-    MapSaveRequest first = Writer(path, "ab", "abc");
-    MapSaveRequest second = Writer(path, "ab", "abd");
-
-    MapSaveOutcome one = SaveMapGuarded(std::move(first));
-    ASSERT_TRUE(one.result.ok());
-    EXPECT_FALSE(one.othersTaken);
-    MapSaveOutcome two = SaveMapGuarded(std::move(second));
-    ASSERT_TRUE(two.result.ok());
-    EXPECT_TRUE(two.othersTaken);
-    EXPECT_EQ(Letters(two.ancestor), "abcd");
-    PointList onDisk;
-    ASSERT_EQ(LoadMapFile(path, onDisk).status, FileResult::Ok);
-    EXPECT_EQ(Letters(onDisk), "abcd");
-
-    // The first writer, unchanged since, does not write its shorter list over the merge.
-    MapSaveOutcome again =
-        SaveMapGuarded({path, std::move(one.ours), std::move(one.ancestor), one.known, false});
-    ASSERT_TRUE(again.result.ok());
-    EXPECT_TRUE(again.othersTaken);
-    EXPECT_EQ(Letters(again.ancestor), "abcd");
-    ASSERT_EQ(LoadMapFile(path, onDisk).status, FileResult::Ok);
-    EXPECT_EQ(Letters(onDisk), "abcd");
-    // Nothing was kept aside on the way.
-    EXPECT_TRUE(one.keptAside.empty() && two.keptAside.empty() && again.keptAside.empty());
-}
-
 TEST(MapSaveJob, AnAmbiguousChangeIsKeptAsideAndNumbered) {
     TempDir dir;
     const std::string path = dir / "plan.map";
