@@ -1,9 +1,14 @@
 #include "MapSaveJob.h"
 
+#include <cerrno>
 #include <mutex>
 #include <new>
 #include <stdexcept>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "AsideFile.h"
 #include "AtomicFile.h"
@@ -11,6 +16,32 @@
 #include "MapMerge.h"
 
 namespace {
+
+// An exclusive advisory lock on the folder that holds the map, held for the whole save, so that
+// other running copies check and write one at a time too. Without a folder to lock (it is
+// missing or cannot be opened) the save goes ahead unlocked: it fails or succeeds on its own.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& path) {
+        const std::size_t slash = path.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~FolderLock() {
+        if (m_fd >= 0) {
+            ::close(m_fd); // releases the lock
+        }
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
 
 // Writes `list` and records it as what the file holds.
 FileResult Write(const std::string& path, const PointList& list, MapSaveOutcome& out) {
@@ -98,6 +129,7 @@ FileResult Save(const std::string& path, MapSaveOutcome& out) {
 MapSaveOutcome SaveMapGuarded(MapSaveRequest request) {
     static std::mutex oneAtATime;
     const std::lock_guard<std::mutex> guard(oneAtATime);
+    const FolderLock folderLock(request.path);
 
     MapSaveOutcome out;
     out.ours = std::move(request.ours);

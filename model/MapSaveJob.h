@@ -7,9 +7,9 @@
 // when taken) and ours is saved. A file that cannot be read is never overwritten: it is renamed
 // to "<map>.bad" (numbered) first. A file that has vanished is written anew.
 //
-// Saves run one at a time in a process, whatever thread calls, so two windows of one map never
-// interleave their check and their write. Safe to call from a worker thread: it touches nothing
-// but its arguments and the files.
+// Saves run one at a time in a process, whatever thread calls, and hold an advisory lock on the
+// map's folder, so two windows or two running copies never interleave their check and write. Safe
+// to call from a worker thread: it touches nothing but its arguments and the files.
 #pragma once
 
 #include <string>
