@@ -97,8 +97,8 @@ void MapSaver::StartBackgroundSave() {
 }
 
 void MapSaver::BackgroundSaveFinished() {
-    if (!m_running) {
-        return; // already taken in by SaveNow
+    if (!m_running || !m_watcher.future().isFinished()) {
+        return; // taken in by SaveNow already, and perhaps another save running since
     }
     if (m_outcome && m_outcome->othersTaken && m_busy && m_busy()) {
         // Other points would shift the indices a drag or a dialog is working on: later.
@@ -114,6 +114,13 @@ void MapSaver::BackgroundSaveFinished() {
 
 void MapSaver::TakeBackgroundOutcome() {
     m_running = false;
+    if (!m_outcome) {
+        // The worker gave no outcome (it cannot, short of an exception escaping): nothing is
+        // known to be saved, so the list counts as changed.
+        m_dirty = true;
+        SetProblem(tr("the save stopped before it finished"));
+        return;
+    }
     MapSaveOutcome outcome = std::move(*m_outcome);
     m_outcome.reset();
     Apply(std::move(outcome), m_runningChanges);
