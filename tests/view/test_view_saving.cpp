@@ -128,6 +128,10 @@ TEST_F(ViewTest, AFailedBackgroundSaveKeepsWhatIsThereAndIsRetriedOnTheNextChang
 
     ASSERT_TRUE(QDir(QString::fromStdString(mapFile("plan"))).removeRecursively());
     DoubleClick(*view, Qt::LeftButton, Spot(1));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return OnDisk(mapFile("plan")).count() == 2; }, 2000));
-    EXPECT_TRUE(view->mapSaver().problem().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return view->mapSaver().problem().isEmpty() && !view->mapSaver().isSaving() &&
+                   OnDisk(mapFile("plan")).count() == 2;
+        },
+        2000));
 }
