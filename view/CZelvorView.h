@@ -19,8 +19,8 @@
 #include <QBasicTimer>
 #include <QImage>
 #include <QPoint>
-#include <QString>
 #include <QPointer>
+#include <QString>
 
 #include <functional>
 #include <memory>
