@@ -1,0 +1,26 @@
+// A point added in the real program is on disk within the write-behind bound: killed without
+// warning 2.5 s after the edit, the program leaves a map that holds the point.
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "E2eSession.h"
+
+TEST(KillAfterEdit, AnAddedPointSurvivesKillNineTwoAndAHalfSecondsLater) {
+    if (const QString why = E2eSession::Unavailable(); !why.isEmpty()) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    E2eSession s;
+    s.writePicture("plan.png", {800, 600});
+    ASSERT_TRUE(s.start()) << s.error().toStdString();
+    ASSERT_TRUE(s.openPicture(s.path("plan.png"))) << s.error().toStdString();
+    EXPECT_EQ(s.mapPointCount("plan"), -1); // nothing written before the first edit
+    ASSERT_TRUE(s.addPoint(E2eSession::kFirstSpot)) << s.error().toStdString();
+    QThread::msleep(2500);
+    s.sendSignal(SIGKILL);
+    ASSERT_TRUE(s.waitForExit()) << s.error().toStdString();
+    EXPECT_FALSE(s.exitedNormally());
+    EXPECT_EQ(s.mapPointCount("plan"), 1);
+}
