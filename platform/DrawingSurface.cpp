@@ -224,3 +224,18 @@ void DrawingSurface::textOut(int x, int y, const std::string& text8) {
 void DrawingSurface::setPixel(int x, int y, COLORREF color) {
     fillClamped(x, y, std::int64_t(x) + 1, std::int64_t(y) + 1, ToQColor(color));
 }
+
+void DrawingSurface::setDevicePixel(int x, int y, COLORREF color) {
+    if (x < m_left || x >= m_right || y < m_top || y >= m_bottom) {
+        return;
+    }
+    const QPointF centre = m_painter.combinedTransform().map(QPointF(x + 0.5, y + 0.5));
+    m_painter.save();
+    // World coordinates become device pixels: the world transform undoes the rest of the
+    // painter's mapping (a pixel ratio, say).
+    m_painter.setWorldTransform(m_painter.combinedTransform().inverted() *
+                                m_painter.worldTransform());
+    m_painter.fillRect(QRectF(std::floor(centre.x()), std::floor(centre.y()), 1, 1),
+                       ToQColor(color));
+    m_painter.restore();
+}

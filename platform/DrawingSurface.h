@@ -8,7 +8,7 @@
 // - textOut puts the top-left corner of the text cell at (x, y) and fills the cell with the
 //   background colour (opaque); the cell is the font's ascent + descent high and the text's
 //   advance wide; glyphs may antialias within it and may overhang it (italics);
-// - setPixel sets one logical pixel.
+// - setPixel sets one logical pixel; setDevicePixel one device pixel within it.
 //
 // Antialiasing is off for shapes, so fills and lines are exact at a device pixel ratio of 1.
 // Coordinates anywhere in the int range are safe: what lies outside the device is skipped
@@ -56,6 +56,9 @@ public:
     QSize textExtent(const std::string& text8) const;
 
     void setPixel(int x, int y, COLORREF color);
+    // One device pixel: the one under the centre of logical pixel (x, y). On a page mapped to a
+    // printer's resolution a mark set this way stays one dot, as small as on the screen.
+    void setDevicePixel(int x, int y, COLORREF color);
 
     QPainter& painter() { return m_painter; }
 

@@ -183,7 +183,8 @@ LogFontMetrics MakeEntry(const LOGFONTA& lf) {
     const QFontMetrics metrics(entry.font);
     entry.ascent = metrics.ascent();
     entry.descent = metrics.descent();
-    entry.escapement = lf.lfEscapement;
+    // Whole turns drop out, so negating the angle can never overflow.
+    entry.escapement = lf.lfEscapement % 3600;
     return entry;
 }
 

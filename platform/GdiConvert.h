@@ -30,6 +30,6 @@ struct LogFontMetrics {
     QFont font;
     int ascent = 0;     // cell rows above the baseline
     int descent = 0;    // cell rows below it; the cell is ascent + descent high
-    int escapement = 0; // text angle in tenths of a degree, counter-clockwise
+    int escapement = 0; // text angle in tenths of a degree, counter-clockwise, |angle| < 3600
 };
 const LogFontMetrics& CachedLogFont(const LOGFONTA& lf);

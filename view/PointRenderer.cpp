@@ -171,7 +171,8 @@ void DrawTextFresh(DrawingSurface& surface, const PointPlan& p, const std::strin
 }
 
 // The point drawn through the surface's own operations, step by step.
-void DrawFresh(DrawingSurface& surface, const PointPlan& p, const std::string& padded) {
+void DrawFresh(DrawingSurface& surface, const PointPlan& p, const std::string& padded,
+               bool printing) {
     if (p.square) {
         const Span xs = SquareSpan(p.x, p.rectSize);
         const Span ys = SquareSpan(p.y, p.rectSize);
@@ -191,7 +192,12 @@ void DrawFresh(DrawingSurface& surface, const PointPlan& p, const std::string& p
     }
     DrawTextFresh(surface, p, padded);
     if (IsNear(p.x) && IsNear(p.y)) {
-        surface.setPixel(static_cast<int>(p.x), static_cast<int>(p.y), kBlack);
+        // The centre mark is one dot on paper too, however many dots a display pixel spans.
+        if (printing) {
+            surface.setDevicePixel(static_cast<int>(p.x), static_cast<int>(p.y), kBlack);
+        } else {
+            surface.setPixel(static_cast<int>(p.x), static_cast<int>(p.y), kBlack);
+        }
     }
 }
 
@@ -280,7 +286,7 @@ void PointRenderer::DrawPoints(DrawingSurface& surface, PointList& list, const R
         }
         Pad(m_padded, *p.text);
         if (image == nullptr) {
-            DrawFresh(surface, p, m_padded);
+            DrawFresh(surface, p, m_padded, ctx.printing || surface.isPrinting());
             continue;
         }
 

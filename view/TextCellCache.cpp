@@ -9,8 +9,10 @@
 
 namespace {
 
-// Cells larger than this (a hostile font size) are never rendered into an image.
+// Cells larger than this (a hostile font size) are never rendered into an image; neither is a
+// cell whose painting, margins included, would need more device pixels than kMaxPaintPixels.
 constexpr qint64 kMaxCellPixels = qint64{1} << 22;
+constexpr qint64 kMaxPaintPixels = qint64{1} << 23;
 // Bookkeeping per entry besides its key and pixels: node, hash slot, strings.
 constexpr std::size_t kEntryOverhead = 128;
 
@@ -27,6 +29,9 @@ void SetResolution(QImage& image, const TextCellCache::Target& target) {
 QImage PaintOn(const TextCellCache::Target& target, QSize size, int margin, const QColor& sentinel,
                const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded) {
     QImage image(size * target.pixelRatio, target.format);
+    if (image.isNull()) {
+        return image; // the allocation failed
+    }
     SetResolution(image, target);
     image.fill(sentinel);
     QPainter painter(&image);
@@ -45,8 +50,11 @@ QImage PaintOn(const TextCellCache::Target& target, QSize size, int margin, cons
 bool PaintsExactlyTheCell(const QImage& onBlack, const QImage& onWhite, QRect cell) {
     const int width = onBlack.width();
     QImage black(width, 1, onBlack.format());
-    black.fill(Qt::black);
     QImage white(width, 1, onBlack.format());
+    if (black.isNull() || white.isNull()) {
+        return false;
+    }
+    black.fill(Qt::black);
     white.fill(Qt::white);
     const uchar* blackRow = black.constScanLine(0);
     const uchar* whiteRow = white.constScanLine(0);
@@ -170,14 +178,28 @@ TextCellCache::Cell TextCellCache::Render(const Target& target, const LOGFONTA& 
         return cell;
     }
     // A margin of a line height catches any overhang the glyphs can plausibly have.
-    const int margin = std::max(cell.extent.height(), 4);
-    const QSize size = cell.extent + QSize(2 * margin, 2 * margin);
-    const QImage onBlack = PaintOn(target, size, margin, Qt::black, lf, text, back, padded);
-    const QImage onWhite = PaintOn(target, size, margin, Qt::white, lf, text, back, padded);
+    const qint64 margin = std::max(cell.extent.height(), 4);
+    const qint64 paintW = cell.extent.width() + 2 * margin;
+    const qint64 paintH = cell.extent.height() + 2 * margin;
+    if (paintW * paintH * ratio * ratio > kMaxPaintPixels) {
+        return cell;
+    }
+    const QSize size(static_cast<int>(paintW), static_cast<int>(paintH));
+    const QImage onBlack =
+        PaintOn(target, size, static_cast<int>(margin), Qt::black, lf, text, back, padded);
+    const QImage onWhite =
+        PaintOn(target, size, static_cast<int>(margin), Qt::white, lf, text, back, padded);
+    if (onBlack.isNull() || onWhite.isNull()) {
+        return cell;
+    }
     const int r = target.pixelRatio;
-    const QRect inner(QPoint(margin, margin) * r, cell.extent * r); // in device pixels
+    const int m = static_cast<int>(margin);
+    const QRect inner(QPoint(m, m) * r, cell.extent * r); // in device pixels
     if (PaintsExactlyTheCell(onBlack, onWhite, inner)) {
         cell.image = onBlack.copy(inner);
+        if (cell.image.isNull()) {
+            return cell;
+        }
         cell.image.setDevicePixelRatio(r);
     }
     return cell;

@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include "DrawingSurface.h"
 
 #include "RenderTestSupport.h"
 #include "SinceTime.h"
@@ -264,4 +270,72 @@ TEST(PointRenderer, TextEndsAtItsFirstNulAndHugeValuesStayBounded) {
         red.fill(Rgb(kRed));
         EXPECT_EQ(canvas.image, red) << (caching ? "cached" : "fresh");
     }
+}
+
+TEST(PointRenderer, HostileFontSizesDrawBoundedAndKeepTheirBytes) {
+    // Sizes, widths and angles no real label has: the fast and the fresh drawing agree, no cell
+    // image grows past a few tens of megabytes, and the stored description stays as it was.
+    const struct {
+        int height;
+        int width;
+        int escapement;
+    } rows[] = {{INT_MAX, INT_MAX, 0},   {INT_MIN, INT_MIN, 0}, {INT_MAX, 0, 0},
+                {-2000, 0, 0},           {12, 0, INT_MIN},      {12, 0, INT_MAX},
+                {INT_MIN, INT_MAX, 900}, {-900, 0, 0}};
+    for (const auto& row : rows) {
+        PointRecord rec = TwoTextPoint(20, 20);
+        rec.lfText.lfHeight = row.height;
+        rec.lfText.lfWidth = row.width;
+        rec.lfText.lfEscapement = row.escapement;
+        const LOGFONTA stored = rec.lfText;
+        PointList list;
+        list.AddPoint(rec, "Wg", "", "");
+        PointRenderer fast;
+        PointRenderer fresh;
+        fresh.setCaching(false);
+        Canvas fastCanvas;
+        Canvas freshCanvas;
+        fastCanvas.draw(fast, list, At(0));
+        freshCanvas.draw(fresh, list, At(0));
+        const auto what = ::testing::Message() << row.height << " x " << row.width << " at "
+                                               << row.escapement;
+        EXPECT_EQ(fastCanvas.image, freshCanvas.image) << what;
+        EXPECT_LE(fast.cachedBytes(), std::size_t{64} << 20) << what;
+        EXPECT_EQ(std::memcmp(&list.point(0).lfText, &stored, sizeof stored), 0) << what;
+        const TextCellCache::Cell cell = TextCellCache::Render(
+            {QImage::Format_RGB32, 3780, 3780, {}, 2}, rec.lfText, kRed, kYellow, " Wg ");
+        EXPECT_LE(cell.image.sizeInBytes(), qsizetype{64} << 20) << what;
+    }
+}
+
+TEST(PointRenderer, APrintedCentreMarkIsOneDeviceDot) {
+    // 96 display pixels per inch on a 600 dpi page: a display pixel spans 6.25 dots, the
+    // centre mark still one.
+    PointRecord rec = PlainPoint(40, 30);
+    rec.bShowRect = 0;
+    rec.nRectSize = 20; // the text cell well away from the centre
+    PointList list;
+    list.AddPoint(rec, "", "", "");
+    QImage page(600, 500, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        DrawingSurface surface(painter);
+        surface.setPrinting(true);
+        surface.setPageMapping(96, 96, 600, 600);
+        PointRenderer renderer;
+        RenderContext ctx = At(0);
+        ctx.printing = true;
+        renderer.DrawPoints(surface, list, ctx);
+    }
+    std::vector<QPoint> black;
+    for (int y = 150; y < 220; ++y) {
+        for (int x = 200; x < 290; ++x) {
+            if (page.pixel(x, y) == kBlackPx) {
+                black.emplace_back(x, y);
+            }
+        }
+    }
+    ASSERT_EQ(black.size(), 1u);
+    EXPECT_EQ(black[0], QPoint(253, 190)); // the middle of display pixel (40, 30)
 }
