@@ -22,6 +22,7 @@
 #include "Picture.h"
 #include "PictureNotice.h"
 #include "StatusPane.h"
+#include "SurfaceScroll.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
 
@@ -228,6 +229,7 @@ void CZelvorView::RedrawWindow() {
         }
     }
     m_bInRedraw = false;
+    m_renderer.invalidate();
     viewport()->update();
 }
 
@@ -262,7 +264,7 @@ void CZelvorView::OnDraw(DrawingSurface& surface) {
     SetScrollSizes(extent.w, extent.h);
 }
 
-void CZelvorView::DrawPoints(DrawingSurface& surface, double zoom) {
+RenderContext CZelvorView::PointContext(double zoom) const {
     RenderContext ctx;
     ctx.zoom = zoom;
     ctx.showTexts = m_bShowTexts;
@@ -274,7 +276,11 @@ void CZelvorView::DrawPoints(DrawingSurface& surface, double zoom) {
         ctx.scrollY = scroll.y();
         ctx.visible = QRect(QPoint(0, 0), viewport()->size());
     }
-    m_renderer.DrawPoints(surface, m_list, ctx);
+    return ctx;
+}
+
+void CZelvorView::DrawPoints(DrawingSurface& surface, double zoom) {
+    m_renderer.DrawPoints(surface, m_list, PointContext(zoom));
 }
 
 int CZelvorView::FindPointAt(int x, int y) const {
@@ -286,12 +292,13 @@ void CZelvorView::OnTimer() {
     if (m_surface.isNull()) {
         return;
     }
+    QRegion changed;
     {
         QPainter painter(&m_surface);
         DrawingSurface surface(painter);
-        DrawPoints(surface, m_dZoom);
+        changed = m_renderer.Tick(surface, m_list, PointContext(m_dZoom));
     }
-    viewport()->update();
+    viewport()->update(changed);
 }
 
 void CZelvorView::OnViewFullSize() {
@@ -357,9 +364,32 @@ void CZelvorView::resizeEvent(QResizeEvent* event) {
     }
 }
 
-void CZelvorView::scrollContentsBy(int, int) {
-    // The whole surface is redrawn for the new position instead of moving its pixels.
-    RedrawWindow();
+void CZelvorView::scrollContentsBy(int dx, int dy) {
+    if (m_bInRedraw || m_surface.isNull()) {
+        RedrawWindow(); // a repaint in progress takes the new position into account
+        return;
+    }
+    // The pixels move with the picture, points included; only the strip that comes into view
+    // is drawn, picture only. The next tick repaints the points as usual.
+    const QRegion exposed = ScrollSurfacePixels(m_surface, dx, dy);
+    m_renderer.invalidate();
+    if (!exposed.isEmpty()) {
+        m_bInRedraw = true;
+        m_bRedrawAgain = false;
+        {
+            QPainter painter(&m_surface);
+            painter.setClipRegion(exposed);
+            painter.fillRect(exposed.boundingRect(), viewport()->palette().color(QPalette::Base));
+            DrawingSurface surface(painter);
+            OnDraw(surface);
+        }
+        m_bInRedraw = false;
+        if (m_bRedrawAgain) {
+            RedrawWindow();
+            return;
+        }
+    }
+    viewport()->update();
 }
 
 void CZelvorView::timerEvent(QTimerEvent* event) {

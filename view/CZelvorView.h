@@ -5,7 +5,9 @@
 // The window surface is an image the size of the viewport (at the screen's device pixel ratio):
 // a full repaint clears it and draws the picture into it at once; every timer tick paints the
 // points over whatever is there; a drag writes its red trail pixels into it; paintEvent only
-// copies it to the screen. A resize or a scroll is a full repaint.
+// copies it to the screen. A resize is a full repaint; a scroll moves the surface's pixels and
+// draws the picture into the strip that comes into view. A tick repaints only what changed
+// and sends only that to the screen.
 //
 // The map file is read once, when the picture has decoded. Every change the user makes reaches
 // it shortly after (MapSaver: write-behind, in the background, never during a drag or under a
@@ -140,11 +142,14 @@ private:
     // The runner SetPointDialogRunner installed (empty when none).
     static PointDialogRunner& InstalledRunner();
     void StartTimer();
+    // What the renderer needs of the view to draw the points at `zoom`.
+    RenderContext PointContext(double zoom) const;
     void SetScrollSizes(int extentW, int extentH);
     // Marks the list as changed by the user since the map was last settled, and saves it soon.
     void ListChanged() {
         m_bMapSettled = false;
         m_saver.Changed();
+        m_renderer.invalidate();
     }
     // Tells the user where a version of the map was kept aside.
     void OnMapKeptAside(const QString& path, bool unreadable);

@@ -1,243 +1,32 @@
 #include "PointRenderer.h"
 
 #include <algorithm>
-#include <cmath>
 
-#include <QColor>
 #include <QImage>
 #include <QPainter>
 
 #include "DrawingSurface.h"
-#include "GdiConvert.h"
+#include "PointDrawing.h"
 #include "SinceTime.h"
 #include "TextCellCache.h"
-#include "ViewGeometry.h"
 
 namespace {
 
-constexpr COLORREF kBlack = 0x00000000;
-constexpr COLORREF kWhite = 0x00FFFFFF;
+// A tick whose changed points are more than this share of the visible ones draws in full: the
+// rectangles would cover most of the view anyway.
+constexpr int kChangedShareLimit = 4;
 
-// No surface reaches this far from the origin in logical units. Coordinates handed to the
-// surface are kept within it, so the painter's fixed-point text and line positions never
-// overflow whatever sizes and positions a map file holds.
-constexpr std::int64_t kFar = std::int64_t{1} << 20;
-
-// Whole-number pixel ratios up to this are drawn the fast way.
-constexpr qreal kMaxPixelRatio = 4.0;
-
-int ClampFar(std::int64_t v) {
-    return static_cast<int>(std::clamp(v, -kFar, kFar));
-}
-bool IsNear(std::int64_t v) {
-    return v >= -kFar && v <= kFar;
-}
-
-// What one point draws in this call, decided from a copy of its record.
-struct PointPlan {
-    std::int64_t x = 0;
-    std::int64_t y = 0;
-    bool square = false;
-    COLORREF squareColor = 0;
-    std::int64_t rectSize = 0;
-    bool cross = false;
-    std::int64_t crossSize = 0;
-    std::int64_t textOffset = 0;
-    const std::string* text = nullptr;
-    LOGFONTA font{};
-    COLORREF textColor = 0;
-    COLORREF backColor = 0;
-};
-
-// Decides point i's drawing from a copy of its record and writes the advanced flash phases
-// into the stored record.
-PointPlan Plan(PointList& list, int i, const RenderContext& ctx) {
-    const PointRecord r = list.point(i);
-    PointPlan p;
-    const ClientPoint c = PictureToClient(r.dX, r.dY, ctx.zoom, ctx.printing ? 0 : ctx.scrollX,
-                                          ctx.printing ? 0 : ctx.scrollY);
-    p.x = c.x;
-    p.y = c.y;
-    const bool passed = r.bSinceDate != 0 && SinceHasPassed(r.stSince, ctx.now);
-
-    p.square = r.bShowRect != 0;
-    p.squareColor = r.crRect;
-    p.rectSize = r.nRectSize;
-    if (p.square && passed && r.bFlashRect != 0) {
-        if (r.bRectPhase != 0) {
-            list.point(i).bRectPhase = 0;
-        } else {
-            list.point(i).bRectPhase = 1;
-            p.squareColor = kWhite;
-        }
+// The union of `rects` as disjoint rectangles, merged pairwise so that many rectangles cost
+// n log n rather than n squared.
+QRegion UniteAll(const std::vector<QRect>& rects, std::size_t from, std::size_t to) {
+    if (to - from == 1) {
+        return QRegion(rects[from]);
     }
-
-    p.cross = r.bShowCross != 0;
-    p.crossSize = r.nCrossSize;
-    p.textOffset = std::max(r.nCrossSize, r.nRectSize);
-    p.backColor = r.crBack;
-    if (passed) {
-        p.text = &list.sinceText(i);
-        p.font = r.lfSince;
-        p.textColor = r.crSinceText;
-        if (r.bFlashText != 0) {
-            if (r.bTextPhase != 0) {
-                p.textColor = r.crBack;
-                list.point(i).bTextPhase = 0;
-            } else {
-                list.point(i).bTextPhase = 1;
-            }
-        }
-    } else {
-        p.text = &list.label(i);
-        p.font = r.lfText;
-        p.textColor = r.crText;
+    if (to == from) {
+        return {};
     }
-    return p;
-}
-
-// " %s ": the text up to its first NUL, one space on each side.
-void Pad(std::string& out, const std::string& text) {
-    out.assign(1, ' ');
-    out.append(text, 0, text.find('\0'));
-    out.push_back(' ');
-}
-
-// An inclusive pixel range; empty when lo > hi.
-struct Span {
-    std::int64_t lo;
-    std::int64_t hi;
-};
-
-// The pixels two opposite arms of length `arm` from `centre` cover, end pixels left out.
-Span ArmSpan(std::int64_t centre, std::int64_t arm) {
-    const std::int64_t a = arm < 0 ? -arm : arm;
-    return {centre - a + 1, centre + a - 1};
-}
-
-bool Overlaps(Span xs, Span ys, const QRect& r) {
-    return xs.lo <= xs.hi && ys.lo <= ys.hi && xs.lo <= r.right() && xs.hi >= r.left() &&
-           ys.lo <= r.bottom() && ys.hi >= r.top();
-}
-
-// The pixels of the square (x - n, y - n, 2n, 2n) along one axis: the surface fills a
-// rectangle of negative extent towards smaller coordinates, so -n covers what n covers.
-Span SquareSpan(std::int64_t centre, std::int64_t n) {
-    const std::int64_t a = n < 0 ? -n : n;
-    return {centre - a, centre + a - 1};
-}
-
-// Whether any of the point's square, cross or centre pixel reaches into `area`.
-bool ShapesReach(const PointPlan& p, const QRect& area) {
-    const Span px{p.x, p.x};
-    const Span py{p.y, p.y};
-    if (Overlaps(px, py, area)) {
-        return true;
-    }
-    if (p.square && Overlaps(SquareSpan(p.x, p.rectSize), SquareSpan(p.y, p.rectSize), area)) {
-        return true;
-    }
-    return p.cross && (Overlaps(ArmSpan(p.x, p.crossSize), py, area) ||
-                       Overlaps(px, ArmSpan(p.y, p.crossSize), area));
-}
-
-// Whether the point's text may reach into `area`. The cell grows right and down from its
-// corner; glyphs may overhang it by a little; turned text may go anywhere.
-bool TextMayReach(const PointPlan& p, const QRect& area) {
-    constexpr std::int64_t kOverhang = 16;
-    return p.font.lfEscapement != 0 || (p.x + p.textOffset <= area.right() + kOverhang &&
-                                        p.y + p.textOffset <= area.bottom() + kOverhang);
-}
-
-void DrawArms(DrawingSurface& surface, std::int64_t x, std::int64_t y, std::int64_t arm) {
-    const int cx = ClampFar(x);
-    const int cy = ClampFar(y);
-    const std::int64_t ends[4][2] = {{x + arm, y}, {x - arm, y}, {x, y + arm}, {x, y - arm}};
-    for (const auto& end : ends) {
-        surface.moveTo(cx, cy);
-        surface.lineTo(ClampFar(end[0]), ClampFar(end[1]));
-    }
-}
-
-void DrawTextFresh(DrawingSurface& surface, const PointPlan& p, const std::string& padded) {
-    surface.setBkColor(p.backColor);
-    const std::int64_t tx = p.x + p.textOffset;
-    const std::int64_t ty = p.y + p.textOffset;
-    if (IsNear(tx) && IsNear(ty)) {
-        surface.selectFont(p.font);
-        surface.setTextColor(p.textColor);
-        surface.textOut(static_cast<int>(tx), static_cast<int>(ty), padded);
-    }
-}
-
-// The point drawn through the surface's own operations, step by step.
-void DrawFresh(DrawingSurface& surface, const PointPlan& p, const std::string& padded,
-               bool printing) {
-    if (p.square) {
-        const Span xs = SquareSpan(p.x, p.rectSize);
-        const Span ys = SquareSpan(p.y, p.rectSize);
-        const int l = ClampFar(xs.lo);
-        const int t = ClampFar(ys.lo);
-        const int r = ClampFar(xs.hi + 1);
-        const int b = ClampFar(ys.hi + 1);
-        if (l < r && t < b) {
-            surface.fillSolidRect(l, t, r - l, b - t, p.squareColor);
-        }
-    }
-    if (p.cross) {
-        surface.selectPen(kBlack);
-        DrawArms(surface, p.x, p.y, p.crossSize);
-        surface.selectPen(kWhite);
-        DrawArms(surface, p.x, p.y, p.crossSize / 2);
-    }
-    DrawTextFresh(surface, p, padded);
-    if (IsNear(p.x) && IsNear(p.y)) {
-        // The centre mark is one dot on paper too, however many dots a display pixel spans.
-        if (printing) {
-            surface.setDevicePixel(static_cast<int>(p.x), static_cast<int>(p.y), kBlack);
-        } else {
-            surface.setPixel(static_cast<int>(p.x), static_cast<int>(p.y), kBlack);
-        }
-    }
-}
-
-// Fills the part of [xs] x [ys] inside `bounds`.
-void FillClipped(QPainter& painter, const QRect& bounds, Span xs, Span ys, const QColor& color) {
-    const std::int64_t l = std::max<std::int64_t>(xs.lo, bounds.left());
-    const std::int64_t r = std::min<std::int64_t>(xs.hi, bounds.right());
-    const std::int64_t t = std::max<std::int64_t>(ys.lo, bounds.top());
-    const std::int64_t b = std::min<std::int64_t>(ys.hi, bounds.bottom());
-    if (l <= r && t <= b) {
-        painter.fillRect(QRect(static_cast<int>(l), static_cast<int>(t),
-                               static_cast<int>(r - l + 1), static_cast<int>(b - t + 1)),
-                         color);
-    }
-}
-
-// The surface's image when the fast drawing gives the same pixels as the surface's own
-// operations: an unclipped 32-bit image painted opaquely, with no transform but its whole-number
-// pixel ratio (so a logical pixel is a block of device pixels, and a cell image of the same
-// ratio lands on it device pixel for device pixel).
-QImage* FastTarget(DrawingSurface& surface, const RenderContext& ctx) {
-    QPainter& painter = surface.painter();
-    if (ctx.printing || surface.isPrinting() || !painter.isActive()) {
-        return nullptr;
-    }
-    auto* image = dynamic_cast<QImage*>(painter.device());
-    if (image == nullptr) {
-        return nullptr;
-    }
-    const QImage::Format f = image->format();
-    const bool wordPixels = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
-                            f == QImage::Format_ARGB32_Premultiplied;
-    const qreal ratio = image->devicePixelRatio();
-    const bool wholeRatio = ratio >= 1.0 && ratio <= kMaxPixelRatio && ratio == std::floor(ratio);
-    const bool plain = wholeRatio &&
-                       painter.combinedTransform() == QTransform::fromScale(ratio, ratio) &&
-                       !painter.hasClipping() &&
-                       painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
-                       painter.opacity() == 1.0;
-    return wordPixels && plain ? image : nullptr;
+    const std::size_t middle = from + (to - from) / 2;
+    return UniteAll(rects, from, middle).united(UniteAll(rects, middle, to));
 }
 
 } // namespace
@@ -258,66 +47,221 @@ std::size_t PointRenderer::cachedBytes() const {
     return m_cache->bytes();
 }
 
+QRect PointRenderer::boundsFor(const QImage* image, const RenderContext& ctx) const {
+    if (image == nullptr) {
+        return ctx.visible;
+    }
+    const QRect logical(QPoint(0, 0), image->deviceIndependentSize().toSize());
+    return ctx.visible.isEmpty() ? logical : logical & ctx.visible;
+}
+
+TickKey PointRenderer::keyFor(const QImage& image, const PointList& list,
+                              const RenderContext& ctx) const {
+    return {ctx.zoom,           ctx.scrollX,
+            ctx.scrollY,        boundsFor(&image, ctx),
+            image.constBits(),  image.size(),
+            image.devicePixelRatio(), list.count()};
+}
+
+const TextCellCache::Cell* PointRenderer::cellFor(const PointPlan& p, int i) {
+    PadText(m_padded, *p.text);
+    return m_cache->find(p.font, p.textColor, p.backColor, m_padded,
+                         m_memos[static_cast<std::size_t>(i)]);
+}
+
 void PointRenderer::DrawPoints(DrawingSurface& surface, PointList& list, const RenderContext& ctx) {
+    drawAll(surface, list, ctx, false);
+}
+
+void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const RenderContext& ctx,
+                            bool record) {
     m_freshTexts = 0;
+    m_painted = 0;
     if (!ctx.showTexts) {
         return;
     }
     QImage* image = m_caching ? FastTarget(surface, ctx) : nullptr;
     QPainter& painter = surface.painter();
-    QRect bounds = ctx.visible;
+    const QRect bounds = boundsFor(image, ctx);
     if (image != nullptr) {
-        const QRect logical(QPoint(0, 0), image->deviceIndependentSize().toSize());
-        bounds = ctx.visible.isEmpty() ? logical : logical & ctx.visible;
         m_cache->beginTick({image->format(), image->dotsPerMeterX(), image->dotsPerMeterY(),
                             painter.renderHints(), static_cast<int>(image->devicePixelRatio())});
         m_memos.resize(list.points().size());
     }
+    record = record && image != nullptr;
+    if (record) {
+        m_tracker.begin(list.count(), bounds);
+    }
     const bool cull = !bounds.isEmpty() || image != nullptr;
-    const QColor black = ToQColor(kBlack);
-    const QColor white = ToQColor(kWhite);
 
     for (int i = 0; i < list.count(); ++i) {
-        const PointPlan p = Plan(list, i, ctx);
+        const PointPlan p = PlanPoint(list, i, ctx, true);
+        if (record) {
+            const PointRecord& r = list.point(i);
+            if (p.passed && Flashes(r)) {
+                m_tracker.noteFlasher(i);
+            } else if (r.bSinceDate != 0 && !p.passed) {
+                m_tracker.notePending(i, SinceInstant(r.stSince));
+            }
+        }
         const bool shapes = !cull || ShapesReach(p, bounds);
         const bool text = !cull || TextMayReach(p, bounds);
         if (!shapes && !text) {
             continue;
         }
-        Pad(m_padded, *p.text);
+        ++m_painted;
         if (image == nullptr) {
+            PadText(m_padded, *p.text);
             DrawFresh(surface, p, m_padded, ctx.printing || surface.isPrinting());
             continue;
         }
-
-        if (p.square) {
-            FillClipped(painter, bounds, SquareSpan(p.x, p.rectSize), SquareSpan(p.y, p.rectSize),
-                        ToQColor(p.squareColor));
-        }
-        if (p.cross) {
-            FillClipped(painter, bounds, ArmSpan(p.x, p.crossSize), {p.y, p.y}, black);
-            FillClipped(painter, bounds, {p.x, p.x}, ArmSpan(p.y, p.crossSize), black);
-            FillClipped(painter, bounds, ArmSpan(p.x, p.crossSize / 2), {p.y, p.y}, white);
-            FillClipped(painter, bounds, {p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), white);
-        }
+        DrawShapesFast(painter, p, bounds);
+        QSize extent;
         if (text) {
-            const TextCellCache::Cell* cell = m_cache->find(
-                p.font, p.textColor, p.backColor, m_padded, m_memos[static_cast<std::size_t>(i)]);
+            const TextCellCache::Cell* cell = cellFor(p, i);
             if (cell == nullptr || cell->image.isNull()) {
                 ++m_freshTexts;
                 DrawTextFresh(surface, p, m_padded);
             } else {
-                const std::int64_t tx = p.x + p.textOffset;
-                const std::int64_t ty = p.y + p.textOffset;
-                if (IsNear(tx) && IsNear(ty)) {
-                    const QRect at(QPoint(static_cast<int>(tx), static_cast<int>(ty)),
-                                   cell->extent);
-                    if (at.intersects(bounds)) {
-                        painter.drawImage(at.topLeft(), cell->image);
-                    }
-                }
+                DrawCellFast(painter, p, *cell, bounds);
+                extent = cell->extent;
             }
         }
-        FillClipped(painter, bounds, {p.x, p.x}, {p.y, p.y}, black);
+        DrawCentreFast(painter, p, bounds);
+        if (record) {
+            m_tracker.noteShapes(i, ShapesOf(p, extent, bounds));
+        }
     }
+    if (record) {
+        m_fullTicks = m_freshTexts > 0;
+        m_tracker.end(keyFor(*image, list, ctx), ctx.now);
+    }
+}
+
+QRegion PointRenderer::Tick(DrawingSurface& surface, PointList& list, const RenderContext& ctx) {
+    ++m_tickNumber;
+    QImage* image = m_caching && ctx.showTexts ? FastTarget(surface, ctx) : nullptr;
+    if (image == nullptr) {
+        m_tracker.reset();
+        drawAll(surface, list, ctx, false);
+        return ctx.showTexts ? QRegion(boundsFor(nullptr, ctx)) : QRegion();
+    }
+    const QRect bounds = boundsFor(image, ctx);
+    QRegion painted;
+    if (!m_fullTicks && m_tracker.valid(keyFor(*image, list, ctx), ctx.now) &&
+        tickChanges(surface, *image, list, ctx, bounds, painted)) {
+        return painted;
+    }
+    drawAll(surface, list, ctx, true);
+    return QRegion(bounds);
+}
+
+bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, PointList& list,
+                                const RenderContext& ctx, const QRect& bounds,
+                                QRegion& painted) {
+    m_freshTexts = 0;
+    m_painted = 0;
+    QPainter& painter = surface.painter();
+    m_cache->beginTick({image.format(), image.dotsPerMeterX(), image.dotsPerMeterY(),
+                        painter.renderHints(), static_cast<int>(image.devicePixelRatio())});
+
+    // The visible points whose look changes: the flashing ones, and those whose since date
+    // passes now. Their plans are taken before any phase moves, so that a full tick can still
+    // take over.
+    struct Changed {
+        int index;
+        PointPlan plan;
+        PointShapes shapes;
+    };
+    std::vector<Changed> changed;
+    std::vector<QRect> dirty;
+    const std::vector<int> due = m_tracker.takeDue(ctx.now);
+    auto consider = [&](int i) {
+        const PointShapes* before = m_tracker.shapes(i);
+        const PointPlan p = PlanPoint(list, i, ctx, false);
+        if (before == nullptr && !ShapesReach(p, bounds) && !TextMayReach(p, bounds)) {
+            return true;
+        }
+        const TextCellCache::Cell* cell = cellFor(p, i);
+        if (cell == nullptr || cell->image.isNull()) {
+            return false;
+        }
+        const PointShapes after = ShapesOf(p, cell->extent, bounds);
+        if (before != nullptr) {
+            before->addTo(dirty);
+        }
+        after.addTo(dirty);
+        changed.push_back({i, p, after});
+        return true;
+    };
+    for (const int i : m_tracker.flashers()) {
+        // A flashing point changes colours only: if it was out of sight, it still is.
+        if (m_tracker.shapes(i) != nullptr && !consider(i)) {
+            return false;
+        }
+    }
+    for (const int i : due) {
+        if (!consider(i)) {
+            return false;
+        }
+    }
+    if (changed.size() * kChangedShareLimit > static_cast<std::size_t>(m_tracker.visibleCount())) {
+        return false;
+    }
+
+    // From here on the tick is incremental: the phases move, the tracker learns the new shapes.
+    for (const int i : m_tracker.flashers()) {
+        AdvancePhases(list, i);
+    }
+    for (const int i : due) {
+        if (Flashes(list.point(i))) {
+            AdvancePhases(list, i);
+            m_tracker.addFlasher(i);
+        }
+    }
+    for (const Changed& c : changed) {
+        m_tracker.setShapes(c.index, c.shapes);
+    }
+    m_tracker.setNow(ctx.now);
+    std::sort(changed.begin(), changed.end(),
+              [](const Changed& a, const Changed& b) { return a.index < b.index; });
+
+    m_paintStamp.resize(list.points().size());
+    painted = UniteAll(dirty, 0, dirty.size());
+    std::vector<int> reaching;
+    for (const QRect& piece : painted) {
+        m_tracker.reaching(piece, reaching);
+        std::size_t start = reaching.size();
+        while (start > 0 && !m_tracker.shapes(reaching[start - 1])->covers(piece)) {
+            --start;
+        }
+        start = start > 0 ? start - 1 : 0;
+        for (std::size_t k = start; k < reaching.size(); ++k) {
+            const int i = reaching[k];
+            const auto found = std::lower_bound(
+                changed.begin(), changed.end(), i,
+                [](const Changed& c, int index) { return c.index < index; });
+            const PointPlan p = found != changed.end() && found->index == i
+                                    ? found->plan
+                                    : PlanPoint(list, i, ctx, false);
+            DrawShapesFast(painter, p, piece);
+            const TextCellCache::Cell* cell = cellFor(p, i);
+            if (cell == nullptr || cell->image.isNull()) {
+                // Known to paint exactly its cell: drawn afresh, cut to the piece.
+                ++m_freshTexts;
+                painter.setClipRect(piece);
+                DrawTextFresh(surface, p, m_padded);
+                painter.setClipping(false);
+            } else {
+                DrawCellFast(painter, p, *cell, piece);
+            }
+            DrawCentreFast(painter, p, piece);
+            auto& stamp = m_paintStamp[static_cast<std::size_t>(i)];
+            if (stamp != m_tickNumber) {
+                stamp = m_tickNumber;
+                ++m_painted;
+            }
+        }
+    }
+    return true;
 }

@@ -15,7 +15,16 @@
 // fills the cross arms as rectangles and copies rendered text cells from a cache keyed by text,
 // font image and colours; elsewhere (printed pages, fractional ratios) every point is drawn
 // afresh. Points are culled against the image and RenderContext::visible there.
-#pragma once
+//
+// Tick is the window's timer tick: it leaves the same pixels and phases as DrawPoints on the
+// same surface, but repaints only what changes. Its bookkeeping (TickTracker) remembers where
+// every visible point painted and which points flash or wait for their since date. A tick
+// then repaints, cut to the changed rectangles (the old and new parts of every point whose
+// look changes), every visible point reaching into them in list order, starting from the last
+// one that covers a rectangle whole with one opaque part (nothing before it shows there).
+// Cutting to the rectangles keeps every pixel outside them as it was, which is what a full
+// drawing leaves there too: every part is opaque and paints the same pixels again. Texts whose
+// glyphs blend outside their cell are not, so while one is visible every tick draws in full.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,11 +33,14 @@
 #include <vector>
 
 #include <QRect>
+#include <QRegion>
 
 #include "PointList.h"
 #include "TextCellCache.h"
+#include "TickTracker.h"
 
 class DrawingSurface;
+struct PointPlan;
 
 struct RenderContext {
     double zoom = 1.0;
@@ -49,7 +61,19 @@ public:
     PointRenderer(const PointRenderer&) = delete;
     PointRenderer& operator=(const PointRenderer&) = delete;
 
+    // Paints every visible point afresh in list order and advances every flash phase.
     void DrawPoints(DrawingSurface& surface, PointList& list, const RenderContext& ctx);
+
+    // One timer tick on the window surface: the pixels and phases of DrawPoints, repainting only
+    // what changed since the last tick. Returns the logical area it painted (to be sent to the
+    // screen). The first tick after invalidate(), or after the view, the surface or the list's
+    // length changed, or the clock went back, draws every visible point.
+    QRegion Tick(DrawingSurface& surface, PointList& list, const RenderContext& ctx);
+    // The surface no longer holds what the last tick left (a full repaint, a scroll, a resize),
+    // or the list changed (add, edit, move, remove, apply to all): the next tick is a full one.
+    void invalidate() { m_tracker.reset(); }
+    // Points the last Tick painted, each counted once.
+    int paintedLastTick() const { return m_painted; }
 
     // Off: every point is drawn afresh through the surface's own operations, the reference the
     // fast drawing is held to. On by default.
@@ -63,7 +87,23 @@ public:
     int freshTexts() const { return m_freshTexts; }
 
 private:
+    // The full drawing; `record`: remember it for the ticks that follow.
+    void drawAll(DrawingSurface& surface, PointList& list, const RenderContext& ctx, bool record);
+    // The key under which a tick on `image` may follow the last one.
+    TickKey keyFor(const QImage& image, const PointList& list, const RenderContext& ctx) const;
+    QRect boundsFor(const QImage* image, const RenderContext& ctx) const;
+    // Repaints the changed points and what reaches into them; false when a full tick is needed
+    // instead (nothing was drawn and no phase moved).
+    bool tickChanges(DrawingSurface& surface, const QImage& image, PointList& list,
+                     const RenderContext& ctx, const QRect& bounds, QRegion& painted);
+    const TextCellCache::Cell* cellFor(const PointPlan& p, int i);
+
     std::unique_ptr<TextCellCache> m_cache;
+    TickTracker m_tracker;
+    bool m_fullTicks = false; // a visible text blends outside its cell: every tick is full
+    int m_painted = 0;
+    std::vector<std::uint32_t> m_paintStamp;
+    std::uint32_t m_tickNumber = 0;
     bool m_caching = true;
     int m_freshTexts = 0;
     std::string m_padded;                     // reused text buffer

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
+#include "DrawingSurface.h"
+
 #include "RenderTestSupport.h"
 #include "SinceTime.h"
 
@@ -196,4 +200,159 @@ TEST(RenderCache, BoundedCacheDropsStaleCellsAndStaysExact) {
     freshCanvas.draw(fresh, firstList, ctx);
     EXPECT_EQ(fastCanvas.image, freshCanvas.image) << "a full cache draws afresh";
     EXPECT_LE(renderer.cachedCells(), 1u);
+}
+
+namespace {
+
+// A scene for ticks: since dates that pass one after another as the clock moves on, flashing
+// spread through the list, plain fonts (so that ticks can be incremental) unless `italic`.
+std::vector<Labelled> TickScene(std::int64_t now, bool italic) {
+    std::vector<Labelled> scene = MixedScene(150, 11, "");
+    for (std::size_t i = 0; i < scene.size(); ++i) {
+        PointRecord& r = scene[i].rec;
+        for (LOGFONTA* lf : {&r.lfText, &r.lfSince}) {
+            lf->lfItalic = italic && i % 7 == 0;
+            lf->lfEscapement = 0;
+            lf->lfWeight = 400;
+        }
+        if (i % 3 == 0) {
+            // Passes at tick i % 5 (local time, as the map stores it).
+            const std::time_t at = static_cast<std::time_t>(now) + static_cast<long>(i % 5);
+            std::tm local{};
+            localtime_r(&at, &local);
+            r.stSince = {static_cast<std::uint16_t>(local.tm_year + 1900),
+                         static_cast<std::uint16_t>(local.tm_mon + 1),
+                         0,
+                         static_cast<std::uint16_t>(local.tm_mday),
+                         static_cast<std::uint16_t>(local.tm_hour),
+                         static_cast<std::uint16_t>(local.tm_min),
+                         static_cast<std::uint16_t>(local.tm_sec),
+                         0};
+            r.bSinceDate = 1;
+        }
+        r.bFlashRect = static_cast<std::uint8_t>(r.bFlashRect != 0 && i % 4 == 0);
+        r.bFlashText = static_cast<std::uint8_t>(r.bFlashText != 0 && i % 4 == 0);
+        scene[i].label = "L" + std::to_string(i % 13) + scene[i].label;
+        if (!italic) {
+            scene[i].since = "S" + std::to_string(i % 11); // glyphs inside their cells
+        }
+    }
+    return scene;
+}
+
+} // namespace
+
+TEST(RenderCache, TicksLeaveThePixelsOfFullDrawingsOverTheSameSurface) {
+    // Each tick against a full fresh drawing over a surface of its own: phases, since dates
+    // passing (a label giving way to a since text in another cell), overlaps, points out of
+    // sight, edits (the view then invalidates) and the clock going back.
+    const std::int64_t start = std::time(nullptr);
+    using Edit = void (*)(PointList&, std::int64_t&);
+    const Edit edits[] = {
+        [](PointList&, std::int64_t& now) { ++now; },
+        [](PointList&, std::int64_t& now) { ++now; },
+        [](PointList&, std::int64_t& now) { ++now; },
+        [](PointList& list, std::int64_t&) { list.SetPoint(4, list.point(4), "moved", "", ""); },
+        [](PointList&, std::int64_t& now) { ++now; },
+        [](PointList&, std::int64_t& now) { now -= 3; },
+        [](PointList&, std::int64_t& now) { now += 4; },
+        [](PointList&, std::int64_t&) {},
+        [](PointList&, std::int64_t&) {},
+    };
+    for (const bool italic : {false, true}) {
+        const std::vector<Labelled> scene = TickScene(start, italic);
+        PointList tickList = ListOf(scene);
+        PointList freshList = ListOf(scene);
+        PointRenderer ticking;
+        PointRenderer fresh;
+        fresh.setCaching(false);
+        Canvas tickCanvas(QSize(300, 200));
+        Canvas freshCanvas(QSize(300, 200));
+        RenderContext ctx;
+        ctx.now = start;
+        ctx.zoom = 1.25;
+        ctx.scrollX = 30;
+        ctx.scrollY = 20;
+        ctx.visible = QRect(0, 0, 280, 190);
+        int partial = 0;
+        int visible = 0; // points the first, full tick painted
+        int tick = 0;
+        for (const Edit edit : edits) {
+            const int before = tickList.count();
+            edit(tickList, ctx.now);
+            std::int64_t same = ctx.now;
+            edit(freshList, same);
+            if (tick == 3) {
+                ticking.invalidate();
+            }
+            ASSERT_EQ(before, tickList.count());
+            QRegion painted;
+            {
+                QPainter painter(&tickCanvas.image);
+                DrawingSurface surface(painter);
+                painted = ticking.Tick(surface, tickList, ctx);
+            }
+            freshCanvas.draw(fresh, freshList,
+                             {ctx.zoom, ctx.scrollX, ctx.scrollY, true, false, ctx.now, QRect()});
+            ++tick;
+            ASSERT_EQ(tickCanvas.image.copy(ctx.visible), freshCanvas.image.copy(ctx.visible))
+                << "tick " << tick << (italic ? " italic" : "");
+            ASSERT_EQ(Phases(tickList), Phases(freshList)) << "tick " << tick;
+            EXPECT_TRUE(ctx.visible.contains(painted.boundingRect()) || painted.isEmpty());
+            if (tick == 1) {
+                visible = ticking.paintedLastTick();
+            }
+            partial += ticking.paintedLastTick() < visible ? 1 : 0;
+        }
+        // Plain fonts tick incrementally after the first tick; an italic overhang in sight
+        // makes every tick full.
+        EXPECT_EQ(partial > 0, !italic) << partial;
+    }
+}
+
+TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
+    // A row of points far apart; 2 and 5 flash; 6 lies over 5's cell, 1 under 2's square.
+    std::vector<Labelled> scene;
+    for (int i = 0; i < 8; ++i) {
+        Labelled p;
+        p.rec = PlainPoint(20 + 70.0 * i, 30);
+        p.rec.bShowRect = 1;
+        p.rec.nRectSize = 5;
+        p.rec.lfText.lfHeight = -12;
+        p.rec.lfSince = p.rec.lfText;
+        p.label = "P" + std::to_string(i);
+        p.since = "S" + std::to_string(i);
+        scene.push_back(p);
+    }
+    for (const int i : {2, 5}) {
+        scene[i].rec.bSinceDate = 1;
+        scene[i].rec.stSince = {1850, 1, 0, 1, 0, 0, 0, 0};
+        scene[i].rec.bFlashRect = 1;
+        scene[i].rec.bFlashText = 1;
+    }
+    scene[6].rec.dX = scene[5].rec.dX + 8;
+    scene[6].rec.dY = scene[5].rec.dY + 4;
+    scene[1].rec.dX = scene[2].rec.dX - 4;
+    scene[1].rec.dY = scene[2].rec.dY - 4;
+    scene[1].rec.nRectSize = 2;
+    PointList tickList = ListOf(scene);
+    PointList freshList = ListOf(scene);
+    PointRenderer ticking;
+    PointRenderer fresh;
+    fresh.setCaching(false);
+    Canvas tickCanvas(QSize(600, 80));
+    Canvas freshCanvas(QSize(600, 80));
+    RenderContext ctx;
+    ctx.now = 1; // after 1850
+    const int expected[] = {8, 3, 3, 3};
+    for (int tick = 0; tick < 4; ++tick) {
+        {
+            QPainter painter(&tickCanvas.image);
+            DrawingSurface surface(painter);
+            ticking.Tick(surface, tickList, ctx);
+        }
+        freshCanvas.draw(fresh, freshList, ctx);
+        ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "tick " << tick;
+        EXPECT_EQ(ticking.paintedLastTick(), expected[tick]) << "tick " << tick;
+    }
 }

@@ -98,11 +98,24 @@ TEST_F(ViewTest, ZoomModeScrollsThePictureAndThePoints) {
     EXPECT_EQ(SurfacePixel(*view, 97, 47), kMagenta);
     EXPECT_EQ(SurfacePixel(*view, 100, 50), RGB(0, 0, 0));
 
-    // Scrolling repaints in full: the points are gone until the next tick.
+    // A scroll moves the surface's pixels, points included, and draws the picture alone into
+    // the strip that comes into view: the same pixels there as a full repaint.
+    const QImage before = view->surfaceImage();
+    const int repaints = view->fullRepaintCount();
     view->horizontalScrollBar()->setValue(210);
-    EXPECT_TRUE(Near(SurfacePixel(*view, 97, 47), kPicture));
+    view->verticalScrollBar()->setValue(145);
+    EXPECT_EQ(view->fullRepaintCount(), repaints);
+    const QImage moved = view->surfaceImage();
+    EXPECT_EQ(moved.copy(0, 5, vp.width() - 10, vp.height() - 5),
+              before.copy(10, 0, vp.width() - 10, vp.height() - 5));
+    EXPECT_EQ(SurfacePixel(*view, 87, 52), kMagenta);
+    view->RedrawWindow();
+    const QImage full = view->surfaceImage();
+    EXPECT_EQ(moved.copy(vp.width() - 10, 0, 10, vp.height()),
+              full.copy(vp.width() - 10, 0, 10, vp.height()));
+    EXPECT_EQ(moved.copy(0, 0, vp.width(), 5), full.copy(0, 0, vp.width(), 5));
     view->OnTimer();
-    EXPECT_EQ(SurfacePixel(*view, 87, 47), kMagenta);
+    EXPECT_EQ(SurfacePixel(*view, 87, 52), kMagenta);
 }
 
 TEST_F(ViewTest, ViewCommandsFollowTheZoomRules) {

@@ -1,0 +1,312 @@
+#include "PointDrawing.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+
+#include "DrawingSurface.h"
+#include "GdiConvert.h"
+#include "PointRenderer.h"
+#include "SinceTime.h"
+#include "ViewGeometry.h"
+
+namespace {
+
+constexpr COLORREF kBlack = 0x00000000;
+constexpr COLORREF kWhite = 0x00FFFFFF;
+
+// No surface reaches this far from the origin in logical units. Coordinates handed to the
+// surface are kept within it, so the painter's fixed-point text and line positions never
+// overflow whatever sizes and positions a map file holds.
+constexpr std::int64_t kFar = std::int64_t{1} << 20;
+
+// Whole-number pixel ratios up to this are drawn the fast way.
+constexpr qreal kMaxPixelRatio = 4.0;
+
+int ClampFar(std::int64_t v) {
+    return static_cast<int>(std::clamp(v, -kFar, kFar));
+}
+bool IsNear(std::int64_t v) {
+    return v >= -kFar && v <= kFar;
+}
+
+} // namespace
+
+PointPlan PlanPoint(PointList& list, int i, const RenderContext& ctx, bool advance) {
+    const PointRecord r = list.point(i);
+    PointPlan p;
+    const ClientPoint c = PictureToClient(r.dX, r.dY, ctx.zoom, ctx.printing ? 0 : ctx.scrollX,
+                                          ctx.printing ? 0 : ctx.scrollY);
+    p.x = c.x;
+    p.y = c.y;
+    const bool passed = r.bSinceDate != 0 && SinceHasPassed(r.stSince, ctx.now);
+    p.passed = passed;
+
+    p.square = r.bShowRect != 0;
+    p.squareColor = r.crRect;
+    p.rectSize = r.nRectSize;
+    if (p.square && passed && r.bFlashRect != 0 && r.bRectPhase == 0) {
+        p.squareColor = kWhite;
+    }
+
+    p.cross = r.bShowCross != 0;
+    p.crossSize = r.nCrossSize;
+    p.textOffset = std::max(r.nCrossSize, r.nRectSize);
+    p.backColor = r.crBack;
+    if (passed) {
+        p.text = &list.sinceText(i);
+        p.font = r.lfSince;
+        p.textColor = r.crSinceText;
+        if (r.bFlashText != 0 && r.bTextPhase != 0) {
+            p.textColor = r.crBack;
+        }
+        if (advance) {
+            AdvancePhases(list, i);
+        }
+    } else {
+        p.text = &list.label(i);
+        p.font = r.lfText;
+        p.textColor = r.crText;
+    }
+    return p;
+}
+
+void AdvancePhases(PointList& list, int i) {
+    PointRecord& r = list.point(i);
+    if (r.bShowRect != 0 && r.bFlashRect != 0) {
+        r.bRectPhase = r.bRectPhase != 0 ? 0 : 1;
+    }
+    if (r.bFlashText != 0) {
+        r.bTextPhase = r.bTextPhase != 0 ? 0 : 1;
+    }
+}
+
+bool Flashes(const PointRecord& r) {
+    return (r.bShowRect != 0 && r.bFlashRect != 0) || r.bFlashText != 0;
+}
+
+void PadText(std::string& out, const std::string& text) {
+    out.assign(1, ' ');
+    out.append(text, 0, text.find('\0'));
+    out.push_back(' ');
+}
+
+namespace {
+
+// An inclusive pixel range; empty when lo > hi.
+struct Span {
+    std::int64_t lo;
+    std::int64_t hi;
+};
+
+// The pixels two opposite arms of length `arm` from `centre` cover, end pixels left out.
+Span ArmSpan(std::int64_t centre, std::int64_t arm) {
+    const std::int64_t a = arm < 0 ? -arm : arm;
+    return {centre - a + 1, centre + a - 1};
+}
+
+bool Overlaps(Span xs, Span ys, const QRect& r) {
+    return xs.lo <= xs.hi && ys.lo <= ys.hi && xs.lo <= r.right() && xs.hi >= r.left() &&
+           ys.lo <= r.bottom() && ys.hi >= r.top();
+}
+
+// The pixels of the square (x - n, y - n, 2n, 2n) along one axis: the surface fills a
+// rectangle of negative extent towards smaller coordinates, so -n covers what n covers.
+Span SquareSpan(std::int64_t centre, std::int64_t n) {
+    const std::int64_t a = n < 0 ? -n : n;
+    return {centre - a, centre + a - 1};
+}
+
+} // namespace
+
+bool ShapesReach(const PointPlan& p, const QRect& area) {
+    const Span px{p.x, p.x};
+    const Span py{p.y, p.y};
+    if (Overlaps(px, py, area)) {
+        return true;
+    }
+    if (p.square && Overlaps(SquareSpan(p.x, p.rectSize), SquareSpan(p.y, p.rectSize), area)) {
+        return true;
+    }
+    return p.cross && (Overlaps(ArmSpan(p.x, p.crossSize), py, area) ||
+                       Overlaps(px, ArmSpan(p.y, p.crossSize), area));
+}
+
+bool TextMayReach(const PointPlan& p, const QRect& area) {
+    constexpr std::int64_t kOverhang = 16;
+    return p.font.lfEscapement != 0 || (p.x + p.textOffset <= area.right() + kOverhang &&
+                                        p.y + p.textOffset <= area.bottom() + kOverhang);
+}
+
+namespace {
+
+void DrawArms(DrawingSurface& surface, std::int64_t x, std::int64_t y, std::int64_t arm) {
+    const int cx = ClampFar(x);
+    const int cy = ClampFar(y);
+    const std::int64_t ends[4][2] = {{x + arm, y}, {x - arm, y}, {x, y + arm}, {x, y - arm}};
+    for (const auto& end : ends) {
+        surface.moveTo(cx, cy);
+        surface.lineTo(ClampFar(end[0]), ClampFar(end[1]));
+    }
+}
+
+} // namespace
+
+void DrawTextFresh(DrawingSurface& surface, const PointPlan& p, const std::string& padded) {
+    surface.setBkColor(p.backColor);
+    const std::int64_t tx = p.x + p.textOffset;
+    const std::int64_t ty = p.y + p.textOffset;
+    if (IsNear(tx) && IsNear(ty)) {
+        surface.selectFont(p.font);
+        surface.setTextColor(p.textColor);
+        surface.textOut(static_cast<int>(tx), static_cast<int>(ty), padded);
+    }
+}
+
+void DrawFresh(DrawingSurface& surface, const PointPlan& p, const std::string& padded,
+               bool printing) {
+    if (p.square) {
+        const Span xs = SquareSpan(p.x, p.rectSize);
+        const Span ys = SquareSpan(p.y, p.rectSize);
+        const int l = ClampFar(xs.lo);
+        const int t = ClampFar(ys.lo);
+        const int r = ClampFar(xs.hi + 1);
+        const int b = ClampFar(ys.hi + 1);
+        if (l < r && t < b) {
+            surface.fillSolidRect(l, t, r - l, b - t, p.squareColor);
+        }
+    }
+    if (p.cross) {
+        surface.selectPen(kBlack);
+        DrawArms(surface, p.x, p.y, p.crossSize);
+        surface.selectPen(kWhite);
+        DrawArms(surface, p.x, p.y, p.crossSize / 2);
+    }
+    DrawTextFresh(surface, p, padded);
+    if (IsNear(p.x) && IsNear(p.y)) {
+        // The centre mark is one dot on paper too, however many dots a display pixel spans.
+        if (printing) {
+            surface.setDevicePixel(static_cast<int>(p.x), static_cast<int>(p.y), kBlack);
+        } else {
+            surface.setPixel(static_cast<int>(p.x), static_cast<int>(p.y), kBlack);
+        }
+    }
+}
+
+namespace {
+
+// Fills the part of [xs] x [ys] inside `bounds`.
+void FillClipped(QPainter& painter, const QRect& bounds, Span xs, Span ys, const QColor& color) {
+    const std::int64_t l = std::max<std::int64_t>(xs.lo, bounds.left());
+    const std::int64_t r = std::min<std::int64_t>(xs.hi, bounds.right());
+    const std::int64_t t = std::max<std::int64_t>(ys.lo, bounds.top());
+    const std::int64_t b = std::min<std::int64_t>(ys.hi, bounds.bottom());
+    if (l <= r && t <= b) {
+        painter.fillRect(QRect(static_cast<int>(l), static_cast<int>(t),
+                               static_cast<int>(r - l + 1), static_cast<int>(b - t + 1)),
+                         color);
+    }
+}
+
+} // namespace
+
+void DrawShapesFast(QPainter& painter, const PointPlan& p, const QRect& clip) {
+    const QColor black = ToQColor(kBlack);
+    const QColor white = ToQColor(kWhite);
+    if (p.square) {
+        FillClipped(painter, clip, SquareSpan(p.x, p.rectSize), SquareSpan(p.y, p.rectSize),
+                    ToQColor(p.squareColor));
+    }
+    if (p.cross) {
+        FillClipped(painter, clip, ArmSpan(p.x, p.crossSize), {p.y, p.y}, black);
+        FillClipped(painter, clip, {p.x, p.x}, ArmSpan(p.y, p.crossSize), black);
+        FillClipped(painter, clip, ArmSpan(p.x, p.crossSize / 2), {p.y, p.y}, white);
+        FillClipped(painter, clip, {p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), white);
+    }
+}
+
+void DrawCellFast(QPainter& painter, const PointPlan& p, const TextCellCache::Cell& cell,
+                  const QRect& clip) {
+    const std::int64_t tx = p.x + p.textOffset;
+    const std::int64_t ty = p.y + p.textOffset;
+    if (!IsNear(tx) || !IsNear(ty)) {
+        return;
+    }
+    const QRect at(QPoint(static_cast<int>(tx), static_cast<int>(ty)), cell.extent);
+    const QRect part = at & clip;
+    if (part.isEmpty()) {
+        return;
+    }
+    if (part == at) {
+        painter.drawImage(at.topLeft(), cell.image);
+        return;
+    }
+    const int ratio = static_cast<int>(cell.image.devicePixelRatio());
+    const QRect source(QPoint(part.topLeft() - at.topLeft()) * ratio, part.size() * ratio);
+    painter.drawImage(part.topLeft(), cell.image, source);
+}
+
+void DrawCentreFast(QPainter& painter, const PointPlan& p, const QRect& clip) {
+    FillClipped(painter, clip, {p.x, p.x}, {p.y, p.y}, ToQColor(kBlack));
+}
+
+namespace {
+
+// The part of [xs] x [ys] inside `bounds`; empty when none.
+QRect ClippedRect(Span xs, Span ys, const QRect& bounds) {
+    const std::int64_t l = std::max<std::int64_t>(xs.lo, bounds.left());
+    const std::int64_t r = std::min<std::int64_t>(xs.hi, bounds.right());
+    const std::int64_t t = std::max<std::int64_t>(ys.lo, bounds.top());
+    const std::int64_t b = std::min<std::int64_t>(ys.hi, bounds.bottom());
+    if (l > r || t > b) {
+        return {};
+    }
+    return {static_cast<int>(l), static_cast<int>(t), static_cast<int>(r - l + 1),
+            static_cast<int>(b - t + 1)};
+}
+
+} // namespace
+
+PointShapes ShapesOf(const PointPlan& p, QSize cell, const QRect& bounds) {
+    PointShapes s;
+    if (p.square) {
+        s.square = ClippedRect(SquareSpan(p.x, p.rectSize), SquareSpan(p.y, p.rectSize), bounds);
+    }
+    if (p.cross) {
+        s.armH = ClippedRect(ArmSpan(p.x, p.crossSize), {p.y, p.y}, bounds);
+        s.armV = ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize), bounds);
+    }
+    const std::int64_t tx = p.x + p.textOffset;
+    const std::int64_t ty = p.y + p.textOffset;
+    if (IsNear(tx) && IsNear(ty) && !cell.isEmpty()) {
+        s.cell = ClippedRect({tx, tx + cell.width() - 1}, {ty, ty + cell.height() - 1}, bounds);
+    }
+    s.centre = ClippedRect({p.x, p.x}, {p.y, p.y}, bounds);
+    return s;
+}
+
+QImage* FastTarget(DrawingSurface& surface, const RenderContext& ctx) {
+    QPainter& painter = surface.painter();
+    if (ctx.printing || surface.isPrinting() || !painter.isActive()) {
+        return nullptr;
+    }
+    auto* image = dynamic_cast<QImage*>(painter.device());
+    if (image == nullptr) {
+        return nullptr;
+    }
+    const QImage::Format f = image->format();
+    const bool wordPixels = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+                            f == QImage::Format_ARGB32_Premultiplied;
+    const qreal ratio = image->devicePixelRatio();
+    const bool wholeRatio = ratio >= 1.0 && ratio <= kMaxPixelRatio && ratio == std::floor(ratio);
+    const bool plain = wholeRatio &&
+                       painter.combinedTransform() == QTransform::fromScale(ratio, ratio) &&
+                       !painter.hasClipping() &&
+                       painter.compositionMode() == QPainter::CompositionMode_SourceOver &&
+                       painter.opacity() == 1.0;
+    return wordPixels && plain ? image : nullptr;
+}
+

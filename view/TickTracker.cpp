@@ -1,0 +1,143 @@
+#include "TickTracker.h"
+
+#include <algorithm>
+#include <functional>
+
+bool PointShapes::empty() const {
+    return square.isEmpty() && armH.isEmpty() && armV.isEmpty() && cell.isEmpty() &&
+           centre.isEmpty();
+}
+
+QRect PointShapes::bounds() const {
+    return square | armH | armV | cell | centre;
+}
+
+bool PointShapes::intersects(const QRect& r) const {
+    return square.intersects(r) || armH.intersects(r) || armV.intersects(r) ||
+           cell.intersects(r) || centre.intersects(r);
+}
+
+bool PointShapes::covers(const QRect& r) const {
+    int touching = 0;
+    for (const QRect& part : {square, armH, armV, cell, centre}) {
+        if (part.contains(r)) {
+            return true;
+        }
+        touching += part.intersects(r) ? 1 : 0;
+    }
+    if (touching < 2) {
+        return false;
+    }
+    // Parts that meet (a square and the cell beside it) may cover it together.
+    QRegion rest(r);
+    for (const QRect& part : {square, armH, armV, cell, centre}) {
+        rest -= part;
+    }
+    return rest.isEmpty();
+}
+
+void PointShapes::addTo(std::vector<QRect>& rects) const {
+    for (const QRect& r : {square, armH, armV, cell, centre}) {
+        if (!r.isEmpty()) {
+            rects.push_back(r);
+        }
+    }
+}
+
+void TickTracker::begin(int count, const QRect& bounds) {
+    m_valid = false;
+    m_bounds = bounds;
+    m_flashers.clear();
+    m_pending.clear();
+    m_slots.clear();
+    m_slotOf.assign(static_cast<std::size_t>(count), -1);
+    m_columns = std::max(1, (bounds.width() + kBucket - 1) / kBucket);
+    m_rows = std::max(1, (bounds.height() + kBucket - 1) / kBucket);
+    m_grid.assign(static_cast<std::size_t>(m_columns) * m_rows, {});
+}
+
+void TickTracker::noteShapes(int i, const PointShapes& shapes) {
+    setShapes(i, shapes);
+}
+
+void TickTracker::end(const TickKey& key, std::int64_t now) {
+    std::sort(m_pending.begin(), m_pending.end(), std::greater<>());
+    m_stamp.assign(m_slots.size(), 0);
+    m_query = 0;
+    m_key = key;
+    m_now = now;
+    m_valid = true;
+}
+
+std::vector<int> TickTracker::takeDue(std::int64_t now) {
+    std::vector<int> due;
+    while (!m_pending.empty() && now > m_pending.back().first) {
+        due.push_back(m_pending.back().second);
+        m_pending.pop_back();
+    }
+    std::sort(due.begin(), due.end());
+    return due;
+}
+
+const PointShapes* TickTracker::shapes(int i) const {
+    const int slot = m_slotOf[static_cast<std::size_t>(i)];
+    return slot < 0 ? nullptr : &m_slots[static_cast<std::size_t>(slot)].shapes;
+}
+
+void TickTracker::setShapes(int i, const PointShapes& shapes) {
+    int& slot = m_slotOf[static_cast<std::size_t>(i)];
+    if (slot < 0) {
+        if (shapes.empty()) {
+            return;
+        }
+        slot = static_cast<int>(m_slots.size());
+        m_slots.push_back({i, shapes});
+        m_stamp.push_back(0);
+    } else {
+        m_slots[static_cast<std::size_t>(slot)].shapes = shapes;
+    }
+    // Old bucket entries stay: every query checks the shapes themselves.
+    addToGrid(slot, shapes);
+}
+
+void TickTracker::addToGrid(int slot, const PointShapes& shapes) {
+    const QRect b = shapes.bounds().translated(-m_bounds.topLeft()) &
+                    QRect(0, 0, m_columns * kBucket, m_rows * kBucket);
+    if (b.isEmpty()) {
+        return;
+    }
+    for (int row = b.top() / kBucket; row <= b.bottom() / kBucket; ++row) {
+        for (int column = b.left() / kBucket; column <= b.right() / kBucket; ++column) {
+            std::vector<int>& bucket = m_grid[static_cast<std::size_t>(row) * m_columns + column];
+            if (bucket.empty() || bucket.back() != slot) {
+                bucket.push_back(slot);
+            }
+        }
+    }
+}
+
+void TickTracker::reaching(const QRect& area, std::vector<int>& out) {
+    out.clear();
+    const QRect a = area.translated(-m_bounds.topLeft()) &
+                    QRect(0, 0, m_columns * kBucket, m_rows * kBucket);
+    if (a.isEmpty()) {
+        return;
+    }
+    ++m_query;
+    for (int row = a.top() / kBucket; row <= a.bottom() / kBucket; ++row) {
+        for (int column = a.left() / kBucket; column <= a.right() / kBucket; ++column) {
+            for (const int slot : m_grid[static_cast<std::size_t>(row) * m_columns + column]) {
+                auto& stamp = m_stamp[static_cast<std::size_t>(slot)];
+                if (stamp == m_query) {
+                    continue;
+                }
+                stamp = m_query;
+                const Slot& s = m_slots[static_cast<std::size_t>(slot)];
+                if (s.shapes.intersects(area)) {
+                    out.push_back(s.index);
+                }
+            }
+        }
+    }
+    std::sort(out.begin(), out.end());
+}
