@@ -15,6 +15,8 @@ namespace {
 // A tick whose changed points are more than this share of the visible ones draws in full: the
 // rectangles would cover most of the view anyway.
 constexpr int kChangedShareLimit = 4;
+// Beyond this many repainted rectangles the screen gets the rectangle that holds them all.
+constexpr std::size_t kMaxScreenRects = 256;
 
 // The union of `rects` as disjoint rectangles, merged pairwise so that many rectangles cost
 // n log n rather than n squared.
@@ -173,10 +175,16 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
         PointPlan plan;
         PointShapes shapes;
     };
+    // A rectangle to repaint, and the first point that can show in it: the changed point whose
+    // new parts cover it, or 0 where the old parts of a point were.
+    struct Piece {
+        QRect rect;
+        int from;
+    };
     std::vector<Changed> changed;
-    std::vector<QRect> dirty;
+    std::vector<Piece> pieces;
     const std::vector<int> due = m_tracker.takeDue(ctx.now);
-    auto consider = [&](int i) {
+    auto consider = [&](int i, bool colours) {
         const PointShapes* before = m_tracker.shapes(i);
         const PointPlan p = PlanPoint(list, i, ctx, false);
         if (before == nullptr && !ShapesReach(p, bounds) && !TextMayReach(p, bounds)) {
@@ -187,21 +195,40 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
             return false;
         }
         const PointShapes after = ShapesOf(p, cell->extent, bounds);
-        if (before != nullptr) {
-            before->addTo(dirty);
+        if (colours) {
+            // Only the square's and the text's colours change: their rectangles stay.
+            const PointRecord& r = list.point(i);
+            if (r.bShowRect != 0 && r.bFlashRect != 0 && !after.square.isEmpty()) {
+                pieces.push_back({after.square, i});
+            }
+            if (r.bFlashText != 0 && !after.cell.isEmpty()) {
+                pieces.push_back({after.cell, i});
+            }
+        } else {
+            std::vector<QRect> rects;
+            if (before != nullptr) {
+                before->addTo(rects);
+                for (const QRect& r : rects) {
+                    pieces.push_back({r, 0});
+                }
+                rects.clear();
+            }
+            after.addTo(rects);
+            for (const QRect& r : rects) {
+                pieces.push_back({r, i});
+            }
         }
-        after.addTo(dirty);
         changed.push_back({i, p, after});
         return true;
     };
     for (const int i : m_tracker.flashers()) {
         // A flashing point changes colours only: if it was out of sight, it still is.
-        if (m_tracker.shapes(i) != nullptr && !consider(i)) {
+        if (m_tracker.shapes(i) != nullptr && !consider(i, true)) {
             return false;
         }
     }
     for (const int i : due) {
-        if (!consider(i)) {
+        if (!consider(i, false)) {
             return false;
         }
     }
@@ -226,13 +253,18 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
     std::sort(changed.begin(), changed.end(),
               [](const Changed& a, const Changed& b) { return a.index < b.index; });
 
+    // Every part a point paints is opaque, so a pixel ends as the last part over it leaves it,
+    // whatever was there: pieces may overlap, each one repainted from the last point that
+    // covers it whole gives every pixel of it its final value.
     m_paintStamp.resize(list.points().size());
-    painted = UniteAll(dirty, 0, dirty.size());
     std::vector<int> reaching;
-    for (const QRect& piece : painted) {
-        m_tracker.reaching(piece, reaching);
+    std::vector<QRect> rects;
+    rects.reserve(pieces.size());
+    for (const Piece& piece : pieces) {
+        rects.push_back(piece.rect);
+        m_tracker.reaching(piece.rect, piece.from, reaching);
         std::size_t start = reaching.size();
-        while (start > 0 && !m_tracker.shapes(reaching[start - 1])->covers(piece)) {
+        while (start > 0 && !m_tracker.shapes(reaching[start - 1])->covers(piece.rect)) {
             --start;
         }
         start = start > 0 ? start - 1 : 0;
@@ -244,24 +276,34 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
             const PointPlan p = found != changed.end() && found->index == i
                                     ? found->plan
                                     : PlanPoint(list, i, ctx, false);
-            DrawShapesFast(painter, p, piece);
+            DrawShapesFast(painter, p, piece.rect);
             const TextCellCache::Cell* cell = cellFor(p, i);
             if (cell == nullptr || cell->image.isNull()) {
                 // Known to paint exactly its cell: drawn afresh, cut to the piece.
                 ++m_freshTexts;
-                painter.setClipRect(piece);
+                painter.setClipRect(piece.rect);
                 DrawTextFresh(surface, p, m_padded);
                 painter.setClipping(false);
             } else {
-                DrawCellFast(painter, p, *cell, piece);
+                DrawCellFast(painter, p, *cell, piece.rect);
             }
-            DrawCentreFast(painter, p, piece);
+            DrawCentreFast(painter, p, piece.rect);
             auto& stamp = m_paintStamp[static_cast<std::size_t>(i)];
             if (stamp != m_tickNumber) {
                 stamp = m_tickNumber;
                 ++m_painted;
             }
         }
+    }
+    // Many small rectangles reach the screen as the one that holds them.
+    if (rects.size() <= kMaxScreenRects) {
+        painted = UniteAll(rects, 0, rects.size());
+    } else {
+        QRect all;
+        for (const QRect& r : rects) {
+            all |= r;
+        }
+        painted = QRegion(all);
     }
     return true;
 }

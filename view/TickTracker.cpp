@@ -109,14 +109,23 @@ void TickTracker::addToGrid(int slot, const PointShapes& shapes) {
     for (int row = b.top() / kBucket; row <= b.bottom() / kBucket; ++row) {
         for (int column = b.left() / kBucket; column <= b.right() / kBucket; ++column) {
             std::vector<int>& bucket = m_grid[static_cast<std::size_t>(row) * m_columns + column];
-            if (bucket.empty() || bucket.back() != slot) {
-                bucket.push_back(slot);
+            const int index = m_slots[static_cast<std::size_t>(slot)].index;
+            if (bucket.empty() || m_slots[static_cast<std::size_t>(bucket.back())].index < index) {
+                bucket.push_back(slot); // recording a full tick: in list order already
+                continue;
+            }
+            const auto at = std::lower_bound(bucket.begin(), bucket.end(), index,
+                                             [this](int s, int i) {
+                                                 return m_slots[static_cast<std::size_t>(s)].index < i;
+                                             });
+            if (at == bucket.end() || *at != slot) {
+                bucket.insert(at, slot);
             }
         }
     }
 }
 
-void TickTracker::reaching(const QRect& area, std::vector<int>& out) {
+void TickTracker::reaching(const QRect& area, int from, std::vector<int>& out) {
     out.clear();
     const QRect a = area.translated(-m_bounds.topLeft()) &
                     QRect(0, 0, m_columns * kBucket, m_rows * kBucket);
@@ -126,7 +135,14 @@ void TickTracker::reaching(const QRect& area, std::vector<int>& out) {
     ++m_query;
     for (int row = a.top() / kBucket; row <= a.bottom() / kBucket; ++row) {
         for (int column = a.left() / kBucket; column <= a.right() / kBucket; ++column) {
-            for (const int slot : m_grid[static_cast<std::size_t>(row) * m_columns + column]) {
+            const std::vector<int>& bucket =
+                m_grid[static_cast<std::size_t>(row) * m_columns + column];
+            const auto first = std::lower_bound(bucket.begin(), bucket.end(), from,
+                                                [this](int s, int i) {
+                                                    return m_slots[static_cast<std::size_t>(s)].index < i;
+                                                });
+            for (auto it = first; it != bucket.end(); ++it) {
+                const int slot = *it;
                 auto& stamp = m_stamp[static_cast<std::size_t>(slot)];
                 if (stamp == m_query) {
                     continue;

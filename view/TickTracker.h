@@ -74,8 +74,8 @@ public:
     // Point i now paints `shapes` (empty: not visible).
     void setShapes(int i, const PointShapes& shapes);
 
-    // The visible points that reach into `area`, in list order, each once.
-    void reaching(const QRect& area, std::vector<int>& out);
+    // The visible points from index `from` on that reach into `area`, in list order, each once.
+    void reaching(const QRect& area, int from, std::vector<int>& out);
     int visibleCount() const { return static_cast<int>(m_slots.size()); }
     void setNow(std::int64_t now) { m_now = now; }
 
@@ -98,7 +98,7 @@ private:
     std::vector<Slot> m_slots;
     int m_columns = 0;
     int m_rows = 0;
-    std::vector<std::vector<int>> m_grid; // slots per bucket, in the order they were added
+    std::vector<std::vector<int>> m_grid; // slots per bucket, in list order of their points
     std::vector<std::uint32_t> m_stamp;   // per slot: the query that last saw it
     std::uint32_t m_query = 0;
 };

@@ -1,0 +1,200 @@
+// Steady timer ticks of the window renderer at scale, each beside a peer measured in the same
+// run: the full drawing a tick replaces, or a plain pass over the records.
+//   big plan:    1,000,000 points over a 10000 x 10000 picture at zoom 1.0 in a 1000 x 700
+//                view (about 7,000 visible), 1% flashing, spread through the list;
+//   crowded:     100,000 points all inside the view, one font, the flashing 1% last in the
+//                list (argument 0) or spread through it (argument 1);
+//   many fonts:  the first tick over 10,000 points with a font each (1600 x 1000 view), and
+//                over the big plan with a font per point.
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include "DrawingSurface.h"
+#include "PointRenderer.h"
+
+namespace {
+
+constexpr int kViewW = 1000;
+constexpr int kViewH = 700;
+
+// The i-th of 13,248 distinct font descriptions, repeating beyond: heights, weights, styles
+// (italics among them, whose glyphs leave their cells) and faces.
+LOGFONTA FontNumber(int i) {
+    static const char* faces[] = {"Arial", "DejaVu Sans", "DejaVu Serif", "Liberation Mono"};
+    LOGFONTA lf{};
+    int n = i % 13248;
+    const int height = 8 + n % 23;
+    n /= 23;
+    lf.lfHeight = (n % 2 == 0) ? height : -height;
+    n /= 2;
+    lf.lfWeight = 100 * (1 + n % 9);
+    n /= 9;
+    lf.lfItalic = static_cast<std::uint8_t>(n % 2);
+    n /= 2;
+    lf.lfUnderline = static_cast<std::uint8_t>(n % 2);
+    n /= 2;
+    lf.lfStrikeOut = static_cast<std::uint8_t>(n % 2);
+    n /= 2;
+    const std::string face = faces[n % 4];
+    std::copy(face.begin(), face.end(), lf.lfFaceName);
+    return lf;
+}
+
+struct Scene {
+    PointList list;
+    RenderContext ctx;
+    QSize view;
+};
+
+// `count` points at random positions in `area` (picture pixels); every 100th flashes, or the
+// last 1% when `flashLast`; `fonts`: a font description per point.
+Scene MakeScene(int count, QSize area, QPoint scroll, QSize view, bool flashLast, bool fonts) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> x(0, area.width());
+    std::uniform_real_distribution<double> y(0, area.height());
+    std::vector<PointRecord> points;
+    std::vector<std::string> labels;
+    std::vector<std::string> sinceTexts;
+    points.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        PointRecord r = FactoryDefaults();
+        r.dX = x(rng);
+        r.dY = y(rng);
+        r.bShowRect = 1;
+        r.nRectSize = 4;
+        r.nCrossSize = 6;
+        r.crRect = RGB(0, 0, 255);
+        if (fonts) {
+            r.lfText = FontNumber(i);
+            r.lfSince = FontNumber(i);
+        }
+        const bool flashing = flashLast ? i >= count - count / 100 : i % 100 == 0;
+        if (flashing) {
+            r.bSinceDate = 1;
+            r.bFlashRect = 1;
+            r.bFlashText = 1;
+            r.stSince.wYear = 1850;
+        }
+        char label[32];
+        std::snprintf(label, sizeof label, "P%d", i);
+        points.push_back(r);
+        labels.emplace_back(label);
+        sinceTexts.emplace_back(std::string("since ") + label);
+    }
+    Scene scene;
+    const std::vector<std::string> memos(points.size());
+    scene.list.Assign(std::move(points), memos, std::move(labels), std::move(sinceTexts));
+    scene.ctx.now = 1700000000;
+    scene.ctx.scrollX = scroll.x();
+    scene.ctx.scrollY = scroll.y();
+    scene.ctx.visible = QRect(QPoint(0, 0), view);
+    scene.view = view;
+    return scene;
+}
+
+Scene BigPlan(bool fonts) {
+    return MakeScene(1000000, QSize(10000, 10000), QPoint(4500, 4650), QSize(kViewW, kViewH),
+                     false, fonts);
+}
+
+Scene Crowded(bool flashLast) {
+    return MakeScene(100000, QSize(kViewW - 60, kViewH - 30), QPoint(0, 0),
+                     QSize(kViewW, kViewH), flashLast, false);
+}
+
+QRegion Tick(PointRenderer& renderer, QImage& window, Scene& scene) {
+    QPainter painter(&window);
+    DrawingSurface surface(painter);
+    return renderer.Tick(surface, scene.list, scene.ctx);
+}
+
+void Full(PointRenderer& renderer, QImage& window, Scene& scene) {
+    QPainter painter(&window);
+    DrawingSurface surface(painter);
+    renderer.DrawPoints(surface, scene.list, scene.ctx);
+}
+
+QImage Window(QSize size) {
+    QImage window(size, QImage::Format_RGB32);
+    window.fill(Qt::gray);
+    return window;
+}
+
+// Steady ticks (argument 1) or full drawings (argument 0) over `scene`.
+void RunTicks(benchmark::State& state, Scene& scene) {
+    QImage window = Window(scene.view);
+    PointRenderer renderer;
+    const bool ticking = state.range(0) == 1;
+    for (int warm = 0; warm < 3; ++warm) {
+        ticking ? (void)Tick(renderer, window, scene) : Full(renderer, window, scene);
+    }
+    for (auto _ : state) {
+        if (ticking) {
+            benchmark::DoNotOptimize(Tick(renderer, window, scene));
+        } else {
+            Full(renderer, window, scene);
+        }
+    }
+    state.counters["painted"] = renderer.paintedLastTick();
+    state.counters["fresh"] = renderer.freshTexts();
+}
+
+void BM_BigPlan(benchmark::State& state) {
+    static Scene scene = BigPlan(false);
+    RunTicks(state, scene);
+}
+BENCHMARK(BM_BigPlan)->ArgName("tick")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The floor: one pass reading every record's position and flags.
+void BM_BigPlanRecordPass(benchmark::State& state) {
+    static Scene scene = BigPlan(false);
+    for (auto _ : state) {
+        double sum = 0;
+        for (const PointRecord& r : scene.list.points()) {
+            sum += r.dX + r.bSinceDate;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_BigPlanRecordPass)->Unit(benchmark::kMillisecond);
+
+void BM_CrowdedFlashLast(benchmark::State& state) {
+    static Scene scene = Crowded(true);
+    RunTicks(state, scene);
+}
+BENCHMARK(BM_CrowdedFlashLast)->ArgName("tick")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_CrowdedFlashSpread(benchmark::State& state) {
+    static Scene scene = Crowded(false);
+    RunTicks(state, scene);
+}
+BENCHMARK(BM_CrowdedFlashSpread)->ArgName("tick")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The first tick after opening: a new renderer over points with a font description each.
+void BM_ManyFontsFirstTick(benchmark::State& state) {
+    static Scene scene = MakeScene(10000, QSize(1540, 970), QPoint(0, 0), QSize(1600, 1000),
+                                   false, true);
+    QImage window = Window(scene.view);
+    for (auto _ : state) {
+        PointRenderer renderer;
+        benchmark::DoNotOptimize(Tick(renderer, window, scene));
+    }
+}
+BENCHMARK(BM_ManyFontsFirstTick)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The big plan with a font per point: steady ticks, and full drawings as their peer.
+void BM_BigPlanManyFonts(benchmark::State& state) {
+    static Scene scene = BigPlan(true);
+    RunTicks(state, scene);
+}
+BENCHMARK(BM_BigPlanManyFonts)->ArgName("tick")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+} // namespace
