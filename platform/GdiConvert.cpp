@@ -27,8 +27,8 @@ constexpr int kFamilyModern = 0x30;
 constexpr int kFamilyScript = 0x40;
 constexpr int kFamilyDecorative = 0x50;
 
-// Beyond this many distinct font descriptions the cache starts afresh; a map holds far fewer.
-constexpr std::size_t kMaxCachedFonts = 4096;
+// Font descriptions kept per generation of the cache (see CachedLogFont).
+constexpr std::size_t kMaxCachedFonts = 256;
 
 using LogFontKey = std::array<char, sizeof(LOGFONTA)>;
 
@@ -200,17 +200,27 @@ COLORREF ToColorRef(const QColor& c) {
 }
 
 const LogFontMetrics& CachedLogFont(const LOGFONTA& lf) {
-    static std::unordered_map<LogFontKey, LogFontMetrics, LogFontKeyHash> cache;
+    // Two generations: a description used since the last turn-over stays, the rest goes at the
+    // next one. Qt keeps a font engine for every font alive and walks all of them whenever it
+    // makes a new one, so holding thousands would make each new font cost thousands of steps.
+    using Cache = std::unordered_map<LogFontKey, LogFontMetrics, LogFontKeyHash>;
+    static Cache current;
+    static Cache previous;
     LogFontKey key;
     std::memcpy(key.data(), &lf, sizeof lf);
-    const auto found = cache.find(key);
-    if (found != cache.end()) {
+    if (const auto found = current.find(key); found != current.end()) {
         return found->second;
     }
-    if (cache.size() >= kMaxCachedFonts) {
-        cache.clear();
+    if (current.size() >= kMaxCachedFonts) {
+        previous = std::move(current);
+        current = Cache();
     }
-    return cache.emplace(key, MakeEntry(lf)).first->second;
+    if (const auto old = previous.find(key); old != previous.end()) {
+        LogFontMetrics entry = std::move(old->second);
+        previous.erase(old);
+        return current.emplace(key, std::move(entry)).first->second;
+    }
+    return current.emplace(key, MakeEntry(lf)).first->second;
 }
 
 QFont FontFromLogFont(const LOGFONTA& lf) {

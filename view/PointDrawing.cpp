@@ -215,16 +215,31 @@ void DrawFresh(DrawingSurface& surface, const PointPlan& p, const std::string& p
 
 namespace {
 
-// Fills the part of [xs] x [ys] inside `bounds`.
+// Fills the part of [xs] x [ys] inside `bounds`. On a 32-bit RGB image (the window surface)
+// the opaque colour is written straight into the pixels, as the painter would write it.
 void FillClipped(QPainter& painter, const QRect& bounds, Span xs, Span ys, const QColor& color) {
     const std::int64_t l = std::max<std::int64_t>(xs.lo, bounds.left());
     const std::int64_t r = std::min<std::int64_t>(xs.hi, bounds.right());
     const std::int64_t t = std::max<std::int64_t>(ys.lo, bounds.top());
     const std::int64_t b = std::min<std::int64_t>(ys.hi, bounds.bottom());
-    if (l <= r && t <= b) {
-        painter.fillRect(QRect(static_cast<int>(l), static_cast<int>(t),
-                               static_cast<int>(r - l + 1), static_cast<int>(b - t + 1)),
-                         color);
+    if (l > r || t > b) {
+        return;
+    }
+    const QRect area(static_cast<int>(l), static_cast<int>(t), static_cast<int>(r - l + 1),
+                     static_cast<int>(b - t + 1));
+    auto* image = painter.device()->devType() == QInternal::Image
+                      ? static_cast<QImage*>(painter.device())
+                      : nullptr;
+    if (image == nullptr || image->format() != QImage::Format_RGB32) {
+        painter.fillRect(area, color);
+        return;
+    }
+    const int ratio = static_cast<int>(image->devicePixelRatio());
+    const QRect device(area.topLeft() * ratio, area.size() * ratio);
+    const QRgb value = color.rgb();
+    for (int y = device.top(); y <= device.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image->scanLine(y));
+        std::fill(row + device.left(), row + device.right() + 1, value);
     }
 }
 
@@ -257,12 +272,26 @@ void DrawCellFast(QPainter& painter, const PointPlan& p, const TextCellCache::Ce
     if (part.isEmpty()) {
         return;
     }
+    const int ratio = static_cast<int>(cell.image.devicePixelRatio());
+    const QRect source(QPoint(part.topLeft() - at.topLeft()) * ratio, part.size() * ratio);
+    if (cell.image.format() == QImage::Format_Indexed8) {
+        // The cell is opaque: drawing it is copying its colours, device pixel for device pixel.
+        auto* target = static_cast<QImage*>(painter.device());
+        const QList<QRgb> table = cell.image.colorTable();
+        const QPoint to = part.topLeft() * ratio;
+        for (int row = 0; row < source.height(); ++row) {
+            const uchar* from = cell.image.constScanLine(source.top() + row) + source.left();
+            auto* into = reinterpret_cast<QRgb*>(target->scanLine(to.y() + row)) + to.x();
+            for (int column = 0; column < source.width(); ++column) {
+                into[column] = table[from[column]];
+            }
+        }
+        return;
+    }
     if (part == at) {
         painter.drawImage(at.topLeft(), cell.image);
         return;
     }
-    const int ratio = static_cast<int>(cell.image.devicePixelRatio());
-    const QRect source(QPoint(part.topLeft() - at.topLeft()) * ratio, part.size() * ratio);
     painter.drawImage(part.topLeft(), cell.image, source);
 }
 

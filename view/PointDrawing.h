@@ -59,7 +59,8 @@ void DrawFresh(DrawingSurface& surface, const PointPlan& p, const std::string& p
                bool printing);
 void DrawTextFresh(DrawingSurface& surface, const PointPlan& p, const std::string& padded);
 
-// The fast drawing, each part cut to `clip`: square and cross, the cell image, the centre.
+// The fast drawing, each part cut to `clip` (inside the image FastTarget gave): square and
+// cross, the cell image, the centre.
 void DrawShapesFast(QPainter& painter, const PointPlan& p, const QRect& clip);
 void DrawCellFast(QPainter& painter, const PointPlan& p, const TextCellCache::Cell& cell,
                   const QRect& clip);

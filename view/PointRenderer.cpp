@@ -235,6 +235,17 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
     if (changed.size() * kChangedShareLimit > static_cast<std::size_t>(m_tracker.visibleCount())) {
         return false;
     }
+    // Where the changed points lie under many later ones, repainting every piece would cost
+    // more than drawing everything once.
+    std::vector<int> reaching;
+    std::size_t planned = 0;
+    for (const Piece& piece : pieces) {
+        m_tracker.reaching(piece.rect, piece.from, reaching);
+        planned += reaching.size();
+        if (planned > static_cast<std::size_t>(m_tracker.visibleCount())) {
+            return false;
+        }
+    }
 
     // From here on the tick is incremental: the phases move, the tracker learns the new shapes.
     for (const int i : m_tracker.flashers()) {
@@ -257,7 +268,6 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
     // whatever was there: pieces may overlap, each one repainted from the last point that
     // covers it whole gives every pixel of it its final value.
     m_paintStamp.resize(list.points().size());
-    std::vector<int> reaching;
     std::vector<QRect> rects;
     rects.reserve(pieces.size());
     for (const Piece& piece : pieces) {

@@ -83,6 +83,22 @@ bool PaintsExactlyTheCell(const QImage& onBlack, const QImage& onWhite, QRect ce
     return true;
 }
 
+// The cell's pixels with one byte each and a colour table, when that holds them exactly: a
+// cell is its background, its glyph colour and their blends, rarely more than 256 colours.
+// Cells so kept take a quarter of the memory, so four times as many fit the budget.
+QImage Compact(const QImage& cell) {
+    if (cell.format() != QImage::Format_RGB32) {
+        return cell;
+    }
+    QImage compact = cell.convertToFormat(QImage::Format_Indexed8,
+                                          Qt::ThresholdDither | Qt::AvoidDither);
+    if (compact.isNull() || compact.convertToFormat(QImage::Format_RGB32) != cell) {
+        return cell;
+    }
+    compact.setDevicePixelRatio(cell.devicePixelRatio());
+    return compact;
+}
+
 } // namespace
 
 TextCellCache::TextCellCache(std::size_t limitBytes) : m_limit(limitBytes) {}
@@ -123,6 +139,7 @@ const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text
     }
     Entry entry;
     entry.cell = Render(m_target, lf, text, back, padded);
+    entry.cell.image = Compact(entry.cell.image);
     entry.lastTick = m_tick;
     entry.cost =
         static_cast<std::size_t>(entry.cell.image.sizeInBytes()) + m_key.size() + kEntryOverhead;

@@ -29,7 +29,9 @@
 class TextCellCache {
 public:
     struct Cell {
-        QImage image; // null: draw this text afresh
+        // Null: draw this text afresh. Cells for a 32-bit RGB target may be kept as 8-bit
+        // indexed images holding the very same colours (see DrawCellFast).
+        QImage image;
         QSize extent; // the cell's size in logical pixels
     };
 
