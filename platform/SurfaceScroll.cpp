@@ -1,6 +1,5 @@
 #include "SurfaceScroll.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
