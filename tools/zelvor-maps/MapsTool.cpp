@@ -1,0 +1,302 @@
+#include "MapsTool.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "Clock.h"
+#include "DateTimeText.h"
+#include "ExitStatus.h"
+#include "ImportCommand.h"
+#include "ListCommands.h"
+#include "RenderCommand.h"
+#include "SinceTime.h"
+#include "TextSink.h"
+
+namespace {
+
+const QString kTool = QStringLiteral("zelvor-maps");
+
+// A usage error: the reason and where to look, status 2.
+int UsageError(TextSink& err, const QString& command, const QString& why) {
+    ReportError(err, why.toStdString());
+    err.write(QStringLiteral("Try '%1 %2--help'.\n")
+                  .arg(kTool, command.isEmpty() ? QString() : command + QLatin1Char(' ')));
+    err.flush();
+    return kExitUsage;
+}
+
+// One command's parser: its own options plus --base and --help.
+struct Command {
+    QString name;
+    QString synopsis; // what follows "[options]" in the usage line
+    QString summary;
+    QString example;
+    std::function<void(QCommandLineParser&)> addOptions;
+    // Runs with the parsed line; returns the status or, for a bad value, a usage error.
+    std::function<int(QCommandLineParser&, const QString& base, TextSink&, TextSink&)> run;
+};
+
+QCommandLineOption BaseOption() {
+    return {QStringLiteral("base"),
+            QStringLiteral("The folder holding MAPS and Defaults.map (default: the current "
+                           "folder)."),
+            QStringLiteral("DIR"), QStringLiteral(".")};
+}
+
+QCommandLineOption FormatOption() {
+    return {QStringLiteral("format"), QStringLiteral("Output form: table, csv or json."),
+            QStringLiteral("FORMAT"), QStringLiteral("table")};
+}
+
+bool ParseFormat(const QString& text, OutputFormat& format) {
+    if (text == QLatin1String("table")) {
+        format = OutputFormat::Table;
+    } else if (text == QLatin1String("csv")) {
+        format = OutputFormat::Csv;
+    } else if (text == QLatin1String("json")) {
+        format = OutputFormat::Json;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A time option ("YYYY-MM-DD HH:MM") as seconds since 1970, by the same conversion the points'
+// since dates go through; the current time when the option is absent.
+bool ParseMoment(QCommandLineParser& parser, const QString& option, std::int64_t& moment) {
+    if (!parser.isSet(option)) {
+        moment = Clock::Now();
+        return true;
+    }
+    SYSTEMTIME st{};
+    if (!ParseDateTime(parser.value(option).toStdString(), st)) {
+        return false;
+    }
+    moment = SinceInstant(st);
+    return true;
+}
+
+std::vector<Command> Commands() {
+    std::vector<Command> commands;
+    commands.push_back(
+        {QStringLiteral("list"), QStringLiteral("PICTURE-OR-MAP..."),
+         QStringLiteral("Lists every point of the maps of the given pictures (or of the given "
+                        ".map files): index, position, label, memo, since date, since text and "
+                        "look. CSV and JSON carry every column; the table the main ones."),
+         QStringLiteral("zelvor-maps list --format csv plan.png > plan-points.csv"),
+         [](QCommandLineParser& p) { p.addOption(FormatOption()); },
+         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+             ListOptions o;
+             o.baseDir = base;
+             o.inputs = p.positionalArguments();
+             if (!ParseFormat(p.value(QStringLiteral("format")), o.format)) {
+                 return UsageError(err, QStringLiteral("list"),
+                                   QStringLiteral("unknown format: ") +
+                                       p.value(QStringLiteral("format")));
+             }
+             if (o.inputs.isEmpty()) {
+                 return UsageError(err, QStringLiteral("list"),
+                                   QStringLiteral("name at least one picture or map"));
+             }
+             return RunList(o, out, err);
+         }});
+    commands.push_back(
+        {QStringLiteral("render"), QStringLiteral("PICTURE OUT"),
+         QStringLiteral("Writes the picture with its points as the viewer paints them, to PNG, "
+                        "JPEG or a one-page PDF (chosen by OUT's extension). Full size unless "
+                        "--width (fitted to that width) or --zoom is given."),
+         QStringLiteral("zelvor-maps render --width 1600 --at \"2026-12-24 09:00\" plan.png "
+                        "plan-today.png"),
+         [](QCommandLineParser& p) {
+             p.addOption({QStringLiteral("width"),
+                          QStringLiteral("Draw the picture fitted to this width."),
+                          QStringLiteral("W")});
+             p.addOption({QStringLiteral("zoom"),
+                          QStringLiteral("Draw the picture at this zoom (1 is full size)."),
+                          QStringLiteral("Z")});
+             p.addOption({QStringLiteral("no-points"), QStringLiteral("Leave the points out.")});
+             p.addOption({QStringLiteral("at"),
+                          QStringLiteral("Draw as at this local time (default: now)."),
+                          QStringLiteral("YYYY-MM-DD HH:MM")});
+         },
+         [](QCommandLineParser& p, const QString& base, TextSink&, TextSink& err) {
+             const QString cmd = QStringLiteral("render");
+             const QStringList args = p.positionalArguments();
+             if (args.size() != 2) {
+                 return UsageError(err, cmd, QStringLiteral("name one picture and one output"));
+             }
+             RenderOptions o;
+             o.baseDir = base;
+             o.picture = args[0];
+             o.output = args[1];
+             o.points = !p.isSet(QStringLiteral("no-points"));
+             if (p.isSet(QStringLiteral("width")) && p.isSet(QStringLiteral("zoom"))) {
+                 return UsageError(err, cmd, QStringLiteral("give --width or --zoom, not both"));
+             }
+             bool ok = true;
+             if (p.isSet(QStringLiteral("width"))) {
+                 o.width = p.value(QStringLiteral("width")).toInt(&ok);
+                 if (!ok || o.width < 1) {
+                     return UsageError(err, cmd, QStringLiteral("--width needs a whole number "
+                                                                "of pixels above 0"));
+                 }
+             }
+             if (p.isSet(QStringLiteral("zoom"))) {
+                 o.zoom = p.value(QStringLiteral("zoom")).toDouble(&ok);
+                 if (!ok || !(o.zoom > 0) || !std::isfinite(o.zoom)) {
+                     return UsageError(err, cmd, QStringLiteral("--zoom needs a number above 0"));
+                 }
+             }
+             if (!ParseMoment(p, QStringLiteral("at"), o.now)) {
+                 return UsageError(err, cmd,
+                                   QStringLiteral("--at needs a time as \"YYYY-MM-DD HH:MM\""));
+             }
+             if (!OutputKindOf(o.output, o.kind)) {
+                 return UsageError(err, cmd,
+                                   QStringLiteral("OUT must end in .png, .jpg, .jpeg or .pdf"));
+             }
+             return RunRender(o, err);
+         }});
+    commands.push_back(
+        {QStringLiteral("import"), QStringLiteral("PICTURE FILE.csv"),
+         QStringLiteral("Adds points from a CSV file to the picture's map, with the look of "
+                        "Defaults.map. Columns x, y, label, memo, since (a date-time, "
+                        "optional); a first row naming them (and optionally since_text) may "
+                        "give them in any order. Any bad row changes nothing."),
+         QStringLiteral("zelvor-maps import plan.png positions.csv"),
+         [](QCommandLineParser& p) {
+             p.addOption({QStringLiteral("replace"),
+                          QStringLiteral("Replace all points instead of adding.")});
+         },
+         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+             const QStringList args = p.positionalArguments();
+             if (args.size() != 2) {
+                 return UsageError(err, QStringLiteral("import"),
+                                   QStringLiteral("name one picture and one CSV file"));
+             }
+             ImportOptions o;
+             o.baseDir = base;
+             o.picture = args[0];
+             o.csvFile = args[1];
+             o.replace = p.isSet(QStringLiteral("replace"));
+             return RunImport(o, out, err);
+         }});
+    commands.push_back(
+        {QStringLiteral("due"), QString(),
+         QStringLiteral("Lists the points of every map under MAPS whose since date has passed "
+                        "(or passes before --before), oldest first."),
+         QStringLiteral("zelvor-maps due --base ~/plans --before \"2026-12-31 18:00\""),
+         [](QCommandLineParser& p) {
+             p.addOption(FormatOption());
+             p.addOption({QStringLiteral("before"),
+                          QStringLiteral("Due before this local time (default: now)."),
+                          QStringLiteral("YYYY-MM-DD HH:MM")});
+         },
+         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+             const QString cmd = QStringLiteral("due");
+             DueOptions o;
+             o.baseDir = base;
+             if (!p.positionalArguments().isEmpty()) {
+                 return UsageError(err, cmd, QStringLiteral("due takes no arguments"));
+             }
+             if (!ParseFormat(p.value(QStringLiteral("format")), o.format)) {
+                 return UsageError(err, cmd,
+                                   QStringLiteral("unknown format: ") +
+                                       p.value(QStringLiteral("format")));
+             }
+             if (!ParseMoment(p, QStringLiteral("before"), o.before)) {
+                 return UsageError(
+                     err, cmd, QStringLiteral("--before needs a time as \"YYYY-MM-DD HH:MM\""));
+             }
+             return RunDue(o, out, err);
+         }});
+    commands.push_back(
+        {QStringLiteral("check"), QStringLiteral("[MAP...]"),
+         QStringLiteral("Reads each map (or Defaults.map) file as the viewer does and prints OK "
+                        "or why it cannot be read. Without files: every map under MAPS and "
+                        "Defaults.map. Exit status 0 only when all are readable."),
+         QStringLiteral("zelvor-maps check MAPS/*.map Defaults.map"),
+         [](QCommandLineParser&) {},
+         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+             CheckOptions o;
+             o.baseDir = base;
+             o.files = p.positionalArguments();
+             return RunCheck(o, out, err);
+         }});
+    return commands;
+}
+
+QString ToolHelp(const std::vector<Command>& commands) {
+    QString text = QStringLiteral("Usage: %1 COMMAND [options] ARGUMENTS...\n"
+                                  "The points of Zelvor's maps outside the window.\n\n"
+                                  "Commands:\n")
+                       .arg(kTool);
+    for (const Command& c : commands) {
+        text += QStringLiteral("  %1  %2\n").arg(c.name.leftJustified(7), c.example);
+    }
+    text += QStringLiteral("\n'%1 COMMAND --help' describes a command.\n"
+                           "Options: --help, --version.\n"
+                           "Exit status: 0 done, 1 some input failed, 2 wrong usage.\n")
+                .arg(kTool);
+    return text;
+}
+
+QString CommandHelp(const Command& c, const QCommandLineParser& parser) {
+    // Qt's usage line names the options after the program; ours puts the command first.
+    QString options = parser.helpText();
+    options = options.mid(options.indexOf(QLatin1Char('\n')) + 1);
+    return QStringLiteral("Usage: %1 %2 [options] %3\n%4\n\nExample:\n  %5\n")
+        .arg(kTool, c.name, c.synopsis, c.summary, c.example) +
+           options.trimmed().prepend(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+} // namespace
+
+bool NeedsGui(const QStringList& arguments) {
+    return arguments.size() > 1 && arguments[1] == QLatin1String("render");
+}
+
+int RunMapsTool(const QStringList& arguments, TextSink& out, TextSink& err) {
+    const std::vector<Command> commands = Commands();
+    const QString first = arguments.value(1);
+    if (first.isEmpty() || first.startsWith(QLatin1Char('-'))) {
+        if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+            out.write(ToolHelp(commands));
+            return kExitOk;
+        }
+        if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
+            out.write(kTool + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
+                      QLatin1Char('\n'));
+            return kExitOk;
+        }
+        err.write(ToolHelp(commands));
+        return UsageError(err, {},
+                          first.isEmpty() ? QStringLiteral("name a command")
+                                          : QStringLiteral("unknown option: ") + first);
+    }
+    for (const Command& c : commands) {
+        if (c.name != first) {
+            continue;
+        }
+        QCommandLineParser parser;
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                      QStringLiteral("Describe this command."));
+        parser.addOption(help);
+        parser.addOption(BaseOption());
+        c.addOptions(parser);
+        if (!parser.parse(QStringList{kTool} + arguments.mid(2))) {
+            return UsageError(err, c.name, parser.errorText());
+        }
+        if (parser.isSet(help)) {
+            out.write(CommandHelp(c, parser));
+            return kExitOk;
+        }
+        return c.run(parser, parser.value(QStringLiteral("base")), out, err);
+    }
+    return UsageError(err, {}, QStringLiteral("unknown command: ") + first);
+}

@@ -1,0 +1,37 @@
+// Buffered output to a C stream (standard output, standard error or a file): bytes go out in
+// large blocks, so a listing of a million points is not a million small writes, and nothing but
+// the bytes given is written (no colours, no progress), so output pipes cleanly.
+#pragma once
+
+#include <QString>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+class TextSink {
+public:
+    // Does not own `file`.
+    explicit TextSink(std::FILE* file);
+    ~TextSink();
+    TextSink(const TextSink&) = delete;
+    TextSink& operator=(const TextSink&) = delete;
+
+    void write(std::string_view bytes);
+    void write(const char* text) { write(std::string_view(text)); }
+    void write(const std::string& text) { write(std::string_view(text)); }
+    void write(const QString& text);
+    void put(char c);
+    // Hands the buffered bytes to the stream and flushes it; false once any write has failed.
+    bool flush();
+    // True when the stream is a terminal (a person is watching).
+    bool isTerminal() const;
+
+private:
+    std::FILE* m_file;
+    std::string m_buffer;
+    bool m_failed = false;
+};
+
+// "zelvor-maps: <message>" and a line break on `err`, flushed at once.
+void ReportError(TextSink& err, std::string_view message);

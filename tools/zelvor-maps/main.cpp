@@ -1,0 +1,39 @@
+// zelvor-maps: lists, renders, imports, checks and collects due points of Zelvor's maps from the
+// command line. Painting runs on the offscreen platform unless one is chosen, so no display is
+// needed.
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <memory>
+
+#include "MapsTool.h"
+#include "Resources.h"
+#include "TextSink.h"
+
+int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    std::unique_ptr<QCoreApplication> app;
+    if (NeedsGui(arguments)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("zelvor-maps"));
+    QCoreApplication::setApplicationVersion(Resources::ProductVersion());
+
+    TextSink out(stdout);
+    TextSink err(stderr);
+    const int status = RunMapsTool(arguments, out, err);
+    if (!out.flush()) {
+        ReportError(err, "cannot write the output");
+        return status == 0 ? 1 : status;
+    }
+    return status;
+}
