@@ -19,8 +19,10 @@
 
 namespace {
 
-// A CSV file larger than this is refused before it is read.
-constexpr qint64 kMaxCsvBytes = qint64(512) << 20;
+// A CSV file larger than this is refused before it is read, and one with more rows than this
+// stops at the first row too many: both keep the memory an import takes bounded.
+constexpr qint64 kMaxCsvBytes = qint64(256) << 20;
+constexpr std::size_t kMaxImportPoints = 2'000'000;
 // Row problems reported one by one; the rest are counted.
 constexpr int kMaxRowErrors = 20;
 
@@ -106,7 +108,7 @@ bool ReadCsv(const QString& path, std::vector<NewPoint>& points, TextSink& err) 
         return false;
     }
     if (file.size() > kMaxCsvBytes) {
-        ReportError(err, name + ": too large for a list of points (over 512 MB)");
+        ReportError(err, name + ": too large for a list of points (over 256 MB)");
         return false;
     }
     QByteArray bytes = file.readAll();
@@ -143,6 +145,10 @@ bool ReadCsv(const QString& path, std::vector<NewPoint>& points, TextSink& err) 
             if (named) {
                 continue;
             }
+        }
+        if (points.size() == kMaxImportPoints) {
+            rowError(QStringLiteral("more than %1 points").arg(kMaxImportPoints));
+            break;
         }
         NewPoint point;
         if (ReadRow(row, columns, named, point, why)) {

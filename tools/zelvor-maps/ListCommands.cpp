@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CsvWriter.h"
 #include "ExitStatus.h"
 #include "MapFiles.h"
 #include "MapLocator.h"
@@ -46,39 +47,60 @@ bool LoadInput(const QString& baseDir, const QString& input, MapTarget& target, 
 } // namespace
 
 int RunList(const ListOptions& options, TextSink& out, TextSink& err) {
+    const std::vector<std::string> names = ColumnNames(ListFields<NameCollector>);
     int status = kExitOk;
-    const std::vector<std::string> names = ColumnNames(ListFields);
-    std::unique_ptr<RowWriter> writer;
-    if (options.format != OutputFormat::Table) {
-        writer = RowWriter::Make(options.format, out);
-        writer->begin(names);
-    }
-    for (const QString& input : options.inputs) {
-        MapTarget target;
-        PointList list;
-        if (!LoadInput(options.baseDir, input, target, list, err)) {
-            status = kExitFailed;
-            continue;
+    const auto eachMap = [&](const auto& perMap) {
+        for (const QString& input : options.inputs) {
+            MapTarget target;
+            PointList list;
+            if (LoadInput(options.baseDir, input, target, list, err)) {
+                perMap(target, list);
+            } else {
+                status = kExitFailed;
+            }
         }
-        if (options.format == OutputFormat::Table) {
-            // One table per map, under a line naming it.
+    };
+    switch (options.format) {
+    case OutputFormat::Csv: {
+        // The concrete writer: CSV is the form that huge maps are listed in.
+        CsvWriter writer(out);
+        writer.begin(names);
+        eachMap([&](const MapTarget& target, const PointList& list) {
+            for (int i = 0; i < list.count(); ++i) {
+                ListFields(writer, PointRow{target.mapPath, &list, i});
+            }
+        });
+        writer.finish();
+        break;
+    }
+    case OutputFormat::Json: {
+        const std::unique_ptr<RowWriter> writer = RowWriter::Make(OutputFormat::Json, out);
+        writer->begin(names);
+        eachMap([&](const MapTarget& target, const PointList& list) {
+            for (int i = 0; i < list.count(); ++i) {
+                ListFields(*writer, PointRow{target.mapPath, &list, i});
+            }
+        });
+        writer->finish();
+        break;
+    }
+    case OutputFormat::Table:
+        // One table per map, under a line naming it.
+        eachMap([&](const MapTarget& target, const PointList& list) {
             out.write(target.mapPath + ": " + std::to_string(list.count()) +
                       (list.count() == 1 ? " point\n" : " points\n"));
             if (list.empty()) {
-                continue;
+                return;
             }
-            writer = RowWriter::Make(OutputFormat::Table, out, kListTableColumns);
+            const std::unique_ptr<RowWriter> writer =
+                RowWriter::Make(OutputFormat::Table, out, kListTableColumns);
             writer->begin(names);
-        }
-        for (int i = 0; i < list.count(); ++i) {
-            ListFields(*writer, PointRow{target.mapPath, &list, i});
-        }
-        if (options.format == OutputFormat::Table) {
+            for (int i = 0; i < list.count(); ++i) {
+                ListFields(*writer, PointRow{target.mapPath, &list, i});
+            }
             writer->finish();
-        }
-    }
-    if (writer && options.format != OutputFormat::Table) {
-        writer->finish();
+        });
+        break;
     }
     return status;
 }
@@ -120,7 +142,7 @@ int RunDue(const DueOptions& options, TextSink& out, TextSink& err) {
                      [](const Due& a, const Due& b) { return a.instant < b.instant; });
 
     const std::unique_ptr<RowWriter> writer = RowWriter::Make(options.format, out);
-    writer->begin(ColumnNames(DueFields));
+    writer->begin(ColumnNames(DueFields<NameCollector>));
     for (const Due& d : due) {
         DueFields(*writer, PointRow{maps[d.map], &lists[d.map], d.index});
     }

@@ -4,11 +4,9 @@
 #include <QJsonValue>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <cstring>
 
-#include "DateTimeText.h"
+#include "CsvWriter.h"
 #include "Text8.h"
 #include "TextSink.h"
 
@@ -19,62 +17,7 @@ bool IsAscii(std::string_view s) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-template <typename T> std::string_view NumberText(T value, char (&buffer)[32]) {
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer));
-}
-
-class CsvWriter : public RowWriter {
-public:
-    explicit CsvWriter(TextSink& out) : m_out(out) {}
-    void begin(const std::vector<std::string>& names) override {
-        for (const std::string& name : names) {
-            field(name);
-        }
-        endRow();
-    }
-    void text(const char*, std::string_view utf8) override { field(utf8); }
-    void number(const char*, double value) override {
-        char buffer[32];
-        field(NumberText(value, buffer));
-    }
-    void integer(const char*, std::int64_t value) override {
-        char buffer[32];
-        field(NumberText(value, buffer));
-    }
-    void boolean(const char*, bool value) override { field(value ? "true" : "false"); }
-    void missing(const char*) override { field({}); }
-    void endRow() override {
-        m_out.write("\r\n");
-        m_first = true;
-    }
-    void finish() override {}
-
-private:
-    void field(std::string_view value) {
-        if (!m_first) {
-            m_out.put(',');
-        }
-        m_first = false;
-        if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
-            m_out.write(value);
-            return;
-        }
-        m_out.put('"');
-        for (std::size_t quote; (quote = value.find('"')) != std::string_view::npos;) {
-            m_out.write(value.substr(0, quote + 1));
-            m_out.put('"');
-            value.remove_prefix(quote + 1);
-        }
-        m_out.write(value);
-        m_out.put('"');
-    }
-
-    TextSink& m_out;
-    bool m_first = true;
-};
-
-class JsonWriter : public RowWriter {
+class JsonWriter final : public RowWriter {
 public:
     explicit JsonWriter(TextSink& out) : m_out(out) {}
     void begin(const std::vector<std::string>&) override {
@@ -109,7 +52,7 @@ private:
     std::int64_t m_rows = 0;
 };
 
-class TableWriter : public RowWriter {
+class TableWriter final : public RowWriter {
 public:
     TableWriter(TextSink& out, std::vector<std::string> columns)
         : m_out(out), m_columns(std::move(columns)) {}
@@ -202,9 +145,8 @@ std::unique_ptr<RowWriter> RowWriter::Make(OutputFormat format, TextSink& out,
     return std::make_unique<TableWriter>(out, std::move(tableColumns));
 }
 
-std::string_view Utf8Text(const std::string& text8, std::string& scratch) {
-    std::string_view text(text8);
-    text = text.substr(0, text.find('\0'));
+std::string_view Utf8Text(std::string_view text8, std::string& scratch) {
+    const std::string_view text = text8.substr(0, text8.find('\0'));
     if (IsAscii(text)) {
         return text;
     }
@@ -212,81 +154,17 @@ std::string_view Utf8Text(const std::string& text8, std::string& scratch) {
     return scratch;
 }
 
-std::string FaceName(const LOGFONTA& lf) {
-    const std::string bytes(lf.lfFaceName, strnlen(lf.lfFaceName, sizeof lf.lfFaceName));
-    std::string scratch;
-    return std::string(Utf8Text(bytes, scratch));
+std::string_view FaceName(const LOGFONTA& lf, std::string& scratch) {
+    return Utf8Text(std::string_view(lf.lfFaceName, sizeof lf.lfFaceName), scratch);
 }
 
-std::string ColourText(COLORREF c) {
+ColourName::ColourName(COLORREF c) {
     static constexpr char kHex[] = "0123456789abcdef";
     const std::uint8_t channels[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
-    std::string text = "#";
-    for (const std::uint8_t v : channels) {
-        text += kHex[v >> 4];
-        text += kHex[v & 15];
-    }
-    return text;
-}
-
-namespace {
-
-void FontFields(FieldSink& sink, const LOGFONTA& lf, const char* face, const char* height,
-                const char* weight, const char* italic) {
-    sink.text(face, FaceName(lf));
-    sink.integer(height, lf.lfHeight);
-    sink.integer(weight, lf.lfWeight);
-    sink.boolean(italic, lf.lfItalic != 0);
-}
-
-void SinceField(FieldSink& sink, const PointRecord& rec) {
-    if (rec.bSinceDate != 0) {
-        sink.text("since", FormatDateTime(rec.stSince));
-    } else {
-        sink.missing("since");
+    text[0] = '#';
+    for (int i = 0; i < 3; ++i) {
+        text[1 + 2 * i] = kHex[channels[i] >> 4];
+        text[2 + 2 * i] = kHex[channels[i] & 15];
     }
 }
 
-} // namespace
-
-void ListFields(FieldSink& sink, const PointRow& row) {
-    const PointList& list = *row.list;
-    const PointRecord& rec = list.points()[static_cast<std::size_t>(row.index)];
-    std::string scratch;
-    sink.text("map", row.map);
-    sink.integer("index", row.index);
-    sink.number("x", rec.dX);
-    sink.number("y", rec.dY);
-    sink.text("label", Utf8Text(list.labels()[static_cast<std::size_t>(row.index)], scratch));
-    sink.text("memo", Utf8Text(list.memos()[static_cast<std::size_t>(row.index)], scratch));
-    SinceField(sink, rec);
-    sink.text("since_text",
-              Utf8Text(list.sinceTexts()[static_cast<std::size_t>(row.index)], scratch));
-    sink.boolean("flash_text", rec.bFlashText != 0);
-    sink.boolean("flash_square", rec.bFlashRect != 0);
-    sink.boolean("show_square", rec.bShowRect != 0);
-    sink.integer("square_size", rec.nRectSize);
-    sink.text("square_colour", ColourText(rec.crRect));
-    sink.boolean("show_cross", rec.bShowCross != 0);
-    sink.integer("cross_size", rec.nCrossSize);
-    sink.text("text_colour", ColourText(rec.crText));
-    sink.text("background_colour", ColourText(rec.crBack));
-    FontFields(sink, rec.lfText, "font", "font_height", "font_weight", "font_italic");
-    sink.text("since_colour", ColourText(rec.crSinceText));
-    FontFields(sink, rec.lfSince, "since_font", "since_font_height", "since_font_weight",
-               "since_font_italic");
-    sink.endRow();
-}
-
-void DueFields(FieldSink& sink, const PointRow& row) {
-    const PointList& list = *row.list;
-    const PointRecord& rec = list.points()[static_cast<std::size_t>(row.index)];
-    std::string scratch;
-    SinceField(sink, rec);
-    sink.text("map", row.map);
-    sink.integer("index", row.index);
-    sink.text("label", Utf8Text(list.labels()[static_cast<std::size_t>(row.index)], scratch));
-    sink.text("since_text",
-              Utf8Text(list.sinceTexts()[static_cast<std::size_t>(row.index)], scratch));
-    sink.endRow();
-}

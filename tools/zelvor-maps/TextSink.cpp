@@ -2,10 +2,6 @@
 
 #include <unistd.h>
 
-namespace {
-constexpr std::size_t kBlock = 1 << 16;
-}
-
 TextSink::TextSink(std::FILE* file) : m_file(file) {
     m_buffer.reserve(kBlock);
 }
@@ -14,14 +10,11 @@ TextSink::~TextSink() {
     flush();
 }
 
-void TextSink::write(std::string_view bytes) {
-    m_buffer.append(bytes);
-    if (m_buffer.size() >= kBlock) {
-        if (std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size()) {
-            m_failed = true;
-        }
-        m_buffer.clear();
+void TextSink::drain() {
+    if (std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size()) {
+        m_failed = true;
     }
+    m_buffer.clear();
 }
 
 void TextSink::write(const QString& text) {
@@ -29,16 +22,10 @@ void TextSink::write(const QString& text) {
     write(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
-void TextSink::put(char c) {
-    write(std::string_view(&c, 1));
-}
-
 bool TextSink::flush() {
-    if (!m_buffer.empty() &&
-        std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) != m_buffer.size()) {
-        m_failed = true;
+    if (!m_buffer.empty()) {
+        drain();
     }
-    m_buffer.clear();
     if (std::fflush(m_file) != 0) {
         m_failed = true;
     }

@@ -17,17 +17,32 @@ public:
     TextSink(const TextSink&) = delete;
     TextSink& operator=(const TextSink&) = delete;
 
-    void write(std::string_view bytes);
+    // Inline: a listing calls these a few dozen times per point.
+    void write(std::string_view bytes) {
+        m_buffer.append(bytes);
+        if (m_buffer.size() >= kBlock) {
+            drain();
+        }
+    }
+    void put(char c) {
+        m_buffer.push_back(c);
+        if (m_buffer.size() >= kBlock) {
+            drain();
+        }
+    }
     void write(const char* text) { write(std::string_view(text)); }
     void write(const std::string& text) { write(std::string_view(text)); }
     void write(const QString& text);
-    void put(char c);
     // Hands the buffered bytes to the stream and flushes it; false once any write has failed.
     bool flush();
     // True when the stream is a terminal (a person is watching).
     bool isTerminal() const;
 
 private:
+    static constexpr std::size_t kBlock = 1 << 16;
+    // Hands the buffer to the stream.
+    void drain();
+
     std::FILE* m_file;
     std::string m_buffer;
     bool m_failed = false;
