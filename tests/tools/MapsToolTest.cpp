@@ -1,10 +1,13 @@
 #include <QApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPainter>
+#include <QRegularExpression>
+#include <QScreen>
 
+#include <cmath>
 #include <cstring>
 
 #include "CZelvorView.h"
@@ -167,7 +170,23 @@ TEST_F(ToolTest, RenderPaintsWhatTheWindowShowsAfterOneTickAndKeepsTheMap) {
     const QStringList at = {"--width", "300", "--at", "2026-06-01 12:00"};
     ASSERT_EQ(run(QStringList{"render", "scene.png", "points.png"} + at).status, 0);
     ASSERT_EQ(run(QStringList{"render", "--no-points", "scene.png", "bare.png"} + at).status, 0);
+    ASSERT_EQ(run(QStringList{"render", "scene.png", "page.pdf"} + at).status, 0);
     EXPECT_EQ(read("MAPS/scene.map"), mapBytes) << "render wrote the advanced phases";
+    // The page: one, of the drawn picture's physical size on the screen (in whole points).
+    const QByteArray pdf = read("page.pdf");
+    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX();
+    int pages = 0;
+    for (auto it = QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))
+                       .globalMatch(QString::fromLatin1(pdf));
+         it.hasNext(); it.next()) {
+        ++pages;
+    }
+    EXPECT_EQ(pages, 1);
+    EXPECT_TRUE(pdf.contains(QStringLiteral("/MediaBox [0 0 %1 %2]")
+                                 .arg(std::ceil(300 * 72 / dpi), 0, 'f', 6)
+                                 .arg(std::ceil(225 * 72 / dpi), 0, 'f', 6)
+                                 .toLatin1()))
+        << pdf.left(2000).toStdString();
     const QImage rendered = QImage(base() + "/points.png").convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(rendered.size(), QSize(300, 225));
     EXPECT_NE(rendered, QImage(base() + "/bare.png").convertToFormat(QImage::Format_RGB32));
@@ -277,4 +296,21 @@ TEST_F(ToolTest, EveryFailureGivesItsStatusNamesTheFileAndChangesNothing) {
         EXPECT_TRUE(result.err.contains(row.errorNames)) << what << "\n" << result.err.toStdString();
         EXPECT_EQ(snapshot(), before) << what;
     }
+}
+
+TEST_F(ToolTest, TheToolAndEachCommandDescribeThemselvesWithAnExample) {
+    const ToolRun tool = run({"--help"});
+    EXPECT_EQ(tool.status, 0);
+    for (const char* command : {"list", "render", "import", "due", "check"}) {
+        EXPECT_TRUE(tool.out.contains(QByteArray("zelvor-maps ") + command)) << command;
+        const ToolRun help = run({command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_TRUE(help.out.startsWith(QByteArray("Usage: zelvor-maps ") + command)) << command;
+        EXPECT_TRUE(help.out.contains("Example:\n  zelvor-maps " + QByteArray(command)))
+            << help.out.toStdString();
+        EXPECT_TRUE(help.out.contains("--base")) << command;
+    }
+    const ToolRun version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "zelvor-maps " ZELVOR_VERSION "\n");
 }

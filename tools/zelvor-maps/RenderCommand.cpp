@@ -12,6 +12,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -50,8 +51,8 @@ public:
             return;
         }
         m_shown = true;
-        m_err.write(QStringLiteral("\rzelvor-maps: %1: %2...").arg(m_subject).arg(
-            QString::fromLatin1(what).leftJustified(12)));
+        m_err.write(QStringLiteral("\rzelvor-maps: %1: %2")
+                        .arg(m_subject, (QString::fromLatin1(what) + QLatin1String("...")).leftJustified(14)));
         m_err.flush();
     }
 
@@ -102,8 +103,10 @@ bool WritePdf(Picture& picture, PointList& list, DrawnSize drawn, double zoom,
     QPdfWriter pdf(&file);
     pdf.setResolution(kPdfDpi);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setPageSize(QPageSize(QSizeF(drawn.w * 25.4 / dpiX, drawn.h * 25.4 / dpiY),
-                              QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    // Pages are whole points: rounded up, so that no row or column of the picture is cut off.
+    const QSize points(static_cast<int>(std::ceil(drawn.w * 72.0 / dpiX)),
+                       static_cast<int>(std::ceil(drawn.h * 72.0 / dpiY)));
+    pdf.setPageSize(QPageSize(points, QString(), QPageSize::ExactMatch));
     pdf.setTitle(QFileInfo(o.picture).fileName());
     QPainter painter;
     if (!painter.begin(&pdf)) {
