@@ -59,6 +59,13 @@ TEST_F(ToolTest, ImportedTextsListUnchangedInCsvAndJsonAndListingsImportBack) {
                    ",plain,5,7.25,,\r\n");
     // No header, Windows-1252 bytes.
     write("b.csv", "12,34,Caf\xe9 \x80,na\xefve,\n");
+    // A map written elsewhere with Windows-1252 texts.
+    PointList windows;
+    PointRecord stored = look;
+    stored.dX = 3.5;
+    stored.dY = 4;
+    windows.AddPoint(stored, "Stra\xdf" "e", "", "\x93quoted\x94");
+    saveMap("plan", windows);
     ASSERT_EQ(run({"import", "plan.png", "a.csv"}).status, 0);
     ASSERT_EQ(run({"import", "plan.png", "b.csv"}).status, 0);
 
@@ -66,6 +73,7 @@ TEST_F(ToolTest, ImportedTextsListUnchangedInCsvAndJsonAndListingsImportBack) {
         QString x, y, label, memo, since, sinceText;
     };
     const std::vector<Expected> expected = {
+        {"3.5", "4", u"Straße"_qs, u"“quoted”"_qs, "", ""},
         {"1000", "0.1", u"Küche ☕"_qs, "two\nlines, \"quoted\"", "2026-01-02 03:04:00",
          u"Überfällig"_qs},
         {"7.25", "5", "plain", "", "", ""},
