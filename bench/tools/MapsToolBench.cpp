@@ -177,8 +177,14 @@ struct ManyMaps {
                 rec.dY = m;
                 // Half the points have a since date, spread over 2020 to 2029.
                 rec.bSinceDate = i % 2;
-                rec.stSince = {std::uint16_t(2020 + (m + i) % 10), std::uint16_t(1 + i % 12), 0,
-                               std::uint16_t(1 + m % 28), 9, 30, 0, 0};
+                rec.stSince = {std::uint16_t(2020 + (m + i) % 10),
+                               std::uint16_t(1 + i % 12),
+                               0,
+                               std::uint16_t(1 + m % 28),
+                               9,
+                               30,
+                               0,
+                               0};
                 list.AddPoint(rec, "point " + std::to_string(i), "due since", "");
             }
             char name[32];

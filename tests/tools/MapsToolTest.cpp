@@ -54,8 +54,10 @@ TEST_F(ToolTest, ImportedTextsListUnchangedInCsvAndJsonAndListingsImportBack) {
     ASSERT_TRUE(SaveDefaultsFile(base().toStdString() + "/Defaults.map", look).ok());
     // Columns named in another order; texts with line breaks, quotes, commas, non-ASCII.
     write("a.csv", "memo,label,y,x,since,since_text\r\n"
-                   "\"two\nlines, \"\"quoted\"\"\",K\xc3\xbc" "che \xe2\x98\x95,0.1,1e3,"
-                   "2026-01-02 03:04,\xc3\x9c" "berf\xc3\xa4llig\r\n"
+                   "\"two\nlines, \"\"quoted\"\"\",K\xc3\xbc"
+                   "che \xe2\x98\x95,0.1,1e3,"
+                   "2026-01-02 03:04,\xc3\x9c"
+                   "berf\xc3\xa4llig\r\n"
                    ",plain,5,7.25,,\r\n");
     // No header, Windows-1252 bytes.
     write("b.csv", "12,34,Caf\xe9 \x80,na\xefve,\n");
@@ -64,7 +66,10 @@ TEST_F(ToolTest, ImportedTextsListUnchangedInCsvAndJsonAndListingsImportBack) {
     PointRecord stored = look;
     stored.dX = 3.5;
     stored.dY = 4;
-    windows.AddPoint(stored, "Stra\xdf" "e", "", "\x93quoted\x94");
+    windows.AddPoint(stored,
+                     "Stra\xdf"
+                     "e",
+                     "", "\x93quoted\x94");
     saveMap("plan", windows);
     ASSERT_EQ(run({"import", "plan.png", "a.csv"}).status, 0);
     ASSERT_EQ(run({"import", "plan.png", "b.csv"}).status, 0);
@@ -154,7 +159,10 @@ TEST_F(ToolTest, RenderPaintsWhatTheWindowShowsAfterOneTickAndKeepsTheMap) {
     both.nCrossSize = 10;
     both.dX = 60;
     both.dY = 120;
-    list.AddPoint(both, "K\xc3\xbc" "che", "", "memo");
+    list.AddPoint(both,
+                  "K\xc3\xbc"
+                  "che",
+                  "", "memo");
     list.AddPoint(SincePoint(150, 150, "2026-01-01 00:00"), "Old", "Due!", "");
     PointRecord flashing = SincePoint(250, 180, "2026-01-01 00:00");
     flashing.bShowRect = 1;
@@ -301,7 +309,8 @@ TEST_F(ToolTest, EveryFailureGivesItsStatusNamesTheFileAndChangesNothing) {
         const ToolRun result = run(row.args);
         const std::string what = "zelvor-maps " + row.args.join(' ').toStdString();
         EXPECT_EQ(result.status, row.status) << what << "\n" << result.err.toStdString();
-        EXPECT_TRUE(result.err.contains(row.errorNames)) << what << "\n" << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(row.errorNames)) << what << "\n"
+                                                         << result.err.toStdString();
         EXPECT_EQ(snapshot(), before) << what;
     }
 }

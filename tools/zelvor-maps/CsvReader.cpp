@@ -41,9 +41,8 @@ bool CsvReader::next(QStringList& fields, int& line, QString& error) {
             fields << field;
             field.clear();
             closed = false;
-        } else if (c == QLatin1Char('\n') ||
-                   (c == QLatin1Char('\r') && m_pos < m_text.size() &&
-                    m_text[m_pos] == QLatin1Char('\n'))) {
+        } else if (c == QLatin1Char('\n') || (c == QLatin1Char('\r') && m_pos < m_text.size() &&
+                                              m_text[m_pos] == QLatin1Char('\n'))) {
             if (c == QLatin1Char('\r')) {
                 ++m_pos;
             }

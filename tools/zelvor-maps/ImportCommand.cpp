@@ -75,8 +75,7 @@ bool ReadRow(const QStringList& row, const std::vector<int>& columns, bool named
     const auto cell = [&](Column c) {
         return columns[c] >= 0 ? row.value(columns[c]) : QString();
     };
-    if (columns[X] < 0 || columns[Y] < 0 || columns[X] >= row.size() ||
-        columns[Y] >= row.size()) {
+    if (columns[X] < 0 || columns[Y] < 0 || columns[X] >= row.size() || columns[Y] >= row.size()) {
         why = QStringLiteral("x and y are needed");
         return false;
     }
@@ -90,8 +89,8 @@ bool ReadRow(const QStringList& row, const std::vector<int>& columns, bool named
     const QString since = cell(Since).trimmed();
     point.hasSince = !since.isEmpty();
     if (point.hasSince && !ParseDateTime(since.toStdString(), point.since)) {
-        why = QStringLiteral("since must be a date-time as YYYY-MM-DD HH:MM, not \"%1\"")
-                  .arg(since);
+        why =
+            QStringLiteral("since must be a date-time as YYYY-MM-DD HH:MM, not \"%1\"").arg(since);
         return false;
     }
     return true;
@@ -161,8 +160,7 @@ bool ReadCsv(const QString& path, std::vector<NewPoint>& points, TextSink& err) 
         rowError(why);
     }
     if (errors > kMaxRowErrors) {
-        ReportError(err, name + ": " + std::to_string(errors - kMaxRowErrors) +
-                             " more bad lines");
+        ReportError(err, name + ": " + std::to_string(errors - kMaxRowErrors) + " more bad lines");
     }
     return errors == 0;
 }

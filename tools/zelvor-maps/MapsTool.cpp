@@ -141,8 +141,9 @@ std::vector<Command> Commands() {
              if (p.isSet(QStringLiteral("width"))) {
                  o.width = p.value(QStringLiteral("width")).toInt(&ok);
                  if (!ok || o.width < 1) {
-                     return UsageError(err, cmd, QStringLiteral("--width needs a whole number "
-                                                                "of pixels above 0"));
+                     return UsageError(err, cmd,
+                                       QStringLiteral("--width needs a whole number "
+                                                      "of pixels above 0"));
                  }
              }
              if (p.isSet(QStringLiteral("zoom"))) {
@@ -209,8 +210,8 @@ std::vector<Command> Commands() {
                                        p.value(QStringLiteral("format")));
              }
              if (!ParseMoment(p, QStringLiteral("before"), o.before)) {
-                 return UsageError(
-                     err, cmd, QStringLiteral("--before needs a time as \"YYYY-MM-DD HH:MM\""));
+                 return UsageError(err, cmd,
+                                   QStringLiteral("--before needs a time as \"YYYY-MM-DD HH:MM\""));
              }
              return RunDue(o, out, err);
          }});
@@ -219,8 +220,7 @@ std::vector<Command> Commands() {
          QStringLiteral("Reads each map (or Defaults.map) file as the viewer does and prints OK "
                         "or why it cannot be read. Without files: every map under MAPS and "
                         "Defaults.map. Exit status 0 only when all are readable."),
-         QStringLiteral("zelvor-maps check MAPS/*.map Defaults.map"),
-         [](QCommandLineParser&) {},
+         QStringLiteral("zelvor-maps check MAPS/*.map Defaults.map"), [](QCommandLineParser&) {},
          [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
              CheckOptions o;
              o.baseDir = base;
@@ -250,7 +250,7 @@ QString CommandHelp(const Command& c, const QCommandLineParser& parser) {
     QString options = parser.helpText();
     options = options.mid(options.indexOf(QLatin1Char('\n')) + 1);
     return QStringLiteral("Usage: %1 %2 [options] %3\n%4\n\nExample:\n  %5\n")
-        .arg(kTool, c.name, c.synopsis, c.summary, c.example) +
+               .arg(kTool, c.name, c.synopsis, c.summary, c.example) +
            options.trimmed().prepend(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 

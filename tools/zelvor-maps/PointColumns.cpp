@@ -167,4 +167,3 @@ ColourName::ColourName(COLORREF c) {
         text[2 + 2 * i] = kHex[channels[i] & 15];
     }
 }
-

@@ -96,8 +96,8 @@ struct PointRow {
 // a million points makes some thirty calls per point.
 namespace PointColumnsDetail {
 template <typename Sink>
-void Font(Sink& sink, const LOGFONTA& lf, const char* face, const char* height,
-          const char* weight, const char* italic) {
+void Font(Sink& sink, const LOGFONTA& lf, const char* face, const char* height, const char* weight,
+          const char* italic) {
     std::string scratch;
     sink.text(face, FaceName(lf, scratch));
     sink.integer(height, lf.lfHeight);

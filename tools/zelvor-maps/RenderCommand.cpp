@@ -52,7 +52,8 @@ public:
         }
         m_shown = true;
         m_err.write(QStringLiteral("\rzelvor-maps: %1: %2")
-                        .arg(m_subject, (QString::fromLatin1(what) + QLatin1String("...")).leftJustified(14)));
+                        .arg(m_subject,
+                             (QString::fromLatin1(what) + QLatin1String("...")).leftJustified(14)));
         m_err.flush();
     }
 

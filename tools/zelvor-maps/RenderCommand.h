@@ -18,8 +18,8 @@ struct RenderOptions {
     QString picture;
     QString output;
     OutputKind kind = OutputKind::Png;
-    int width = 0;     // > 0: fitted to this width, as the window shows it in fit mode
-    double zoom = 0;   // > 0: at this zoom; neither: full size
+    int width = 0;   // > 0: fitted to this width, as the window shows it in fit mode
+    double zoom = 0; // > 0: at this zoom; neither: full size
     bool points = true;
     std::int64_t now = 0; // the moment drawn, seconds since 1970 UTC
 };
