@@ -296,7 +296,11 @@ int RunMapsTool(const QStringList& arguments, TextSink& out, TextSink& err) {
             out.write(CommandHelp(c, parser));
             return kExitOk;
         }
-        return c.run(parser, parser.value(QStringLiteral("base")), out, err);
+        const QString base = parser.value(QStringLiteral("base"));
+        if (base.isEmpty()) {
+            return UsageError(err, c.name, QStringLiteral("--base needs a folder"));
+        }
+        return c.run(parser, base, out, err);
     }
     return UsageError(err, {}, QStringLiteral("unknown command: ") + first);
 }
