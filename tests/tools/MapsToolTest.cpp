@@ -301,6 +301,7 @@ TEST_F(ToolTest, EveryFailureGivesItsStatusNamesTheFileAndChangesNothing) {
         {{"list", "--colour", "plan.png"}, 2, "colour"},
         {{"render", "--width", "0", "plan.png", "o.png"}, 2, "--width"},
         {{"render", "plan.png", "o.gif"}, 2, ".png"},
+        {{"render", "plan.png", "./plan.png"}, 2, "replace the picture"},
         {{"due", "--before", "tomorrow"}, 2, "--before"},
         {{"import", "plan.png"}, 2, "CSV"},
     };

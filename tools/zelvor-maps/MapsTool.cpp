@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cmath>
 #include <functional>
@@ -155,6 +156,10 @@ std::vector<Command> Commands() {
              if (!ParseMoment(p, QStringLiteral("at"), o.now)) {
                  return UsageError(err, cmd,
                                    QStringLiteral("--at needs a time as \"YYYY-MM-DD HH:MM\""));
+             }
+             const QFileInfo in(o.picture);
+             if (in.exists() && in.canonicalFilePath() == QFileInfo(o.output).canonicalFilePath()) {
+                 return UsageError(err, cmd, QStringLiteral("OUT would replace the picture"));
              }
              if (!OutputKindOf(o.output, o.kind)) {
                  return UsageError(err, cmd,
