@@ -159,9 +159,11 @@ int RunRender(const RenderOptions& o, TextSink& err) {
     Progress progress(err, QFileInfo(o.picture).fileName());
     progress.stage("decoding");
     // Fitted to a width, the picture is decoded as the window decodes it for that width.
-    const std::unique_ptr<Picture> picture = Picture::Load(o.picture, std::max(o.width, 0));
+    PictureFailure failure;
+    const std::unique_ptr<Picture> picture =
+        Picture::Load(o.picture, std::max(o.width, 0), 0, &failure);
     if (!picture) {
-        ReportError(err, Name(o.picture) + ": not a picture this program can read");
+        ReportError(err, Name(o.picture) + ": " + failure.describe().toStdString());
         return kExitFailed;
     }
     PointList list;
@@ -215,6 +217,11 @@ int RunRender(const RenderOptions& o, TextSink& err) {
         }
         progress.stage("writing");
         written = WriteRaster(image, o, why);
+    }
+    const PictureFailure full = picture->fullPixelsFailure();
+    if (full.reason != PictureFailure::None) {
+        ReportError(err, Name(o.picture) + ": drawn from a reduced copy, as the window would: " +
+                             full.describe().toStdString());
     }
     if (!written) {
         ReportError(err, Name(o.output) + ": cannot write: " + why.toStdString());
