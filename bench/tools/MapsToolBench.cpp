@@ -62,6 +62,12 @@ template <typename Command> bool ToFile(const std::string& outPath, Command comm
     return std::fclose(file) == 0 && status == 0;
 }
 
+// A fixture, made once on first use (before the clock of the first benchmark that needs it).
+template <typename T> T& Made() {
+    static T fixture;
+    return fixture;
+}
+
 struct BigMap {
     static constexpr int kPoints = 1'000'000;
     fs::path folder = Folder("list");
@@ -79,16 +85,11 @@ struct BigMap {
     }
 };
 
-BigMap& Big() {
-    static BigMap big;
-    return big;
-}
-
 void BM_LoadMap1M(benchmark::State& state) {
-    Big(); // made before the clock runs
+    Made<BigMap>();
     for (auto _ : state) {
         PointList list;
-        if (LoadMapFile(Big().map, list).status != FileResult::Ok) {
+        if (LoadMapFile(Made<BigMap>().map, list).status != FileResult::Ok) {
             state.SkipWithError("load failed");
             break;
         }
@@ -100,8 +101,8 @@ BENCHMARK(BM_LoadMap1M)->Unit(benchmark::kMillisecond)->UseRealTime()->Iteration
 void BM_ListCsv1M(benchmark::State& state) {
     ListOptions o;
     o.format = OutputFormat::Csv;
-    o.inputs << QString::fromStdString(Big().map);
-    const std::string out = (Big().folder / "list.csv").string();
+    o.inputs << QString::fromStdString(Made<BigMap>().map);
+    const std::string out = (Made<BigMap>().folder / "list.csv").string();
     for (auto _ : state) {
         if (!ToFile(out, [&](TextSink& s, TextSink& e) { return RunList(o, s, e); })) {
             state.SkipWithError("list failed");
@@ -133,15 +134,10 @@ struct BigPicture {
     }
 };
 
-BigPicture& Photo() {
-    static BigPicture photo;
-    return photo;
-}
-
 void BM_QtJpegToPng24MP(benchmark::State& state) {
-    const QString out = QString::fromStdString((Photo().folder / "bare.png").string());
+    const QString out = QString::fromStdString((Made<BigPicture>().folder / "bare.png").string());
     for (auto _ : state) {
-        const QImage image = QImageReader(Photo().jpeg).read();
+        const QImage image = QImageReader(Made<BigPicture>().jpeg).read();
         if (image.isNull() || !QImageWriter(out, "png").write(image)) {
             state.SkipWithError("Qt read or write failed");
             break;
@@ -152,9 +148,9 @@ BENCHMARK(BM_QtJpegToPng24MP)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 
 void BM_RenderPng24MP10kPoints(benchmark::State& state) {
     RenderOptions o;
-    o.baseDir = QString::fromStdString(Photo().folder.string());
-    o.picture = Photo().jpeg;
-    o.output = QString::fromStdString((Photo().folder / "points.png").string());
+    o.baseDir = QString::fromStdString(Made<BigPicture>().folder.string());
+    o.picture = Made<BigPicture>().jpeg;
+    o.output = QString::fromStdString((Made<BigPicture>().folder / "points.png").string());
     o.now = 1'700'000'000;
     TextSink err(stderr);
     for (auto _ : state) {
@@ -194,15 +190,10 @@ struct ManyMaps {
     }
 };
 
-ManyMaps& Maps() {
-    static ManyMaps maps;
-    return maps;
-}
-
 void BM_LoadThousandMaps(benchmark::State& state) {
-    Maps(); // made before the clock runs
+    Made<ManyMaps>();
     for (auto _ : state) {
-        for (const auto& entry : fs::directory_iterator(Maps().folder / "MAPS")) {
+        for (const auto& entry : fs::directory_iterator(Made<ManyMaps>().folder / "MAPS")) {
             PointList list;
             LoadMapFile(entry.path().string(), list);
             benchmark::DoNotOptimize(list);
@@ -213,9 +204,9 @@ BENCHMARK(BM_LoadThousandMaps)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DueThousandMaps(benchmark::State& state) {
     DueOptions o;
-    o.baseDir = QString::fromStdString(Maps().folder.string());
+    o.baseDir = QString::fromStdString(Made<ManyMaps>().folder.string());
     o.before = 1'800'000'000; // 2027: about seven in ten dated points are due
-    const std::string out = (Maps().folder / "due.txt").string();
+    const std::string out = (Made<ManyMaps>().folder / "due.txt").string();
     for (auto _ : state) {
         if (!ToFile(out, [&](TextSink& s, TextSink& e) { return RunDue(o, s, e); })) {
             state.SkipWithError("due failed");
