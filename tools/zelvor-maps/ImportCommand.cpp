@@ -14,6 +14,7 @@
 #include "ExitStatus.h"
 #include "MapFiles.h"
 #include "MapLocator.h"
+#include "MapSaveJob.h"
 #include "Text8.h"
 #include "TextSink.h"
 
@@ -169,6 +170,8 @@ bool ReadCsv(const QString& path, std::vector<NewPoint>& points, TextSink& err) 
 
 int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
     const MapTarget target = LocateMap(options.baseDir, options.picture);
+    // Stamped before reading, as the viewer does: a write landing in between shows at the save.
+    const DiskStamp known = StampOf(target.mapPath);
     PointList list;
     const FileResult load = LoadMapFile(target.mapPath, list);
     if (load.status == FileResult::Failed) {
@@ -187,6 +190,7 @@ int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
         return kExitFailed;
     }
 
+    PointList ancestor = list;
     if (options.replace) {
         list.RemoveAllPoints();
     }
@@ -206,12 +210,22 @@ int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
         ReportError(err, target.mapPath + ": cannot make its folder");
         return kExitFailed;
     }
-    const FileResult save = SaveMapFile(target.mapPath, list);
-    if (save.status == FileResult::Failed) {
-        ReportError(err, save.message);
+    // Saved as a viewer window saves: a window or another program that wrote the map meanwhile
+    // has its points merged, or its version kept aside, never lost.
+    const int count = list.count();
+    MapSaveOutcome saved =
+        SaveMapGuarded({target.mapPath, std::move(list), std::move(ancestor), known, false});
+    if (saved.result.status == FileResult::Failed) {
+        ReportError(err, saved.result.message);
         return kExitFailed;
     }
+    if (!saved.keptAside.empty()) {
+        ReportError(err,
+                    target.mapPath + ": another writer's version is kept as " + saved.keptAside);
+    } else if (saved.othersTaken) {
+        ReportError(err, target.mapPath + ": merged with points another writer added meanwhile");
+    }
     out.write(target.mapPath + ": " + std::to_string(points.size()) + " points imported, " +
-              std::to_string(list.count()) + " in all\n");
+              std::to_string(count) + " in all\n");
     return kExitOk;
 }

@@ -18,5 +18,7 @@ struct ImportOptions {
 // empty or a date-time as ParseDateTime reads it. Every new point has the look of
 // Defaults.map (the factory look when there is none) and its since date on when since is
 // given. The map is saved atomically, and only when the map, the defaults and every row could
-// be read: otherwise each problem is reported (rows by line number) and no file changes.
+// be read: otherwise each problem is reported (rows by line number) and no file changes. The
+// save is the viewer's guarded one: points another writer saved meanwhile are merged, or their
+// version kept aside as "<map>.conflict", and reported.
 int RunImport(const ImportOptions& options, TextSink& out, TextSink& err);
