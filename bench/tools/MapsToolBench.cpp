@@ -9,14 +9,13 @@
 #include <QString>
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
+#include "BenchMaps.h"
 #include "BenchPictures.h"
 #include "ListCommands.h"
 #include "MapFiles.h"
@@ -27,15 +26,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Root() {
-    const char* env = std::getenv("ZELVOR_BENCH_DIR");
-    return (env != nullptr ? fs::path(env) : fs::temp_directory_path()) /
-           ("zelvor-maps-bench-" + std::to_string(::getpid()));
-}
+// The scratch folder, removed with all it holds when the process ends.
+const BenchFolder g_root("zelvor-maps-bench");
 
 // A base folder with its MAPS folder.
 fs::path Folder(const std::string& name) {
-    const fs::path folder = Root() / name;
+    const fs::path folder = g_root.path / name;
     fs::create_directories(folder / "MAPS");
     return folder;
 }
@@ -72,17 +68,7 @@ struct BigMap {
     static constexpr int kPoints = 1'000'000;
     fs::path folder = Folder("list");
     std::string map = (folder / "MAPS" / "big.map").string();
-    BigMap() {
-        PointList list;
-        PointRecord rec = FactoryDefaults();
-        for (int i = 0; i < kPoints; ++i) {
-            rec.dX = i * 0.5;
-            rec.dY = i * 0.25;
-            const std::string n = std::to_string(i);
-            list.AddPoint(rec, "label of point " + n, "", "memo for point " + n);
-        }
-        Save(map, list);
-    }
+    BigMap() { Save(map, BenchPointList(kPoints)); }
 };
 
 void BM_LoadMap1M(benchmark::State& state) {
@@ -216,13 +202,5 @@ void BM_DueThousandMaps(benchmark::State& state) {
     state.counters["MB"] = double(fs::file_size(out)) / 1e6;
 }
 BENCHMARK(BM_DueThousandMaps)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The files go when the process ends.
-struct Cleanup {
-    ~Cleanup() {
-        std::error_code ec;
-        fs::remove_all(Root(), ec);
-    }
-} g_cleanup;
 
 } // namespace
