@@ -213,7 +213,10 @@ std::vector<PointRecord> MapArchiveReader::ReadRecordArray() {
 }
 
 std::vector<std::string> MapArchiveReader::ReadStringArray() {
-    const std::uint32_t n = ReadCount();
+    return ReadTexts(ReadCount());
+}
+
+std::vector<std::string> MapArchiveReader::ReadTexts(std::uint32_t n) {
     // Each text takes at least its one-byte length prefix.
     if (n > remaining()) {
         throw ArchiveEndOfFile("the file ends early: " + std::to_string(n) + " texts announced, " +

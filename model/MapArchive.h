@@ -37,7 +37,10 @@ struct ArchiveFormatError : std::runtime_error {
 // less than it announced makes the read fail with ArchiveEndOfFile.
 class MapArchiveReader {
 public:
+    // The reader keeps a view of `data`: the bytes must outlive it. A temporary string would
+    // be gone before the first read, so that overload is refused at compile time.
     explicit MapArchiveReader(std::string_view data);
+    explicit MapArchiveReader(std::string&& data) = delete;
     explicit MapArchiveReader(ByteSource& source, std::size_t windowSize = std::size_t{1} << 20);
 
     std::uint32_t ReadCount();
@@ -51,6 +54,9 @@ public:
     // least one a text) fails with ArchiveEndOfFile before anything is allocated.
     std::vector<PointRecord> ReadRecordArray();
     std::vector<std::string> ReadStringArray();
+    // The texts of a string-array section whose count `n` the caller has already read (and
+    // checked), with the same check against the remaining bytes as ReadStringArray.
+    std::vector<std::string> ReadTexts(std::uint32_t n);
     // A record array section of which only the first record matters (the defaults file): the
     // count, then the first record; a record cut short keeps zero bytes for what is missing,
     // further records are not read. Empty when the count is 0 or no record byte follows it.

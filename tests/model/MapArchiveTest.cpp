@@ -1,5 +1,6 @@
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,10 @@ std::string EncodeText(const std::string& s) {
 }
 
 } // namespace
+
+// The reader keeps a view of its bytes, so a temporary string must not be accepted.
+static_assert(!std::is_constructible_v<MapArchiveReader, std::string>);
+static_assert(std::is_constructible_v<MapArchiveReader, const std::string&>);
 
 TEST(MapArchive, CountEncodings) {
     const struct {
@@ -86,7 +91,8 @@ TEST(MapArchive, TextEncodings) {
     EXPECT_EQ(forms.ReadText(), "xy");
     // Bytes are stored as they come, NULs and invalid UTF-8 included.
     const std::string raw("\0\xE9\xFF", 3);
-    MapArchiveReader r(EncodeText(raw));
+    const std::string rawBytes = EncodeText(raw);
+    MapArchiveReader r(rawBytes);
     EXPECT_EQ(r.ReadText(), raw);
 }
 
