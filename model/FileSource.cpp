@@ -18,7 +18,9 @@ FileSource::~FileSource() {
 
 FileResult FileSource::open(const std::string& path) {
     m_path = path;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come. Nothing but a
+    // regular file is read: a FIFO, device or socket is a file that cannot be read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR) { // no such file, or a path component is a file
@@ -27,11 +29,19 @@ FileResult FileSource::open(const std::string& path) {
         return FileResult::failure(path + ": cannot open: " + std::strerror(err));
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
         ::close(fd);
         return FileResult::failure(path + ": cannot read: " + std::strerror(err));
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return FileResult::failure(path + ": cannot read: " +
+                                   (S_ISDIR(st.st_mode) ? std::strerror(EISDIR)
+                                                        : std::string("not a regular file")));
+    }
+    // Reads of a regular file never block; clearing the flag keeps later reads plain anyway.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_fd = fd;
     m_size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
     return FileResult::success();
@@ -63,6 +73,9 @@ FileResult FileSource::open(const std::string& path) {
     }
     if (std::filesystem::is_directory(path, ec)) {
         return FileResult::failure(path + ": cannot read: it is a folder");
+    }
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return FileResult::failure(path + ": cannot read: not a regular file");
     }
     m_stream = std::make_unique<std::ifstream>(path, std::ios::binary);
     if (!*m_stream) {

@@ -22,7 +22,8 @@ public:
     FileSource& operator=(const FileSource&) = delete;
 
     // Opens `path`. Absent when it does not exist; Failed, naming the file and the reason, when
-    // it exists but cannot be opened for reading (a folder, no permission, ...).
+    // it exists but cannot be opened for reading (a folder, no permission, ...) or is not a
+    // regular file (a FIFO, a device, a socket): opening never waits, whatever the file is.
     FileResult open(const std::string& path);
 
     std::uint64_t size() const override { return m_size; }

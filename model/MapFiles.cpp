@@ -22,6 +22,20 @@ std::size_t encodedMapSize(const PointList& list) {
     return size;
 }
 
+// A text section, which must hold one text per record. A count that differs is refused as soon
+// as it is read, before any of its texts: otherwise a file of no records and millions of tiny
+// texts would be read whole, at many times its size in memory, only to be refused.
+std::vector<std::string> readTextSection(MapArchiveReader& reader, std::size_t records,
+                                         const char* name) {
+    const std::uint32_t n = reader.ReadCount();
+    if (n != records) {
+        throw ArchiveFormatError("its sections hold different numbers of points (" +
+                                 std::to_string(records) + " records, " + std::to_string(n) +
+                                 " " + name + ")");
+    }
+    return reader.ReadTexts(n);
+}
+
 FileResult damaged(const std::string& path, const std::string& why) {
     return FileResult::failure(path + ": the map cannot be read: " + why);
 }
@@ -42,17 +56,10 @@ FileResult ReadMap(const std::string& path, MapArchiveReader& reader, PointList&
     list.RemoveAllPoints();
     try {
         std::vector<PointRecord> points = reader.ReadRecordArray();
-        std::vector<std::string> memos = reader.ReadStringArray();
-        std::vector<std::string> labels = reader.ReadStringArray();
-        std::vector<std::string> sinceTexts = reader.ReadStringArray();
-        if (memos.size() != points.size() || labels.size() != points.size() ||
-            sinceTexts.size() != points.size()) {
-            return damaged(path, "its sections hold different numbers of points (" +
-                                     std::to_string(points.size()) + " records, " +
-                                     std::to_string(memos.size()) + " memos, " +
-                                     std::to_string(labels.size()) + " labels, " +
-                                     std::to_string(sinceTexts.size()) + " since texts)");
-        }
+        std::vector<std::string> memos = readTextSection(reader, points.size(), "memos");
+        std::vector<std::string> labels = readTextSection(reader, points.size(), "labels");
+        std::vector<std::string> sinceTexts =
+            readTextSection(reader, points.size(), "since texts");
         list.Assign(std::move(points), std::move(memos), std::move(labels), std::move(sinceTexts));
     } catch (const ArchiveFileError& e) {
         return FileResult::failure(e.what());

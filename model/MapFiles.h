@@ -19,8 +19,8 @@ std::string DefaultsPathFor(const std::string& baseDir);
 
 // Loads a map into `list`, replacing its contents. A missing or empty file leaves the list empty
 // and returns Absent. A file that exists but cannot be read, or is malformed (ends early, holds
-// a count its bytes cannot back, marks a text as wide twice, or holds sections of unequal
-// counts), leaves the list empty and returns Failed with the file's path and the reason; the
+// a count its bytes cannot back, marks a text as wide twice, or holds a text section whose count
+// differs from the record count, refused as soon as that count is read), leaves the list empty and returns Failed with the file's path and the reason; the
 // caller must not overwrite such a file unasked. Bytes after the four sections are ignored.
 FileResult LoadMapFile(const std::string& path, PointList& list);
 // The parsing half of LoadMapFile, over a whole file's bytes; `path` only names the file in the

@@ -184,7 +184,8 @@ TEST(MapFiles, MalformedMapsFail) {
         const char* inMessage;
     } cases[] = {
         {"huge record count", Hex("FF FF FF FF FF FF"), "ends early"},
-        {"huge memo count", Hex("00 00 FF FF FF FF FF FF"), "ends early"},
+        {"huge memo count", Hex("00 00 FF FF FF FF FF FF"), "different"},
+        {"huge label count", Hex("01 00") + rec + Hex("01 00 00 FF FF 00 00 01 00"), "different"},
         {"huge text", Hex("01 00") + rec + Hex("01 00 FF FF FF FF FF FF 7F"), "ends early"},
         {"overflowing wide", Hex("01 00") + rec + Hex("01 00 FF FE FF FF FF FF 00 00 00 80 41 00"),
          "ends early"},
@@ -212,6 +213,25 @@ TEST(MapFiles, MalformedMapsFail) {
     EXPECT_EQ(list.count(), 0);
 }
 
+// A text section whose count differs from the record count is refused at its count, before its
+// texts are read: a small file must not cost many times its size, and long, to be refused.
+TEST(MapFiles, UnequalSectionIsRefusedBeforeItsTexts) {
+    constexpr std::uint32_t kMemos = 1'000'000;
+    MapArchiveWriter w;
+    w.WriteCount(0);
+    w.WriteCount(kMemos);
+    std::string bytes = w.take();
+    for (std::uint32_t i = 0; i < kMemos; ++i) {
+        bytes += "\x01" "a";
+    }
+    MapArchiveReader reader(bytes);
+    PointList list;
+    const FileResult r = ReadMap("many.map", reader, list);
+    EXPECT_EQ(r.status, FileResult::Failed);
+    EXPECT_NE(r.message.find("0 records, 1000000 memos"), std::string::npos) << r.message;
+    EXPECT_EQ(reader.remaining(), 2u * kMemos);
+}
+
 // A map that exists but cannot be read is a failure, not an absent map: a later save must not
 // replace it unasked.
 TEST(MapFiles, UnreadableMapIsAFailure) {
@@ -230,6 +250,44 @@ TEST(MapFiles, UnreadableMapIsAFailure) {
         GTEST_SKIP() << "cannot give up root privileges here";
     }
     EXPECT_EQ(outcome, 1);
+}
+
+// Only regular files are read. A FIFO (whose plain open would wait for a writer forever) or a
+// device at a map's or the defaults' path is a file that cannot be read, and is left alone by a
+// save.
+TEST(MapFiles, SpecialFilesAreUnreadable) {
+    BaseDir base;
+    const std::string fifo = base.path() + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        const char* what;
+        std::string target;
+    } cases[] = {{"FIFO", fifo}, {"character device", "/dev/zero"}};
+    for (const auto& c : cases) {
+        const std::string map = base.path() + "/MAPS/special.map";
+        const std::string defaults = DefaultsPathFor(base.path());
+        fs::remove(map);
+        fs::remove(defaults);
+        fs::create_symlink(c.target, map);
+        fs::create_symlink(c.target, defaults);
+
+        PointList list = SampleList(1);
+        const FileResult loaded = SerializeMap(true, base.path(), "special.png", list);
+        EXPECT_EQ(loaded.status, FileResult::Failed) << c.what;
+        EXPECT_NE(loaded.message.find("not a regular file"), std::string::npos) << loaded.message;
+        EXPECT_EQ(list.count(), 0) << c.what;
+        PointRecord rec = PatternRecord(3);
+        EXPECT_EQ(SerializeDefaults(true, base.path(), rec).status, FileResult::Failed) << c.what;
+        EXPECT_EQ(RecordBytes(rec), RecordBytes(FactoryDefaults())) << c.what;
+
+        list = SampleList(1);
+        EXPECT_EQ(SerializeMap(false, base.path(), "special.png", list).status,
+                  FileResult::Failed)
+            << c.what;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 // Defaults.map: the first record of the section whatever the count, a short record zero-filled,
