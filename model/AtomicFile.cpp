@@ -1,6 +1,7 @@
 #include "AtomicFile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -32,17 +33,65 @@ std::string folderOf(const std::string& path) {
     return parent.empty() ? std::string(".") : parent.string();
 }
 
-// A name for a temporary file next to `target`, unlikely to be taken.
-std::string temporaryNameFor(const std::string& target) {
+// Temporary files are named ".zelvor-<12 hex digits>.tmp", whatever the target's name: a fixed
+// length, so a target whose name is as long as the file system allows can still be saved.
+constexpr std::string_view kTempPrefix = ".zelvor-";
+constexpr std::string_view kTempSuffix = ".tmp";
+constexpr std::size_t kTempDigits = 12;
+// Earlier versions named them ".<target name>.tmp-<12 hex digits>".
+constexpr std::string_view kOldTempMarker = ".tmp-";
+// A temporary file untouched for this long belongs to no save still running: a running save
+// writes its file continuously and renames it at once.
+constexpr auto kLeftoverAge = std::chrono::hours(1);
+
+bool isHexDigits(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+    });
+}
+
+// A name for a temporary file in `folder`, unlikely to be taken.
+std::string temporaryNameIn(const std::string& folder) {
     thread_local std::mt19937_64 generator{std::random_device{}()};
     static const char digits[] = "0123456789abcdef";
-    std::string suffix;
+    std::string name(kTempPrefix);
     std::uint64_t r = generator();
-    for (int i = 0; i < 12; ++i, r >>= 4) {
-        suffix.push_back(digits[r & 0xF]);
+    for (std::size_t i = 0; i < kTempDigits; ++i, r >>= 4) {
+        name.push_back(digits[r & 0xF]);
     }
-    const fs::path p(target);
-    return (p.parent_path() / ("." + p.filename().string() + ".tmp-" + suffix)).string();
+    name += kTempSuffix;
+    return (fs::path(folder) / name).string();
+}
+
+// Whether `name` (without folder) is that of a save's temporary file, from this version or an
+// earlier one.
+bool isTemporaryName(std::string_view name) {
+    if (name.size() == kTempPrefix.size() + kTempDigits + kTempSuffix.size() &&
+        name.starts_with(kTempPrefix) && name.ends_with(kTempSuffix)) {
+        return isHexDigits(name.substr(kTempPrefix.size(), kTempDigits));
+    }
+    const std::size_t tail = kOldTempMarker.size() + kTempDigits;
+    return name.size() > tail + 1 && name.front() == '.' &&
+           name.substr(name.size() - tail, kOldTempMarker.size()) == kOldTempMarker &&
+           isHexDigits(name.substr(name.size() - kTempDigits));
+}
+
+// Removes from `folder` the temporary files of saves that were killed: regular files with such a
+// name, not written for longer than any save still running takes. What cannot be removed stays.
+void removeLeftovers(const std::string& folder) {
+    const auto oldest = fs::file_time_type::clock::now() - kLeftoverAge;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code entryEc;
+        if (!isTemporaryName(it->path().filename().string()) ||
+            it->symlink_status(entryEc).type() != fs::file_type::regular) {
+            continue;
+        }
+        const auto written = it->last_write_time(entryEc);
+        if (!entryEc && written < oldest) {
+            fs::remove(it->path(), entryEc);
+        }
+    }
 }
 
 } // namespace
@@ -207,7 +256,7 @@ Attempt writeAndReplace(const std::string& target, const std::string& folder,
 #endif
     } else {
         for (int tries = 0; fd < 0 && tries < 100; ++tries) {
-            tempName = temporaryNameFor(target);
+            tempName = temporaryNameIn(folder);
             fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd < 0 && errno != EEXIST) {
                 break;
@@ -245,7 +294,7 @@ Attempt writeAndReplace(const std::string& target, const std::string& folder,
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         bool linked = false;
         for (int tries = 0; !linked && tries < 100; ++tries) {
-            tempName = temporaryNameFor(target);
+            tempName = temporaryNameIn(folder);
             linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, tempName.c_str(),
                               AT_SYMLINK_FOLLOW) == 0;
             if (!linked && errno != EEXIST) {
@@ -304,6 +353,7 @@ FileResult WriteFileAtomically(const std::string& path, const FileProducer& prod
         }
     }
 
+    removeLeftovers(folder);
     FileResult result;
     if (options.allowUnnamedTemp && writeAndReplace(target, folder, produce, options, true,
                                                     existing, result) != Attempt::Unsupported) {
@@ -351,7 +401,9 @@ FileResult WriteFileAtomically(const std::string& path, const FileProducer& prod
     if (target.empty()) {
         return FileResult::failure(path + ": cannot follow the link");
     }
-    const std::string tempName = temporaryNameFor(target);
+    const std::string folder = folderOf(target);
+    removeLeftovers(folder);
+    const std::string tempName = temporaryNameIn(folder);
     bool ok = false;
     try {
         std::ofstream out(tempName, std::ios::binary | std::ios::trunc);

@@ -33,7 +33,9 @@ struct AtomicWriteOptions {
 // not write to is not replaced. On failure the old file is intact, no temporary file remains,
 // and the result names the file and says why. A process killed while writing leaves nothing
 // behind on the unnamed route; only a kill on the named route, or in the instant between naming
-// the finished file and the rename, can leave a ".<name>.tmp-*" file next to the target.
+// the finished file and the rename, can leave a temporary file next to the target. Its name has
+// a fixed length (".zelvor-<12 hex digits>.tmp"), so any target name the folder allows can be
+// saved; such files left for an hour or more are removed by the next save in that folder.
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                const AtomicWriteOptions& options = {});
 

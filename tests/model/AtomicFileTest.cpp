@@ -1,3 +1,4 @@
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <stdexcept>
@@ -255,6 +256,60 @@ TEST(AtomicFile, KilledMidSaveKeepsTheOldFile) {
     EXPECT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(ReadBytes(path), kOld);
     EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{"m.map"});
+}
+
+// The temporary file's name does not grow with the target's: names up to the longest the file
+// system allows save on both routes.
+TEST(AtomicFile, LongestNamesSave) {
+    TempDir dir;
+    for (bool unnamed : {true, false}) {
+        for (std::size_t length : {238, 255}) {
+            const std::string path = dir / (std::string(length - 4, 'n') + ".map");
+            AtomicWriteOptions options;
+            options.allowUnnamedTemp = unnamed;
+            const FileResult r = WriteFileAtomically(path, kOld, options);
+            EXPECT_EQ(r.status, FileResult::Ok) << length << ": " << r.message;
+            EXPECT_EQ(ReadBytes(path), kOld) << length;
+            fs::remove(path);
+        }
+    }
+    EXPECT_TRUE(FolderEntries(dir.path()).empty());
+}
+
+// A save killed on the named route leaves its temporary file; the next save in that folder
+// removes it once it is older than any running save, and leaves other files alone.
+TEST(AtomicFile, NextSaveRemovesLeftovers) {
+    TempDir dir;
+    const std::string path = dir / "m.map";
+    WriteBytes(path, kOld);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        AtomicWriteOptions options = NamedTemp();
+        options.chunkSize = 10;
+        options.afterChunk = [](std::size_t) { ::raise(SIGKILL); };
+        WriteFileAtomically(path, BigBytes(100), options);
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    std::vector<std::string> entries = FolderEntries(dir.path());
+    ASSERT_EQ(entries.size(), 2u);
+    const std::string leftover = dir / (entries[0] == "m.map" ? entries[1] : entries[0]);
+    WriteBytes(dir / "notes.tmp", "a file of the user's");
+
+    // While it may still belong to a running save it stays.
+    EXPECT_TRUE(WriteFileAtomically(dir / "other.map", "x").ok());
+    EXPECT_TRUE(fs::exists(leftover));
+
+    const auto longAgo = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    fs::last_write_time(leftover, longAgo);
+    fs::last_write_time(dir / "notes.tmp", longAgo);
+    EXPECT_TRUE(WriteFileAtomically(path, "new").ok());
+    EXPECT_EQ(FolderEntries(dir.path()),
+              (std::vector<std::string>{"m.map", "notes.tmp", "other.map"}));
+    EXPECT_EQ(ReadBytes(path), "new");
 }
 
 // A save abandoned by an exception part-way removes its named temporary file.
