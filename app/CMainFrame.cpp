@@ -21,6 +21,7 @@
 
 #include "ActionBuilder.h"
 #include "ContextHelpMode.h"
+#include "DefaultsStore.h"
 #include "Document.h"
 #include "DocumentManager.h"
 #include "Globals.h"
@@ -55,9 +56,12 @@ CMainFrame::CMainFrame() {
     const std::filesystem::path startDir = std::filesystem::current_path(ec);
     g_strBaseDir = ec ? std::string(".") : startDir.string();
 
-    m_defaults = std::make_unique<PointRecord>();
-    g_pDefaults = m_defaults.get();
-    m_bDefaultsWritable = SerializeDefaults(true, g_strBaseDir, *g_pDefaults).ok();
+    m_defaults = std::make_unique<DefaultsStore>();
+    if (const FileResult loaded = m_defaults->Load(g_strBaseDir);
+        loaded.status == FileResult::Failed) {
+        m_defaultsProblem = QString::fromLocal8Bit(loaded.message);
+    }
+    g_pDefaults = &m_defaults->record();
 
     // Into MAPS when it exists; otherwise create it and stay in the start-up directory.
     QString mkdirError;
@@ -98,10 +102,11 @@ CMainFrame::~CMainFrame() {
 }
 
 void CMainFrame::SaveDefaults() {
-    if (g_pDefaults == nullptr || !m_bDefaultsWritable) {
+    // A Defaults.map that could not be read at start-up is left as it is; the user was told.
+    if (!m_defaults || !m_defaults->mayOverwrite()) {
         return;
     }
-    const FileResult saved = SerializeDefaults(false, g_strBaseDir, *g_pDefaults);
+    const FileResult saved = m_defaults->Save();
     if (!saved.ok()) {
         StatusPane::SetText(
             tr("The default look was not saved: %1").arg(QString::fromLocal8Bit(saved.message)));
@@ -133,10 +138,20 @@ QString CMainFrame::CheckStorage(const std::string& baseDir, const QString& mkdi
 }
 
 void CMainFrame::ReportStorageProblem() {
-    if (m_storageProblem.isEmpty() || m_storageReported) {
+    if (m_storageReported) {
         return;
     }
     m_storageReported = true;
+    if (!m_defaultsProblem.isEmpty()) {
+        MessageBox::Show(this,
+                         tr("The default look for new points cannot be read.\n\n%1\n\nZelvor "
+                            "uses the factory defaults and leaves the file as it is.")
+                             .arg(m_defaultsProblem),
+                         QMessageBox::Warning, QMessageBox::Ok);
+    }
+    if (m_storageProblem.isEmpty()) {
+        return;
+    }
     MessageBox::Show(this,
                      tr("Points cannot be saved in this folder.\n\n%1\n\nZelvor works, but the "
                         "points of the pictures you open here are not kept when their windows "
@@ -192,7 +207,6 @@ bool CMainFrame::LoadFrame() {
         }
     }
 
-    m_help = new HelpWindow(this);
     m_contextHelp = new ContextHelpMode(Resources::String(AFX_IDS_HELPMODEMESSAGE),
                                         Resources::String(AFX_IDS_IDLEMESSAGE), this);
     RegisterFrameCommands();
@@ -239,10 +253,17 @@ void CMainFrame::RegisterFrameCommands() {
     cmd.setHandler(ID_WINDOW_ARRANGE, [this] { OnWindowArrange(); });
     cmd.setUpdateHandler(ID_WINDOW_ARRANGE, anyWindow);
 
-    cmd.setHandler(ID_HELP_FINDER, [this] { m_help->ShowContents(); });
-    cmd.setHandler(ID_HELP, [this] { m_help->ShowContents(); });
-    cmd.setHandler(ID_DEFAULT_HELP, [this] { m_help->ShowContents(); });
+    cmd.setHandler(ID_HELP_FINDER, [this] { ShowHelp(); });
+    cmd.setHandler(ID_HELP, [this] { ShowHelp(); });
+    cmd.setHandler(ID_DEFAULT_HELP, [this] { ShowHelp(); });
     cmd.setHandler(ID_CONTEXT_HELP, [this] { m_contextHelp->enter(); });
+}
+
+void CMainFrame::ShowHelp() {
+    if (m_help == nullptr) {
+        m_help = new HelpWindow(this);
+    }
+    m_help->ShowContents();
 }
 
 void CMainFrame::UpdateMenuAndTitle() {

@@ -2,11 +2,13 @@
 // message pane and the CAP, NUM and SCRL indicators) and the MDI area of document windows.
 //
 // Its lifetime brackets the default point record: the constructor captures the start-up
-// directory into g_strBaseDir, loads g_pDefaults from Defaults.map (or the factory values) and
+// directory into g_strBaseDir, loads g_pDefaults from Defaults.map (or the factory values, also
+// when the file exists but cannot be read: it is then left as it is for the whole run) and
 // makes sure the MAPS folder exists -- changing into it when it already existed, creating it
 // (without changing directory) when it did not -- all before any window exists. The destructor
 // first destroys any document window still open (each view saves its map), then saves the
-// defaults to Defaults.map and frees them. "Save Settings" also saves them at once.
+// defaults to Defaults.map (unless it could not be read) and frees them. "Save Settings" also
+// saves them at once.
 //
 // Menu IDR_MAINFRAME shows while no document window is open, IDR_ZelvorTYPE while one is.
 // Closing the main window closes every document window first; a window that refuses (a map the
@@ -18,10 +20,10 @@
 
 #include <memory>
 
-#include "PointRecord.h"
 
 class ActionBuilder;
 class ContextHelpMode;
+class DefaultsStore;
 class DocumentManager;
 class HelpWindow;
 class LockKeyIndicators;
@@ -58,13 +60,17 @@ public:
     // Why maps cannot be stored under the start-up directory (MAPS missing, not a folder or
     // not writable), or empty when they can. Found by the constructor.
     const QString& storageProblem() const { return m_storageProblem; }
-    // Tells the user about storageProblem(), once per run; nothing when there is none.
+    // Why Defaults.map could not be read (it is then never written), or empty.
+    const QString& defaultsProblem() const { return m_defaultsProblem; }
+    // Tells the user about defaultsProblem() and storageProblem(), once per run; nothing when
+    // there is none.
     void ReportStorageProblem();
 
     // The text of status pane 0.
     QString paneText() const;
     // The indicator label of ID_INDICATOR_CAPS, _NUM or _SCRL, or null.
     QLabel* indicator(int id) const;
+    // The help window, made the first time help is asked for; null until then.
     HelpWindow* helpWindow() const { return m_help; }
     ContextHelpMode* contextHelp() const { return m_contextHelp; }
 
@@ -93,10 +99,10 @@ protected:
 
 private:
     void RegisterFrameCommands();
+    void ShowHelp();
     static QString CheckStorage(const std::string& baseDir, const QString& mkdirError);
 
-    std::unique_ptr<PointRecord> m_defaults; // what g_pDefaults points to
-    bool m_bDefaultsWritable = true;         // false when Defaults.map could not be read
+    std::unique_ptr<DefaultsStore> m_defaults; // Defaults.map and the record g_pDefaults points to
     QMdiArea* m_mdiArea = nullptr;
     std::unique_ptr<ActionBuilder> m_commands;
     DocumentManager* m_docs = nullptr;
@@ -111,4 +117,5 @@ private:
     bool m_changedIntoMaps = false;
     bool m_storageReported = false;
     QString m_storageProblem;
+    QString m_defaultsProblem;
 };

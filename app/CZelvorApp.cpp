@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <QSettings>
+#include <QTimer>
 
 #include "ActionBuilder.h"
 #include "CAboutDlg.h"
@@ -28,7 +29,13 @@ CZelvorApp::CZelvorApp(QSettings* settings) {
     }
     m_settings = settings;
     m_recent = std::make_unique<RecentFileList>(*m_settings, kRecentFileCount);
-    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+}
+
+QPrinter& CZelvorApp::printer() const {
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *m_printer;
 }
 
 CZelvorApp::~CZelvorApp() {
@@ -81,7 +88,9 @@ bool CZelvorApp::InitInstance() {
 
     PlaceMainWindow(*m_mainFrame);
     m_mainFrame->show();
-    m_mainFrame->ReportStorageProblem();
+    // Told from the event loop, so that a quit request while the message is open ends the
+    // program as it would at any other time.
+    QTimer::singleShot(0, m_mainFrame.get(), &CMainFrame::ReportStorageProblem);
     return true;
 }
 
@@ -129,7 +138,7 @@ void CZelvorApp::OnFileOpen() {
 }
 
 void CZelvorApp::OnFilePrintSetup() {
-    ViewPrinting::PrintSetup(*m_printer, m_mainFrame.get());
+    ViewPrinting::PrintSetup(printer(), m_mainFrame.get());
 }
 
 bool CZelvorApp::OnOpenRecentFile(int index) {
@@ -228,19 +237,19 @@ void CZelvorApp::RegisterViewCommands() {
     };
     cmd.setHandler(ID_FILE_PRINT, [this] {
         if (CZelvorView* view = activeView()) {
-            ViewPrinting::Print(*view, *m_printer, m_mainFrame.get());
+            ViewPrinting::Print(*view, printer(), m_mainFrame.get());
         }
     });
     cmd.setUpdateHandler(ID_FILE_PRINT, withView);
     cmd.setHandler(ID_FILE_PRINT_DIRECT, [this] {
         if (CZelvorView* view = activeView()) {
-            ViewPrinting::PrintDirect(*view, *m_printer);
+            ViewPrinting::PrintDirect(*view, printer());
         }
     });
     cmd.setUpdateHandler(ID_FILE_PRINT_DIRECT, withView);
     cmd.setHandler(ID_FILE_PRINT_PREVIEW, [this] {
         if (CZelvorView* view = activeView()) {
-            ViewPrinting::Preview(*view, *m_printer, m_mainFrame.get());
+            ViewPrinting::Preview(*view, printer(), m_mainFrame.get());
         }
     });
     cmd.setUpdateHandler(ID_FILE_PRINT_PREVIEW, withView);

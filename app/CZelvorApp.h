@@ -4,6 +4,9 @@
 // commands (About, File New, File Open, Print Setup, the recent files, Exit) together with the
 // document and view commands of the active window.
 //
+// Start-up does only what the first window needs; the printer, the help window and every dialog
+// are made when first used.
+//
 // Start-up (InitInstance): settings, recent-file list, document template, main frame (whose
 // constructor prepares the start-up directory, the defaults and the MAPS folder), its window
 // contents, the document plumbing, then the window is shown. The command line is not examined
@@ -54,7 +57,9 @@ public:
     DocumentManager* documents() const { return m_docs.get(); }
     RecentFileList& recentFiles() const { return *m_recent; }
     QSettings& settings() const { return *m_settings; }
-    QPrinter& printer() const { return *m_printer; }
+    // The printer all printing shares, made on first use (it asks the print system for its
+    // printers, which start-up does not need).
+    QPrinter& printer() const;
     // The view of the active document window, or null.
     CZelvorView* activeView() const;
 
@@ -67,7 +72,7 @@ private:
     std::unique_ptr<QSettings> m_ownSettings;
     QSettings* m_settings;
     std::unique_ptr<RecentFileList> m_recent;
-    std::unique_ptr<QPrinter> m_printer;
+    mutable std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<DocTemplate> m_template;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<DocumentManager> m_docs;

@@ -3,6 +3,7 @@
 // About; help; the Window menu; the recent-file menu.
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -15,7 +16,10 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <functional>
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "AppTestSupport.h"
 #include "ActionBuilder.h"
@@ -154,6 +158,45 @@ TEST_F(AppTest, AMapsFolderThatCannotBeUsedIsToldOnceAndTheProgramStillWorks) {
     EXPECT_EQ(ReadAll(mapsDir()), QByteArray("a file in the way"));
     EXPECT_EQ(QDir::currentPath(), baseDir());
     EXPECT_EQ(ReadAll(baseDir() + "/Defaults.map").size(), 186);
+}
+
+// A Defaults.map that exists but cannot be read is reported once at start-up, the factory
+// defaults are used, and it is left as it is at exit, also when Save Settings changed the look.
+TEST_F(AppTest, AnUnreadableDefaultsFileIsToldOnceAndKept) {
+    const QString path = baseDir() + "/Defaults.map";
+    const std::string native = QFile::encodeName(path).toStdString();
+    const struct {
+        const char* what;
+        std::function<bool()> make;
+        std::function<bool()> unchanged;
+    } cases[] = {
+        {"a folder", [&] { return QDir().mkdir(path); },
+         [&] { return QFileInfo(path).isDir(); }},
+        {"a FIFO", [&] { return ::mkfifo(native.c_str(), 0600) == 0; },
+         [&] {
+             struct stat st {};
+             return ::lstat(native.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+         }},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(path);
+        QDir().rmdir(path);
+        m_messages.clear();
+        ASSERT_TRUE(c.make()) << c.what;
+        auto app = StartApp();
+        ASSERT_TRUE(app);
+        ASSERT_EQ(m_messages.size(), 1) << c.what;
+        EXPECT_TRUE(m_messages[0].contains(path)) << m_messages[0].toStdString();
+        app->mainFrame()->ReportStorageProblem();
+        EXPECT_EQ(m_messages.size(), 1) << c.what; // told once
+        ASSERT_NE(g_pDefaults, nullptr);
+        EXPECT_EQ(StorageImage(*g_pDefaults), StorageImage(FactoryDefaults())) << c.what;
+        g_pDefaults->nCrossSize = 17;
+        app->mainFrame()->SaveDefaults(); // as "Save Settings" does
+        ASSERT_TRUE(QuitApp(app));
+        EXPECT_TRUE(c.unchanged()) << c.what;
+        EXPECT_EQ(m_messages.size(), 1) << c.what;
+    }
 }
 
 TEST_F(AppTest, MenusSwitchBetweenTheMainAndTheDocumentMenu) {

@@ -6,6 +6,9 @@
 #include <QThreadPool>
 
 #include <cstring>
+#include <filesystem>
+
+#include <sys/stat.h>
 
 #include "Globals.h"
 #include "MapFiles.h"
@@ -154,6 +157,18 @@ TEST_F(ViewTest, AnUnreadableMapIsReportedOnceKeptAndSetAsideWhenPointsAreAdded)
     EXPECT_EQ(readFile(mapFile("plan") + ".bad2"), worse);
     ASSERT_EQ(LoadMapFile(mapFile("plan"), saved).status, FileResult::Ok);
     EXPECT_EQ(saved.label(0), "newer");
+
+    // A FIFO as the map: the open does not wait for a writer, and the FIFO stays.
+    std::filesystem::remove(mapFile("plan"));
+    ASSERT_EQ(::mkfifo(mapFile("plan").c_str(), 0600), 0);
+    auto fifo = openView("plan.png");
+    ASSERT_EQ(m_messages.size(), 4);
+    EXPECT_TRUE(m_messages.last().contains("not a regular file")) << m_messages.last().toStdString();
+    EXPECT_TRUE(fifo->HasPicture());
+    fifo.reset();
+    struct stat st {};
+    ASSERT_EQ(::lstat(mapFile("plan").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(ViewTest, AFailedSaveAtCloseOffersRetryDiscardOrCancel) {
