@@ -1,9 +1,30 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test headless.
+# Installs what is missing, builds everything and runs every test headless; then builds the
+# tests a second time with AddressSanitizer and UndefinedBehaviorSanitizer (Debug, in
+# build-sanitize/) and runs them all again there. Any sanitizer report from our own code fails
+# the run; tests/sanitizers/ holds the suppressions for what comes from system libraries.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 cd "$root/build"
+ctest --output-on-failure --timeout 600 -j2
+
+echo "zelvor: the tests again, under AddressSanitizer and UndefinedBehaviorSanitizer"
+san="$root/build-sanitize"
+supp="$root/tests/sanitizers"
+if [ ! -f "$san/build.ninja" ]; then
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$root" -B "$san" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZELVOR_BUILD_BENCH=OFF \
+    "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
+    "${launcher[@]}" \
+    || { echo "zelvor: configuring the sanitizer build failed" >&2; exit 1; }
+fi
+cmake --build "$san" || { echo "zelvor: the sanitizer build failed" >&2; exit 1; }
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
+export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="suppressions=$supp/ubsan.supp:print_stacktrace=1:halt_on_error=1"
+cd "$san"
 ctest --output-on-failure --timeout 600 -j2
