@@ -12,6 +12,7 @@
 #include <QToolBar>
 #include <QWidget>
 
+#include "ResourceImage.h"
 #include "StatusPane.h"
 
 namespace {
@@ -234,7 +235,7 @@ QList<QPixmap> ActionBuilder::toolBarImages(int toolBarId) const {
     if (layout == nullptr) {
         return images;
     }
-    const QPixmap bitmap(layout->bitmapPath);
+    const QPixmap bitmap = LoadResourcePng(layout->bitmapPath);
     const int width = layout->buttonSize.width();
     if (bitmap.isNull() || width <= 0) {
         return images;

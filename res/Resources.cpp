@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "ResourceImage.h"
+
 namespace Resources {
 QString IconPath(int id, int size) {
     if (size != 16 && size != 32) {
@@ -16,15 +18,15 @@ QString IconPath(int id, int size) {
 
 QPixmap IconPixmap(int id, int size) {
     const QString path = IconPath(id, size);
-    return path.isEmpty() ? QPixmap() : QPixmap(path);
+    return path.isEmpty() ? QPixmap() : LoadResourcePng(path);
 }
 
 QIcon Icon(int id) {
     QIcon icon;
     for (int size : {32, 16}) {
-        const QString path = IconPath(id, size);
-        if (!path.isEmpty()) {
-            icon.addFile(path, QSize(size, size));
+        const QPixmap pixmap = IconPixmap(id, size);
+        if (!pixmap.isNull()) {
+            icon.addPixmap(pixmap);
         }
     }
     return icon;
