@@ -23,7 +23,7 @@ if [ ! -f "$san/build.ninja" ]; then
     || { echo "zelvor: configuring the sanitizer build failed" >&2; exit 1; }
 fi
 cmake --build "$san" || { echo "zelvor: the sanitizer build failed" >&2; exit 1; }
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1:strict_string_checks=1:check_initialization_order=1"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1"
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="suppressions=$supp/ubsan.supp:print_stacktrace=1:halt_on_error=1"
 cd "$san"
