@@ -83,11 +83,18 @@ Document* DocumentManager::OpenDocumentFile(const QString& path) {
         return open;
     }
 
+    // Only regular files are opened: opening a FIFO would wait for a writer forever, and a
+    // device or socket is no picture.
     QFile file(fullPath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    std::error_code ec;
+    const auto type = std::filesystem::status(QFile::encodeName(fullPath).toStdString(), ec).type();
+    const bool special = !ec && type != std::filesystem::file_type::regular &&
+                         type != std::filesystem::file_type::directory;
+    if (special || !file.open(QIODevice::ReadOnly)) {
         MessageBox::Show(dialogParent(),
                          tr("Cannot open the file \"%1\".\n\n%2")
-                             .arg(QDir::toNativeSeparators(fullPath), file.errorString()),
+                             .arg(QDir::toNativeSeparators(fullPath),
+                                  special ? tr("It is not a regular file.") : file.errorString()),
                          QMessageBox::Warning, QMessageBox::Ok);
         return nullptr;
     }

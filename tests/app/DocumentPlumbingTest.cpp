@@ -10,6 +10,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 #include "AppTestSupport.h"
 #include "DocTemplate.h"
 #include "Document.h"
@@ -141,9 +143,14 @@ TEST_F(DocumentPlumbingTest, AFileThatCannotBeOpenedIsNamedAndMakesNoWindow) {
     EXPECT_TRUE(docs->documents().empty());
     EXPECT_TRUE(recent->isEmpty());
 
-    // A folder is not a file either.
+    // A folder is not a file either, and a FIFO is refused without waiting for a writer.
     EXPECT_EQ(docs->OpenDocumentFile(dir.path()), nullptr);
     EXPECT_EQ(messages.size(), 2);
+    const QString fifo = dir.path() + "/pipe.png";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(docs->OpenDocumentFile(fifo), nullptr);
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[2].contains("not a regular file")) << messages[2].toStdString();
     EXPECT_TRUE(area.subWindowList().isEmpty());
 }
 
