@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "CoverageMask.h"
 #include "DrawingSurface.h"
 #include "GdiConvert.h"
 #include "PointRenderer.h"
@@ -315,6 +316,30 @@ QRect ClippedRect(Span xs, Span ys, const QRect& bounds) {
 }
 
 } // namespace
+
+void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
+                   const QRect& bounds) {
+    constexpr QRgb black = 0xFF000000;
+    constexpr QRgb white = 0xFFFFFFFF;
+    mask.fill(ClippedRect({p.x, p.x}, {p.y, p.y}, bounds), black);
+    const std::int64_t tx = p.x + p.textOffset;
+    const std::int64_t ty = p.y + p.textOffset;
+    if (cell != nullptr && IsNear(tx) && IsNear(ty)) {
+        const QPoint at(static_cast<int>(tx), static_cast<int>(ty));
+        mask.copy(QRect(at, cell->extent) & bounds, cell->image, at);
+    }
+    if (p.cross) {
+        mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), bounds), white);
+        mask.fill(ClippedRect(ArmSpan(p.x, p.crossSize / 2), {p.y, p.y}, bounds), white);
+        mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize), bounds), black);
+        mask.fill(ClippedRect(ArmSpan(p.x, p.crossSize), {p.y, p.y}, bounds), black);
+    }
+    if (p.square) {
+        const COLORREF c = p.squareColor;
+        mask.fill(ClippedRect(SquareSpan(p.x, p.rectSize), SquareSpan(p.y, p.rectSize), bounds),
+                  qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
+    }
+}
 
 PointShapes ShapesOf(const PointPlan& p, QSize cell, const QRect& bounds) {
     PointShapes s;

@@ -14,6 +14,7 @@
 #include "TextCellCache.h"
 #include "TickTracker.h"
 
+class CoverageMask;
 class DrawingSurface;
 class QPainter;
 struct RenderContext;
@@ -65,6 +66,11 @@ void DrawShapesFast(QPainter& painter, const PointPlan& p, const QRect& clip);
 void DrawCellFast(QPainter& painter, const PointPlan& p, const TextCellCache::Cell& cell,
                   const QRect& clip);
 void DrawCentreFast(QPainter& painter, const PointPlan& p, const QRect& clip);
+// The same parts painted last first into `mask` (over a 32-bit RGB image), each only where no
+// part painted later in the drawing lies: centre, cell, cross, square. `cell`: the point's text
+// cell with its image, or null when its text is not drawn.
+void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
+                   const QRect& bounds);
 
 // Where the point's parts lie, cut to `bounds`; `cell` is the extent of its text cell.
 PointShapes ShapesOf(const PointPlan& p, QSize cell, const QRect& bounds);

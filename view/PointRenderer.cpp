@@ -83,9 +83,9 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
         return;
     }
     QImage* image = m_caching ? FastTarget(surface, ctx) : nullptr;
-    QPainter& painter = surface.painter();
     const QRect bounds = boundsFor(image, ctx);
     if (image != nullptr) {
+        QPainter& painter = surface.painter();
         m_cache->beginTick({image->format(), image->dotsPerMeterX(), image->dotsPerMeterY(),
                             painter.renderHints(), static_cast<int>(image->devicePixelRatio())});
         m_memos.resize(list.points().size());
@@ -95,6 +95,10 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
         m_tracker.begin(list.count(), bounds);
     }
     const bool cull = !bounds.isEmpty() || image != nullptr;
+    // On the window image every visible point is first planned and its cell found, in list
+    // order; then, when every part is an opaque rectangle, painted last first (CoverageMask).
+    m_visible.clear();
+    bool layered = image != nullptr && image->format() == QImage::Format_RGB32;
 
     for (int i = 0; i < list.count(); ++i) {
         const PointPlan p = PlanPoint(list, i, ctx, true);
@@ -117,21 +121,34 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
             DrawFresh(surface, p, m_padded, ctx.printing || surface.isPrinting());
             continue;
         }
-        DrawShapesFast(painter, p, bounds);
-        QSize extent;
-        if (text) {
-            const TextCellCache::Cell* cell = cellFor(p, i);
-            if (cell == nullptr || cell->image.isNull()) {
-                ++m_freshTexts;
-                DrawTextFresh(surface, p, m_padded);
-            } else {
-                DrawCellFast(painter, p, *cell, bounds);
-                extent = cell->extent;
-            }
-        }
-        DrawCentreFast(painter, p, bounds);
+        // Cells found during this drawing stay in the cache until it ends.
+        const TextCellCache::Cell* cell = text ? cellFor(p, i) : nullptr;
+        const bool fresh = text && (cell == nullptr || cell->image.isNull());
+        layered = layered && !fresh;
         if (record) {
-            m_tracker.noteShapes(i, ShapesOf(p, extent, bounds));
+            m_tracker.noteShapes(i, ShapesOf(p, fresh || !text ? QSize() : cell->extent, bounds));
+        }
+        m_visible.push_back({i, p, fresh ? nullptr : cell, fresh});
+    }
+    if (image != nullptr) {
+        QPainter& painter = surface.painter();
+        if (layered) {
+            m_mask.reset(*image, bounds);
+            for (auto v = m_visible.rbegin(); v != m_visible.rend() && !m_mask.full(); ++v) {
+                DrawUncovered(m_mask, v->plan, v->cell, bounds);
+            }
+        } else {
+            for (const Visible& v : m_visible) {
+                DrawShapesFast(painter, v.plan, bounds);
+                if (v.fresh) {
+                    ++m_freshTexts;
+                    PadText(m_padded, *v.plan.text);
+                    DrawTextFresh(surface, v.plan, m_padded);
+                } else if (v.cell != nullptr) {
+                    DrawCellFast(painter, v.plan, *v.cell, bounds);
+                }
+                DrawCentreFast(painter, v.plan, bounds);
+            }
         }
     }
     if (record) {

@@ -35,12 +35,13 @@
 #include <QRect>
 #include <QRegion>
 
+#include "CoverageMask.h"
+#include "PointDrawing.h"
 #include "PointList.h"
 #include "TextCellCache.h"
 #include "TickTracker.h"
 
 class DrawingSurface;
-struct PointPlan;
 
 struct RenderContext {
     double zoom = 1.0;
@@ -108,4 +109,13 @@ private:
     int m_freshTexts = 0;
     std::string m_padded;                     // reused text buffer
     std::vector<TextCellCache::Memo> m_memos; // per point: where its cell was found last
+    // A full drawing's visible points, planned in list order before they are painted.
+    struct Visible {
+        int index;
+        PointPlan plan;
+        const TextCellCache::Cell* cell; // null: no text, or drawn afresh
+        bool fresh;                      // the text is drawn afresh
+    };
+    std::vector<Visible> m_visible;
+    CoverageMask m_mask;
 };

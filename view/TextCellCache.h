@@ -61,7 +61,8 @@ public:
 
     // The cell for `padded` in font `lf` with glyph colour `text` on `back`, rendered on a miss.
     // Null when the budget is taken by cells in use: the caller draws afresh. The pointer stays
-    // valid until the next call of find, beginTick, setLimit or clear.
+    // valid until the next call of beginTick, setLimit or clear (find drops only cells not
+    // used during this tick).
     const Cell* find(const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded,
                      Memo& memo);
 

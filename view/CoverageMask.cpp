@@ -1,0 +1,107 @@
+#include "CoverageMask.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+void CoverageMask::reset(QImage& image, const QRect& area) {
+    m_bits = image.bits();
+    m_stride = image.bytesPerLine();
+    m_area = area;
+    m_ratio = static_cast<int>(image.devicePixelRatio());
+    const int width = std::max(0, area.width());
+    const int height = std::max(0, area.height());
+    m_uncovered = static_cast<long long>(width) * height;
+    m_words = (static_cast<std::size_t>(width) + 63) / 64;
+    m_covered.assign(m_words * static_cast<std::size_t>(height), 0);
+}
+
+template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
+    const QRect r = (rect & m_area).translated(-m_area.topLeft());
+    if (r.isEmpty() || m_uncovered == 0) {
+        return;
+    }
+    const int firstWord = r.left() / 64;
+    const int lastWord = r.right() / 64;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        std::uint64_t* words = m_covered.data() + static_cast<std::size_t>(y) * m_words;
+        // Uncovered runs may cross word boundaries: one is written once it ends.
+        int start = -1;
+        for (int w = firstWord; w <= lastWord; ++w) {
+            std::uint64_t want = ~std::uint64_t{0};
+            if (w == firstWord) {
+                want &= ~std::uint64_t{0} << (r.left() % 64);
+            }
+            if (w == lastWord) {
+                want &= ~std::uint64_t{0} >> (63 - r.right() % 64);
+            }
+            const std::uint64_t open = ~words[w] & want;
+            words[w] |= open;
+            m_uncovered -= std::popcount(open);
+            // Walk the bits of `open`, closing and opening runs at its edges.
+            int bit = 0;
+            std::uint64_t rest = open;
+            while (bit < 64) {
+                if (start < 0) {
+                    if (rest == 0) {
+                        break;
+                    }
+                    bit = std::countr_zero(rest);
+                    start = w * 64 + bit;
+                }
+                const std::uint64_t closed = ~rest >> bit;
+                const int length = closed == 0 ? 64 - bit : std::countr_zero(closed);
+                bit += length;
+                if (bit < 64) {
+                    run(y, start, w * 64 + bit - 1);
+                    start = -1;
+                    rest &= ~std::uint64_t{0} << bit;
+                }
+            }
+        }
+        if (start >= 0) {
+            run(y, start, std::min(r.right(), lastWord * 64 + 63));
+        }
+    }
+}
+
+void CoverageMask::fill(const QRect& rect, QRgb color) {
+    const int ratio = m_ratio;
+    const QPoint at = m_area.topLeft();
+    claim(rect, [&](int y, int first, int last) {
+        for (int dy = 0; dy < ratio; ++dy) {
+            QRgb* line = row((at.y() + y) * ratio + dy);
+            std::fill(line + (at.x() + first) * ratio, line + (at.x() + last + 1) * ratio, color);
+        }
+    });
+}
+
+void CoverageMask::copy(const QRect& rect, const QImage& cell, QPoint origin) {
+    const int ratio = m_ratio;
+    const QPoint at = m_area.topLeft();
+    // The cell is read only once a pixel of it shows.
+    bool indexed = false;
+    QList<QRgb> table;
+    claim(rect, [&](int y, int first, int last) {
+        if (table.isEmpty() && cell.format() == QImage::Format_Indexed8) {
+            indexed = true;
+            table = cell.colorTable();
+        }
+        const int sourceX = (at.x() + first - origin.x()) * ratio;
+        const int width = (last - first + 1) * ratio;
+        for (int dy = 0; dy < ratio; ++dy) {
+            const int sourceY = (at.y() + y - origin.y()) * ratio + dy;
+            auto* into = row((at.y() + y) * ratio + dy) +
+                         (at.x() + first) * ratio;
+            if (indexed) {
+                const uchar* from = cell.constScanLine(sourceY) + sourceX;
+                for (int k = 0; k < width; ++k) {
+                    into[k] = table[from[k]];
+                }
+            } else {
+                std::memcpy(into, cell.constScanLine(sourceY) + sourceX * 4,
+                            static_cast<std::size_t>(width) * 4);
+            }
+        }
+    });
+}
