@@ -37,7 +37,6 @@ template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
             }
             const std::uint64_t open = ~words[w] & want;
             words[w] |= open;
-            m_uncovered -= std::popcount(open);
             // Walk the bits of `open`, closing and opening runs at its edges.
             int bit = 0;
             std::uint64_t rest = open;
@@ -53,6 +52,7 @@ template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
                 const int length = closed == 0 ? 64 - bit : std::countr_zero(closed);
                 bit += length;
                 if (bit < 64) {
+                    m_uncovered -= w * 64 + bit - start;
                     run(y, start, w * 64 + bit - 1);
                     start = -1;
                     rest &= ~std::uint64_t{0} << bit;
@@ -60,7 +60,9 @@ template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
             }
         }
         if (start >= 0) {
-            run(y, start, std::min(r.right(), lastWord * 64 + 63));
+            const int last = std::min(r.right(), lastWord * 64 + 63);
+            m_uncovered -= last - start + 1;
+            run(y, start, last);
         }
     }
 }

@@ -318,7 +318,7 @@ QRect ClippedRect(Span xs, Span ys, const QRect& bounds) {
 } // namespace
 
 void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
-                   const QRect& bounds) {
+                   QSize extent, const QRect& bounds) {
     constexpr QRgb black = 0xFF000000;
     constexpr QRgb white = 0xFFFFFFFF;
     mask.fill(ClippedRect({p.x, p.x}, {p.y, p.y}, bounds), black);
@@ -326,7 +326,7 @@ void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::
     const std::int64_t ty = p.y + p.textOffset;
     if (cell != nullptr && IsNear(tx) && IsNear(ty)) {
         const QPoint at(static_cast<int>(tx), static_cast<int>(ty));
-        mask.copy(QRect(at, cell->extent) & bounds, cell->image, at);
+        mask.copy(QRect(at, extent) & bounds, cell->image, at);
     }
     if (p.cross) {
         mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), bounds), white);

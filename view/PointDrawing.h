@@ -68,9 +68,10 @@ void DrawCellFast(QPainter& painter, const PointPlan& p, const TextCellCache::Ce
 void DrawCentreFast(QPainter& painter, const PointPlan& p, const QRect& clip);
 // The same parts painted last first into `mask` (over a 32-bit RGB image), each only where no
 // part painted later in the drawing lies: centre, cell, cross, square. `cell`: the point's text
-// cell with its image, or null when its text is not drawn.
+// cell with its image and `extent` (the cell itself is read only where a pixel of it shows),
+// or null when its text is not drawn.
 void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
-                   const QRect& bounds);
+                   QSize extent, const QRect& bounds);
 
 // Where the point's parts lie, cut to `bounds`; `cell` is the extent of its text cell.
 PointShapes ShapesOf(const PointPlan& p, QSize cell, const QRect& bounds);

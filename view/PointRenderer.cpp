@@ -125,17 +125,18 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
         const TextCellCache::Cell* cell = text ? cellFor(p, i) : nullptr;
         const bool fresh = text && (cell == nullptr || cell->image.isNull());
         layered = layered && !fresh;
+        const QSize extent = fresh || !text ? QSize() : cell->extent;
         if (record) {
-            m_tracker.noteShapes(i, ShapesOf(p, fresh || !text ? QSize() : cell->extent, bounds));
+            m_tracker.noteShapes(i, ShapesOf(p, extent, bounds));
         }
-        m_visible.push_back({i, p, fresh ? nullptr : cell, fresh});
+        m_visible.push_back({i, p, fresh ? nullptr : cell, extent, fresh});
     }
     if (image != nullptr) {
         QPainter& painter = surface.painter();
         if (layered) {
             m_mask.reset(*image, bounds);
             for (auto v = m_visible.rbegin(); v != m_visible.rend() && !m_mask.full(); ++v) {
-                DrawUncovered(m_mask, v->plan, v->cell, bounds);
+                DrawUncovered(m_mask, v->plan, v->cell, v->extent, bounds);
             }
         } else {
             for (const Visible& v : m_visible) {
@@ -167,8 +168,9 @@ QRegion PointRenderer::Tick(DrawingSurface& surface, PointList& list, const Rend
     }
     const QRect bounds = boundsFor(image, ctx);
     QRegion painted;
-    if (!m_fullTicks && m_tracker.valid(keyFor(*image, list, ctx), ctx.now) &&
-        tickChanges(surface, *image, list, ctx, bounds, painted)) {
+    const bool valid = !m_fullTicks && m_tracker.valid(keyFor(*image, list, ctx), ctx.now);
+    m_overlapped = m_overlapped && valid;
+    if (valid && tickChanges(surface, *image, list, ctx, bounds, painted)) {
         return painted;
     }
     drawAll(surface, list, ctx, true);
@@ -201,6 +203,12 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
     std::vector<Changed> changed;
     std::vector<Piece> pieces;
     const std::vector<int> due = m_tracker.takeDue(ctx.now);
+    // The same points change in the same places as on the last tick, which found them too
+    // overlapped: the answer stands until a point falls due or the view changes.
+    if (m_overlapped && due.empty()) {
+        return false;
+    }
+    m_overlapped = false;
     auto consider = [&](int i, bool colours) {
         const PointShapes* before = m_tracker.shapes(i);
         const PointPlan p = PlanPoint(list, i, ctx, false);
@@ -260,6 +268,7 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
         m_tracker.reaching(piece.rect, piece.from, reaching);
         planned += reaching.size();
         if (planned > static_cast<std::size_t>(m_tracker.visibleCount())) {
+            m_overlapped = true;
             return false;
         }
     }

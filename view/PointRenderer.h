@@ -72,7 +72,10 @@ public:
     QRegion Tick(DrawingSurface& surface, PointList& list, const RenderContext& ctx);
     // The surface no longer holds what the last tick left (a full repaint, a scroll, a resize),
     // or the list changed (add, edit, move, remove, apply to all): the next tick is a full one.
-    void invalidate() { m_tracker.reset(); }
+    void invalidate() {
+        m_tracker.reset();
+        m_overlapped = false;
+    }
     // Points the last Tick painted, each counted once.
     int paintedLastTick() const { return m_painted; }
 
@@ -102,6 +105,8 @@ private:
     std::unique_ptr<TextCellCache> m_cache;
     TickTracker m_tracker;
     bool m_fullTicks = false; // a visible text blends outside its cell: every tick is full
+    // The last tick's changes lay under so many later points that it drew in full.
+    bool m_overlapped = false;
     int m_painted = 0;
     std::vector<std::uint32_t> m_paintStamp;
     std::uint32_t m_tickNumber = 0;
@@ -114,6 +119,7 @@ private:
         int index;
         PointPlan plan;
         const TextCellCache::Cell* cell; // null: no text, or drawn afresh
+        QSize extent;                    // the cell's
         bool fresh;                      // the text is drawn afresh
     };
     std::vector<Visible> m_visible;

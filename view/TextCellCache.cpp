@@ -15,6 +15,8 @@ constexpr qint64 kMaxCellPixels = qint64{1} << 22;
 constexpr qint64 kMaxPaintPixels = qint64{1} << 23;
 // Bookkeeping per entry besides its key and pixels: node, hash slot, strings.
 constexpr std::size_t kEntryOverhead = 128;
+// A key is the font description, the two colours, then the padded text.
+constexpr std::size_t kKeyHead = sizeof(LOGFONTA) + 2 * sizeof(COLORREF);
 
 void SetResolution(QImage& image, const TextCellCache::Target& target) {
     if (target.dotsPerMeterX > 0 && target.dotsPerMeterY > 0) {
@@ -114,18 +116,24 @@ void TextCellCache::beginTick(const Target& target) {
 
 const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text, COLORREF back,
                                                const std::string& padded, Memo& memo) {
+    if (memo.generation == m_generation) {
+        // The key compared piece by piece, without building it.
+        auto* slot = static_cast<Cells::value_type*>(memo.slot);
+        const std::string& key = slot->first;
+        const char* at = key.data();
+        if (key.size() == kKeyHead + padded.size() && std::memcmp(at, &lf, sizeof lf) == 0 &&
+            std::memcmp(at + sizeof lf, &text, sizeof text) == 0 &&
+            std::memcmp(at + sizeof lf + sizeof text, &back, sizeof back) == 0 &&
+            std::memcmp(at + kKeyHead, padded.data(), padded.size()) == 0) {
+            slot->second.lastTick = m_tick;
+            return &slot->second.cell;
+        }
+    }
     m_key.clear();
     m_key.append(reinterpret_cast<const char*>(&lf), sizeof lf);
     m_key.append(reinterpret_cast<const char*>(&text), sizeof text);
     m_key.append(reinterpret_cast<const char*>(&back), sizeof back);
     m_key.append(padded);
-    if (memo.generation == m_generation) {
-        auto* slot = static_cast<Cells::value_type*>(memo.slot);
-        if (slot->first == m_key) {
-            slot->second.lastTick = m_tick;
-            return &slot->second.cell;
-        }
-    }
     if (auto it = m_cells.find(m_key); it != m_cells.end()) {
         it->second.lastTick = m_tick;
         memo = {&*it, m_generation};
