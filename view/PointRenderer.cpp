@@ -177,7 +177,7 @@ QRegion PointRenderer::Tick(DrawingSurface& surface, PointList& list, const Rend
     return QRegion(bounds);
 }
 
-bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, PointList& list,
+bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointList& list,
                                 const RenderContext& ctx, const QRect& bounds,
                                 QRegion& painted) {
     m_freshTexts = 0;
@@ -304,6 +304,8 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
             --start;
         }
         start = start > 0 ? start - 1 : 0;
+        m_visible.clear();
+        bool layered = image.format() == QImage::Format_RGB32;
         for (std::size_t k = start; k < reaching.size(); ++k) {
             const int i = reaching[k];
             const auto found = std::lower_bound(
@@ -312,23 +314,37 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, const QImage& image, Po
             const PointPlan p = found != changed.end() && found->index == i
                                     ? found->plan
                                     : PlanPoint(list, i, ctx, false);
-            DrawShapesFast(painter, p, piece.rect);
             const TextCellCache::Cell* cell = cellFor(p, i);
-            if (cell == nullptr || cell->image.isNull()) {
-                // Known to paint exactly its cell: drawn afresh, cut to the piece.
-                ++m_freshTexts;
-                painter.setClipRect(piece.rect);
-                DrawTextFresh(surface, p, m_padded);
-                painter.setClipping(false);
-            } else {
-                DrawCellFast(painter, p, *cell, piece.rect);
-            }
-            DrawCentreFast(painter, p, piece.rect);
+            const bool fresh = cell == nullptr || cell->image.isNull();
+            layered = layered && !fresh;
+            m_visible.push_back({i, p, fresh ? nullptr : cell, fresh ? QSize() : cell->extent,
+                                 fresh});
             auto& stamp = m_paintStamp[static_cast<std::size_t>(i)];
             if (stamp != m_tickNumber) {
                 stamp = m_tickNumber;
                 ++m_painted;
             }
+        }
+        if (layered) {
+            m_mask.reset(image, piece.rect);
+            for (auto v = m_visible.rbegin(); v != m_visible.rend() && !m_mask.full(); ++v) {
+                DrawUncovered(m_mask, v->plan, v->cell, v->extent, piece.rect);
+            }
+            continue;
+        }
+        for (const Visible& v : m_visible) {
+            DrawShapesFast(painter, v.plan, piece.rect);
+            if (v.fresh) {
+                // Known to paint exactly its cell: drawn afresh, cut to the piece.
+                ++m_freshTexts;
+                PadText(m_padded, *v.plan.text);
+                painter.setClipRect(piece.rect);
+                DrawTextFresh(surface, v.plan, m_padded);
+                painter.setClipping(false);
+            } else {
+                DrawCellFast(painter, v.plan, *v.cell, piece.rect);
+            }
+            DrawCentreFast(painter, v.plan, piece.rect);
         }
     }
     // Many small rectangles reach the screen as the one that holds them.

@@ -98,7 +98,7 @@ private:
     QRect boundsFor(const QImage* image, const RenderContext& ctx) const;
     // Repaints the changed points and what reaches into them; false when a full tick is needed
     // instead (nothing was drawn and no phase moved).
-    bool tickChanges(DrawingSurface& surface, const QImage& image, PointList& list,
+    bool tickChanges(DrawingSurface& surface, QImage& image, PointList& list,
                      const RenderContext& ctx, const QRect& bounds, QRegion& painted);
     const TextCellCache::Cell* cellFor(const PointPlan& p, int i);
 
@@ -114,7 +114,7 @@ private:
     int m_freshTexts = 0;
     std::string m_padded;                     // reused text buffer
     std::vector<TextCellCache::Memo> m_memos; // per point: where its cell was found last
-    // A full drawing's visible points, planned in list order before they are painted.
+    // The points a drawing paints, planned in list order before they are painted.
     struct Visible {
         int index;
         PointPlan plan;

@@ -106,20 +106,17 @@ void TickTracker::addToGrid(int slot, const PointShapes& shapes) {
     if (b.isEmpty()) {
         return;
     }
+    const int index = m_slots[static_cast<std::size_t>(slot)].index;
     for (int row = b.top() / kBucket; row <= b.bottom() / kBucket; ++row) {
         for (int column = b.left() / kBucket; column <= b.right() / kBucket; ++column) {
             std::vector<int>& bucket = m_grid[static_cast<std::size_t>(row) * m_columns + column];
-            const int index = m_slots[static_cast<std::size_t>(slot)].index;
-            if (bucket.empty() || m_slots[static_cast<std::size_t>(bucket.back())].index < index) {
-                bucket.push_back(slot); // recording a full tick: in list order already
+            if (bucket.empty() || bucket.back() < index) {
+                bucket.push_back(index); // recording a full tick: in list order already
                 continue;
             }
-            const auto at = std::lower_bound(bucket.begin(), bucket.end(), index,
-                                             [this](int s, int i) {
-                                                 return m_slots[static_cast<std::size_t>(s)].index < i;
-                                             });
-            if (at == bucket.end() || *at != slot) {
-                bucket.insert(at, slot);
+            const auto at = std::lower_bound(bucket.begin(), bucket.end(), index);
+            if (at == bucket.end() || *at != index) {
+                bucket.insert(at, index);
             }
         }
     }
@@ -137,12 +134,9 @@ void TickTracker::reaching(const QRect& area, int from, std::vector<int>& out) {
         for (int column = a.left() / kBucket; column <= a.right() / kBucket; ++column) {
             const std::vector<int>& bucket =
                 m_grid[static_cast<std::size_t>(row) * m_columns + column];
-            const auto first = std::lower_bound(bucket.begin(), bucket.end(), from,
-                                                [this](int s, int i) {
-                                                    return m_slots[static_cast<std::size_t>(s)].index < i;
-                                                });
-            for (auto it = first; it != bucket.end(); ++it) {
-                const int slot = *it;
+            for (auto it = std::lower_bound(bucket.begin(), bucket.end(), from);
+                 it != bucket.end(); ++it) {
+                const int slot = m_slotOf[static_cast<std::size_t>(*it)];
                 auto& stamp = m_stamp[static_cast<std::size_t>(slot)];
                 if (stamp == m_query) {
                     continue;

@@ -98,7 +98,7 @@ private:
     std::vector<Slot> m_slots;
     int m_columns = 0;
     int m_rows = 0;
-    std::vector<std::vector<int>> m_grid; // slots per bucket, in list order of their points
+    std::vector<std::vector<int>> m_grid; // per bucket, the points reaching into it, in order
     std::vector<std::uint32_t> m_stamp;   // per slot: the query that last saw it
     std::uint32_t m_query = 0;
 };
