@@ -11,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchFonts.h"
 #include "DrawingSurface.h"
 #include "PointRenderer.h"
 #include "ViewGeometry.h"
@@ -19,28 +20,6 @@ namespace {
 
 constexpr int kWidth = 1600;
 constexpr int kHeight = 1000;
-
-// The i-th of 13,248 distinct font descriptions: heights, weights, styles and faces.
-LOGFONTA DistinctFont(int i) {
-    static const char* faces[] = {"Arial", "DejaVu Sans", "DejaVu Serif", "Liberation Mono"};
-    LOGFONTA lf{};
-    int n = i;
-    const int height = 8 + n % 23;
-    n /= 23;
-    lf.lfHeight = (n % 2 == 0) ? height : -height;
-    n /= 2;
-    lf.lfWeight = 100 * (1 + n % 9);
-    n /= 9;
-    lf.lfItalic = static_cast<std::uint8_t>(n % 2);
-    n /= 2;
-    lf.lfUnderline = static_cast<std::uint8_t>(n % 2);
-    n /= 2;
-    lf.lfStrikeOut = static_cast<std::uint8_t>(n % 2);
-    n /= 2;
-    const std::string face = faces[n % 4];
-    std::copy(face.begin(), face.end(), lf.lfFaceName);
-    return lf;
-}
 
 // 10,000 points spread over the window, with squares, crosses, labels and some flashing.
 PointList TickScene() {

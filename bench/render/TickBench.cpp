@@ -16,6 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchFonts.h"
 #include "DrawingSurface.h"
 #include "PointRenderer.h"
 
@@ -23,29 +24,6 @@ namespace {
 
 constexpr int kViewW = 1000;
 constexpr int kViewH = 700;
-
-// The i-th of 13,248 distinct font descriptions, repeating beyond: heights, weights, styles
-// (italics among them, whose glyphs leave their cells) and faces.
-LOGFONTA FontNumber(int i) {
-    static const char* faces[] = {"Arial", "DejaVu Sans", "DejaVu Serif", "Liberation Mono"};
-    LOGFONTA lf{};
-    int n = i % 13248;
-    const int height = 8 + n % 23;
-    n /= 23;
-    lf.lfHeight = (n % 2 == 0) ? height : -height;
-    n /= 2;
-    lf.lfWeight = 100 * (1 + n % 9);
-    n /= 9;
-    lf.lfItalic = static_cast<std::uint8_t>(n % 2);
-    n /= 2;
-    lf.lfUnderline = static_cast<std::uint8_t>(n % 2);
-    n /= 2;
-    lf.lfStrikeOut = static_cast<std::uint8_t>(n % 2);
-    n /= 2;
-    const std::string face = faces[n % 4];
-    std::copy(face.begin(), face.end(), lf.lfFaceName);
-    return lf;
-}
 
 struct Scene {
     PointList list;
@@ -72,8 +50,8 @@ Scene MakeScene(int count, QSize area, QPoint scroll, QSize view, bool flashLast
         r.nCrossSize = 6;
         r.crRect = RGB(0, 0, 255);
         if (fonts) {
-            r.lfText = FontNumber(i);
-            r.lfSince = FontNumber(i);
+            r.lfText = DistinctFont(i);
+            r.lfSince = DistinctFont(i);
         }
         const bool flashing = flashLast ? i >= count - count / 100 : i % 100 == 0;
         if (flashing) {
@@ -100,13 +78,13 @@ Scene MakeScene(int count, QSize area, QPoint scroll, QSize view, bool flashLast
 }
 
 Scene BigPlan(bool fonts) {
-    return MakeScene(1000000, QSize(10000, 10000), QPoint(4500, 4650), QSize(kViewW, kViewH),
-                     false, fonts);
+    return MakeScene(1000000, QSize(10000, 10000), QPoint(4500, 4650), QSize(kViewW, kViewH), false,
+                     fonts);
 }
 
 Scene Crowded(bool flashLast) {
-    return MakeScene(100000, QSize(kViewW - 60, kViewH - 30), QPoint(0, 0),
-                     QSize(kViewW, kViewH), flashLast, false);
+    return MakeScene(100000, QSize(kViewW - 60, kViewH - 30), QPoint(0, 0), QSize(kViewW, kViewH),
+                     flashLast, false);
 }
 
 QRegion Tick(PointRenderer& renderer, QImage& window, Scene& scene) {
@@ -179,8 +157,8 @@ BENCHMARK(BM_CrowdedFlashSpread)->ArgName("tick")->Arg(0)->Arg(1)->Unit(benchmar
 
 // The first tick after opening: a new renderer over points with a font description each.
 void BM_ManyFontsFirstTick(benchmark::State& state) {
-    static Scene scene = MakeScene(10000, QSize(1540, 970), QPoint(0, 0), QSize(1600, 1000),
-                                   false, true);
+    static Scene scene =
+        MakeScene(10000, QSize(1540, 970), QPoint(0, 0), QSize(1600, 1000), false, true);
     QImage window = Window(scene.view);
     for (auto _ : state) {
         PointRenderer renderer;
@@ -194,7 +172,11 @@ void BM_BigPlanManyFonts(benchmark::State& state) {
     static Scene scene = BigPlan(true);
     RunTicks(state, scene);
 }
-BENCHMARK(BM_BigPlanManyFonts)->ArgName("tick")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_BigPlanManyFonts)
+    ->ArgName("tick")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
 } // namespace
