@@ -1,9 +1,12 @@
 #include "GdiConvert.h"
 
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 
 #include <algorithm>
 #include <array>
@@ -28,7 +31,7 @@ constexpr int kFamilyScript = 0x40;
 constexpr int kFamilyDecorative = 0x50;
 
 // Font descriptions kept per generation of the cache (see CachedLogFont).
-constexpr std::size_t kMaxCachedFonts = 256;
+constexpr std::size_t kMaxCachedFonts = 2048;
 
 using LogFontKey = std::array<char, sizeof(LOGFONTA)>;
 
@@ -94,18 +97,141 @@ int FamilyFromHint(QFont::StyleHint hint) {
     }
 }
 
-int CellHeight(const QFont& font) {
+// What a font measures at one pixel size, found once per distinct style and size. Making a
+// font engine is what costs (a font configuration match per engine), and many descriptions
+// share one: underline, strike-out and the text angle change no metric, and the sizes a
+// cell-height search tries recur from description to description.
+struct SizeMetrics {
+    int ascent = 0;
+    int descent = 0;
+    int averageWidth = 0;
+    qreal exactCell = 0; // ascent + descent before rounding
+};
+
+// The parts of a description that choose the face, weight and style, with the pixel size and
+// stretch a measurement is made at.
+struct SizeKey {
+    LogFontKey style{};
+    int pixels = 0;
+    int stretch = 0;
+    bool operator==(const SizeKey&) const = default;
+};
+
+struct SizeKeyHash {
+    std::size_t operator()(const SizeKey& key) const noexcept {
+        return LogFontKeyHash{}(key.style) * 31 + std::size_t(key.pixels) * 65599 +
+               std::size_t(key.stretch);
+    }
+};
+
+// Measurements kept; forgotten all at once when full, a few kilobytes each thousand.
+constexpr std::size_t kMaxSizeMetrics = 1 << 16;
+
+LogFontKey StyleKey(const LOGFONTA& lf) {
+    LOGFONTA style{};
+    style.lfWeight = lf.lfWeight;
+    style.lfItalic = lf.lfItalic;
+    style.lfQuality = lf.lfQuality;
+    style.lfPitchAndFamily = lf.lfPitchAndFamily;
+    std::memcpy(style.lfFaceName, lf.lfFaceName, sizeof style.lfFaceName);
+    LogFontKey key;
+    std::memcpy(key.data(), &style, sizeof style);
+    return key;
+}
+
+// `font` (made from a description whose style key is `style`) measured at `pixels` and
+// `stretch`.
+const SizeMetrics& MeasureAt(const LogFontKey& style, QFont font, int pixels, int stretch) {
+    static std::unordered_map<SizeKey, SizeMetrics, SizeKeyHash> known;
+    const SizeKey key{style, pixels, stretch};
+    if (const auto found = known.find(key); found != known.end()) {
+        return found->second;
+    }
+    if (known.size() >= kMaxSizeMetrics) {
+        known.clear();
+    }
+    font.setPixelSize(pixels);
+    font.setStretch(stretch);
+    const QFontMetricsF exact(font);
     const QFontMetrics metrics(font);
-    return metrics.ascent() + metrics.descent();
+    SizeMetrics measured;
+    measured.ascent = metrics.ascent();
+    measured.descent = metrics.descent();
+    measured.averageWidth = std::max(1, metrics.averageCharWidth());
+    measured.exactCell = exact.ascent() + exact.descent();
+    return known.emplace(key, measured).first->second;
+}
+
+// What `font` draws at a modest size, for telling apart fonts that may draw the same.
+struct Sample {
+    QImage image;
+    int ascent = 0;
+    int descent = 0;
+    int advance = 0;
+    bool operator==(const Sample&) const = default;
+};
+
+Sample Draw(const QFont& font) {
+    static const QString text = QStringLiteral("Hamburg 0123 &%@ fxy\u00e9\u00df");
+    const QFontMetrics metrics(font);
+    Sample sample;
+    sample.ascent = metrics.ascent();
+    sample.descent = metrics.descent();
+    sample.advance = metrics.horizontalAdvance(text);
+    sample.image = QImage(sample.advance + 2 * font.pixelSize(), 2 * font.pixelSize(),
+                          QImage::Format_RGB32);
+    sample.image.fill(Qt::white);
+    QPainter painter(&sample.image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPoint(font.pixelSize(), sample.ascent + font.pixelSize() / 2), text);
+    return sample;
+}
+
+// The weight to draw `font` (made from a description whose style key is `style`) with. A font
+// system offers a face a few weights only and draws every weight between them with the same
+// face, so many requested weights draw the very same pixels; each distinct weight still makes a
+// font engine of its own (costly: a font configuration match each, and every engine alive is
+// walked whenever another is made). The weight of the face that is chosen draws the same
+// through one engine, checked once per style by drawing a sample both ways; when anything
+// differs (a face made bold by the font system, say) the requested weight is kept.
+int DrawingWeight(const LogFontKey& style, const QFont& font) {
+    static std::unordered_map<LogFontKey, int, LogFontKeyHash> known;
+    if (const auto found = known.find(style); found != known.end()) {
+        return found->second;
+    }
+    if (known.size() >= kMaxSizeMetrics) {
+        known.clear();
+    }
+    constexpr int kSamplePixels = 19;
+    QFont asked(font);
+    asked.setPixelSize(kSamplePixels);
+    const QFontInfo chosen(asked);
+    const int faceWeight = QFontDatabase::weight(chosen.family(), chosen.styleName());
+    QFont face(asked);
+    // From bold up a lighter face may be made bold artificially: a weight stays on its side.
+    const int weight = font.weight();
+    const int candidate =
+        weight >= QFont::Bold ? std::max(faceWeight, int(QFont::Bold)) : faceWeight;
+    int drawn = weight;
+    if (faceWeight > 0 && candidate != weight &&
+        (candidate >= QFont::Bold) == (weight >= QFont::Bold)) {
+        face.setWeight(QFont::Weight(candidate));
+        const QFontInfo same(face);
+        if (same.family() == chosen.family() && same.styleName() == chosen.styleName() &&
+            same.style() == chosen.style() &&
+            Draw(asked) == Draw(face)) {
+            drawn = candidate;
+        }
+    }
+    return known.emplace(style, drawn).first->second;
 }
 
 // The em height whose cell (ascent + descent) is `cell` pixels: estimated from the font's
 // proportions at a large size, then settled among the neighbouring whole sizes.
-int EmForCellHeight(QFont font, int cell) {
+int EmForCellHeight(const LogFontKey& style, const QFont& font, int cell) {
     constexpr int kReference = 200;
-    font.setPixelSize(kReference);
-    const QFontMetricsF reference(font);
-    const qreal refCell = reference.ascent() + reference.descent();
+    const qreal refCell = MeasureAt(style, font, kReference, QFont::AnyStretch).exactCell;
     int estimate = cell;
     if (refCell > 0) {
         estimate = int(std::lround(double(cell) * kReference / refCell));
@@ -117,14 +243,21 @@ int EmForCellHeight(QFont font, int cell) {
         if (candidate < 1 || candidate > kMaxFontPixels) {
             continue;
         }
-        font.setPixelSize(candidate);
-        const int error = std::abs(CellHeight(font) - cell);
+        const SizeMetrics& m = MeasureAt(style, font, candidate, QFont::AnyStretch);
+        const int error = std::abs(m.ascent + m.descent - cell);
         if (bestError < 0 || error < bestError) {
             best = candidate;
             bestError = error;
         }
+        if (bestError == 0) {
+            break; // an exact cell; a later candidate could only tie
+        }
     }
     return best;
+}
+
+QFont::Weight RequestedWeight(const LOGFONTA& lf) {
+    return lf.lfWeight == 0 ? QFont::Normal : QFont::Weight(std::clamp(lf.lfWeight, 1, 1000));
 }
 
 int DefaultPixelSize() {
@@ -138,48 +271,52 @@ int NaturalAverageWidth(QFont font) {
     return std::max(1, QFontMetrics(font).averageCharWidth());
 }
 
-QFont MakeFont(const LOGFONTA& lf) {
+// The font a description asks for, and its cell metrics.
+LogFontMetrics MakeEntry(const LOGFONTA& lf) {
     InstallSubstitutions();
     QFont font(QGuiApplication::font());
     const QString face = FaceName(lf);
     font.setFamilies({face.isEmpty() ? QGuiApplication::font().family() : face});
     font.setStyleHint(HintFromFamily(lf.lfPitchAndFamily));
     font.setFixedPitch((lf.lfPitchAndFamily & 0x03) == kFixedPitch);
-    font.setWeight(lf.lfWeight == 0 ? QFont::Normal
-                                    : QFont::Weight(std::clamp(lf.lfWeight, 1, 1000)));
+    font.setWeight(RequestedWeight(lf));
     font.setItalic(lf.lfItalic != 0);
-    font.setUnderline(lf.lfUnderline != 0);
-    font.setStrikeOut(lf.lfStrikeOut != 0);
     // Texts are measured and drawn glyph by glyph, advance after advance, as 8-bit text output
     // does; pair kerning would change the cell widths.
     font.setKerning(false);
     if (lf.lfQuality == kNonAntialiasedQuality) {
         font.setStyleStrategy(QFont::NoAntialias);
     }
+    LOGFONTA drawn = lf;
+    drawn.lfWeight = DrawingWeight(StyleKey(lf), font);
+    font.setWeight(QFont::Weight(drawn.lfWeight));
+    const LogFontKey style = StyleKey(drawn);
 
     const std::int64_t height = lf.lfHeight;
     int pixels = 0;
     if (height < 0) {
         pixels = int(std::min<std::int64_t>(-height, kMaxFontPixels));
     } else if (height > 0) {
-        pixels = EmForCellHeight(font, int(std::min<std::int64_t>(height, kMaxFontPixels)));
+        pixels = EmForCellHeight(style, font, int(std::min<std::int64_t>(height, kMaxFontPixels)));
     } else {
         pixels = DefaultPixelSize();
     }
-    font.setPixelSize(pixels);
-
+    int stretch = QFont::AnyStretch;
     if (lf.lfWidth != 0) {
         const std::int64_t width = std::llabs(std::int64_t(lf.lfWidth));
-        const std::int64_t stretch =
-            std::llround(double(width) * 100.0 / NaturalAverageWidth(font));
-        font.setStretch(int(std::clamp<std::int64_t>(stretch, 1, 4000)));
+        const int natural = MeasureAt(style, font, pixels, QFont::Unstretched).averageWidth;
+        stretch = int(std::clamp<std::int64_t>(std::llround(double(width) * 100.0 / natural), 1,
+                                               4000));
     }
-    return font;
-}
-
-LogFontMetrics MakeEntry(const LOGFONTA& lf) {
     LogFontMetrics entry;
-    entry.font = MakeFont(lf);
+    entry.font = font;
+    entry.font.setPixelSize(pixels);
+    if (stretch != QFont::AnyStretch) {
+        entry.font.setStretch(stretch);
+    }
+    entry.font.setUnderline(lf.lfUnderline != 0);
+    entry.font.setStrikeOut(lf.lfStrikeOut != 0);
+    // Measured through the entry's own font, which then holds its engine for drawing.
     const QFontMetrics metrics(entry.font);
     entry.ascent = metrics.ascent();
     entry.descent = metrics.descent();
@@ -224,7 +361,11 @@ const LogFontMetrics& CachedLogFont(const LOGFONTA& lf) {
 }
 
 QFont FontFromLogFont(const LOGFONTA& lf) {
-    return CachedLogFont(lf).font;
+    // The drawing font may carry the weight of the face it draws with; this one says what the
+    // description asks for.
+    QFont font = CachedLogFont(lf).font;
+    font.setWeight(RequestedWeight(lf));
+    return font;
 }
 
 LOGFONTA LogFontFromFont(const QFont& font) {

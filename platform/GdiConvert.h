@@ -27,6 +27,8 @@ inline constexpr int kMaxFontPixels = 16384;
 // text angle. Looked up in the same cache as FontFromLogFont; the reference stays valid until
 // the next lookup (the cache is trimmed when it grows large). User-interface thread only.
 struct LogFontMetrics {
+    // Draws exactly what the description asks for, possibly with the weight of the face that
+    // is chosen instead of the one asked for (fonts that draw alike then share one engine).
     QFont font;
     int ascent = 0;     // cell rows above the baseline
     int descent = 0;    // cell rows below it; the cell is ascent + descent high

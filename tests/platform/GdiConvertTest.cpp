@@ -120,6 +120,40 @@ TEST(GdiConvert, ArialDrawsWithArialMetrics) {
     }
 }
 
+// Text drawn from a description through the surface, as the renderer draws it.
+QImage DrawnFrom(const LOGFONTA& lf) {
+    QImage image(160, 60, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    DrawingSurface surface(painter);
+    surface.selectFont(lf);
+    surface.setBkColor(RGB(255, 255, 0));
+    surface.textOut(2, 2, " Rg\xC3\xA9 12 ");
+    return image;
+}
+
+TEST(GdiConvert, EveryWeightDrawsAsTheFontItAsksFor) {
+    // Weights a face has no face of its own for may draw through the chosen face's weight;
+    // the pixels must be those of the weight asked for, at every size.
+    int shared = 0;
+    for (const char* face : {"Arial", "DejaVu Sans", "DejaVu Serif", "Liberation Mono"}) {
+        for (int weight = 100; weight <= 900; weight += 100) {
+            for (const int height : {-11, 17, -23}) {
+                for (const std::uint8_t italic : {0, 1}) {
+                    LOGFONTA lf = Font(height, face, weight);
+                    lf.lfItalic = italic;
+                    const QFont asked = FontFromLogFont(lf);
+                    ASSERT_EQ(asked.weight(), weight);
+                    EXPECT_EQ(DrawnFrom(lf), Drawn(asked))
+                        << face << " " << weight << " " << height << " " << int(italic);
+                    shared += CachedLogFont(lf).font.weight() != weight ? 1 : 0;
+                }
+            }
+        }
+    }
+    EXPECT_GT(shared, 0) << "no weight drew through another";
+}
+
 TEST(GdiConvert, LogFontOfAFontDrawsTheSameFont) {
     LOGFONTA wide = Font(-16);
     wide.lfWidth = 11;
