@@ -190,6 +190,37 @@ QSize DrawingSurface::textExtent(const std::string& text8) const {
     return QSize(m_metrics.horizontalAdvance(FromText8(text8)), m_ascent + m_descent);
 }
 
+std::optional<QSize> DrawingSurface::textExtentInside(const std::string& text8) const {
+    if (m_escapement != 0) {
+        return std::nullopt;
+    }
+    const QString text = FromText8(text8);
+    const QSize extent(m_metrics.horizontalAdvance(text), m_ascent + m_descent);
+    // Glyph boxes cover every pixel their glyphs paint; the spare pixel is for smoothing.
+    // Spaces paint nothing, but their empty boxes sit at the pen position: measured without the
+    // outer ones (text is drawn advance after advance, so the inner text starts where the
+    // leading spaces end).
+    qsizetype lead = 0;
+    while (lead < text.size() && text[lead] == QLatin1Char(' ')) {
+        ++lead;
+    }
+    const QString inner = text.mid(lead).trimmed();
+    if (!inner.isEmpty()) {
+        const int start = int(lead) * m_metrics.horizontalAdvance(QLatin1Char(' '));
+        const QRect ink = m_metrics.tightBoundingRect(inner)
+                              .translated(start, m_ascent)
+                              .adjusted(-1, -1, 1, 1);
+        if (!QRect(QPoint(0, 0), extent).contains(ink)) {
+            return std::nullopt;
+        }
+    }
+    if (m_font.underline() &&
+        m_ascent + m_metrics.underlinePos() + m_metrics.lineWidth() >= extent.height()) {
+        return std::nullopt;
+    }
+    return extent;
+}
+
 void DrawingSurface::textOut(int x, int y, const std::string& text8) {
     const QString text = FromText8(text8);
     const int width = m_metrics.horizontalAdvance(text);

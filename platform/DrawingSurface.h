@@ -21,6 +21,7 @@
 #include <QPainter>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "PointRecord.h"
@@ -54,6 +55,10 @@ public:
     void textOut(int x, int y, const std::string& text8);
     // Size of the opaque cell textOut would fill for this text in the current font.
     QSize textExtent(const std::string& text8) const;
+    // textExtent, when textOut of this text in the current font paints nothing outside that
+    // cell: upright text whose glyph boxes and underline lie inside it with a pixel to spare.
+    // Nothing otherwise.
+    std::optional<QSize> textExtentInside(const std::string& text8) const;
 
     void setPixel(int x, int y, COLORREF color);
     // One device pixel: the one under the centre of logical pixel (x, y). On a page mapped to a

@@ -31,7 +31,7 @@ constexpr int kFamilyScript = 0x40;
 constexpr int kFamilyDecorative = 0x50;
 
 // Font descriptions kept per generation of the cache (see CachedLogFont).
-constexpr std::size_t kMaxCachedFonts = 2048;
+constexpr std::size_t kMaxCachedFonts = 16384;
 
 using LogFontKey = std::array<char, sizeof(LOGFONTA)>;
 

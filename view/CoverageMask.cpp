@@ -16,6 +16,35 @@ void CoverageMask::reset(QImage& image, const QRect& area) {
     m_covered.assign(m_words * static_cast<std::size_t>(height), 0);
 }
 
+std::uint64_t CoverageMask::span(const QRect& r, int w, int first, int last) {
+    std::uint64_t bits = ~std::uint64_t{0};
+    if (w == first) {
+        bits &= ~std::uint64_t{0} << (r.left() % 64);
+    }
+    if (w == last) {
+        bits &= ~std::uint64_t{0} >> (63 - r.right() % 64);
+    }
+    return bits;
+}
+
+bool CoverageMask::covers(const QRect& rect) const {
+    const QRect r = (rect & m_area).translated(-m_area.topLeft());
+    if (r.isEmpty() || m_uncovered == 0) {
+        return true;
+    }
+    const int firstWord = r.left() / 64;
+    const int lastWord = r.right() / 64;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const std::uint64_t* words = m_covered.data() + static_cast<std::size_t>(y) * m_words;
+        for (int w = firstWord; w <= lastWord; ++w) {
+            if ((~words[w] & span(r, w, firstWord, lastWord)) != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
     const QRect r = (rect & m_area).translated(-m_area.topLeft());
     if (r.isEmpty() || m_uncovered == 0) {
@@ -28,14 +57,7 @@ template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
         // Uncovered runs may cross word boundaries: one is written once it ends.
         int start = -1;
         for (int w = firstWord; w <= lastWord; ++w) {
-            std::uint64_t want = ~std::uint64_t{0};
-            if (w == firstWord) {
-                want &= ~std::uint64_t{0} << (r.left() % 64);
-            }
-            if (w == lastWord) {
-                want &= ~std::uint64_t{0} >> (63 - r.right() % 64);
-            }
-            const std::uint64_t open = ~words[w] & want;
+            const std::uint64_t open = ~words[w] & span(r, w, firstWord, lastWord);
             words[w] |= open;
             // Walk the bits of `open`, closing and opening runs at its edges.
             int bit = 0;

@@ -31,11 +31,15 @@ public:
 
     // True when every pixel of the area is covered: nothing painted earlier can show.
     bool full() const { return m_uncovered == 0; }
+    // True when every pixel of `rect` inside the area is covered.
+    bool covers(const QRect& rect) const;
 
 private:
     // Calls run(y, first, last) for every uncovered run of `rect` (logical, relative to the
     // area) and covers it.
     template <typename Run> void claim(const QRect& rect, Run&& run);
+    // The bits of word `w` that `r` (relative to the area) spans from word `first` to `last`.
+    static std::uint64_t span(const QRect& r, int w, int first, int last);
     QRgb* row(int deviceY) const { return reinterpret_cast<QRgb*>(m_bits + deviceY * m_stride); }
 
     uchar* m_bits = nullptr;

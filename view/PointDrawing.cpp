@@ -318,15 +318,24 @@ QRect ClippedRect(Span xs, Span ys, const QRect& bounds) {
 } // namespace
 
 void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
-                   QSize extent, const QRect& bounds) {
+                   QSize extent, const QRect& bounds,
+                   const std::function<const TextCellCache::Cell*()>& later) {
     constexpr QRgb black = 0xFF000000;
     constexpr QRgb white = 0xFFFFFFFF;
     mask.fill(ClippedRect({p.x, p.x}, {p.y, p.y}, bounds), black);
     const std::int64_t tx = p.x + p.textOffset;
     const std::int64_t ty = p.y + p.textOffset;
-    if (cell != nullptr && IsNear(tx) && IsNear(ty)) {
+    if (IsNear(tx) && IsNear(ty)) {
         const QPoint at(static_cast<int>(tx), static_cast<int>(ty));
-        mask.copy(QRect(at, extent) & bounds, cell->image, at);
+        const QRect rect = QRect(at, extent) & bounds;
+        if (cell == nullptr && later && !mask.covers(rect)) {
+            cell = later();
+            cell = cell != nullptr && !cell->image.isNull() ? cell : nullptr;
+        }
+        // A cell given is read only where a pixel of it shows.
+        if (cell != nullptr) {
+            mask.copy(rect, cell->image, at);
+        }
     }
     if (p.cross) {
         mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), bounds), white);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include <QImage>
@@ -69,9 +70,11 @@ void DrawCentreFast(QPainter& painter, const PointPlan& p, const QRect& clip);
 // The same parts painted last first into `mask` (over a 32-bit RGB image), each only where no
 // part painted later in the drawing lies: centre, cell, cross, square. `cell`: the point's text
 // cell with its image and `extent` (the cell itself is read only where a pixel of it shows),
-// or null when its text is not drawn.
+// or null when its text is not drawn. With `cell` null, `later` (when given) supplies the cell
+// at its turn, and is called only when a pixel of the cell's rectangle is still uncovered.
 void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
-                   QSize extent, const QRect& bounds);
+                   QSize extent, const QRect& bounds,
+                   const std::function<const TextCellCache::Cell*()>& later = {});
 
 // Where the point's parts lie, cut to `bounds`; `cell` is the extent of its text cell.
 PointShapes ShapesOf(const PointPlan& p, QSize cell, const QRect& bounds);

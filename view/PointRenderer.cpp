@@ -71,6 +71,18 @@ const TextCellCache::Cell* PointRenderer::cellFor(const PointPlan& p, int i) {
                          m_memos[static_cast<std::size_t>(i)]);
 }
 
+const TextCellCache::Cell* PointRenderer::pendingCell(const PointPlan& p, int i) {
+    const TextCellCache::Cell* cell = cellFor(p, i);
+    if (cell == nullptr) {
+        // No room in the cache: rendered for this drawing only. Its text stays in its cell,
+        // so the rendering holds an image.
+        m_spare = TextCellCache::Render(m_cache->target(), p.font, p.textColor, p.backColor,
+                                        m_padded);
+        cell = &m_spare;
+    }
+    return cell;
+}
+
 void PointRenderer::DrawPoints(DrawingSurface& surface, PointList& list, const RenderContext& ctx) {
     drawAll(surface, list, ctx, false);
 }
@@ -121,25 +133,61 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
             DrawFresh(surface, p, m_padded, ctx.printing || surface.isPrinting());
             continue;
         }
-        // Cells found during this drawing stay in the cache until it ends.
-        const TextCellCache::Cell* cell = text ? cellFor(p, i) : nullptr;
-        const bool fresh = text && (cell == nullptr || cell->image.isNull());
+        // Cells found during this drawing stay in the cache until it ends. A cell not cached
+        // yet whose text stays inside it waits: painted last first, it is rendered only if
+        // part of it shows (in a crowded view most never do).
+        const TextCellCache::Cell* cell = nullptr;
+        bool pending = false;
+        QSize extent;
+        if (text) {
+            PadText(m_padded, *p.text);
+            TextCellCache::Memo& memo = m_memos[static_cast<std::size_t>(i)];
+            cell = m_cache->lookup(p.font, p.textColor, p.backColor, m_padded, memo);
+            if (cell == nullptr && layered) {
+                surface.selectFont(p.font);
+                if (const std::optional<QSize> inside = surface.textExtentInside(m_padded)) {
+                    extent = *inside;
+                    cell = m_cache->remember(p.font, p.textColor, p.backColor, m_padded, memo,
+                                             extent);
+                    pending = true;
+                }
+            }
+            pending = pending || (cell != nullptr && !cell->rendered);
+            if (cell == nullptr && !pending) {
+                cell = m_cache->find(p.font, p.textColor, p.backColor, m_padded, memo);
+            }
+        }
+        const bool fresh = text && !pending && (cell == nullptr || cell->image.isNull());
         layered = layered && !fresh;
-        const QSize extent = fresh || !text ? QSize() : cell->extent;
+        if (cell != nullptr && !fresh) {
+            extent = cell->extent;
+        }
+        if (pending) {
+            cell = nullptr; // found again when it is painted
+        }
         if (record) {
             m_tracker.noteShapes(i, ShapesOf(p, extent, bounds));
         }
-        m_visible.push_back({i, p, fresh ? nullptr : cell, extent, fresh});
+        m_visible.push_back({i, p, fresh ? nullptr : cell, extent, fresh, pending});
     }
     if (image != nullptr) {
         QPainter& painter = surface.painter();
         if (layered) {
             m_mask.reset(*image, bounds);
             for (auto v = m_visible.rbegin(); v != m_visible.rend() && !m_mask.full(); ++v) {
-                DrawUncovered(m_mask, v->plan, v->cell, v->extent, bounds);
+                if (!v->pending) {
+                    DrawUncovered(m_mask, v->plan, v->cell, v->extent, bounds);
+                    continue;
+                }
+                DrawUncovered(m_mask, v->plan, nullptr, v->extent, bounds,
+                              [&] { return pendingCell(v->plan, v->index); });
             }
         } else {
-            for (const Visible& v : m_visible) {
+            for (Visible& v : m_visible) {
+                if (v.pending) {
+                    v.cell = cellFor(v.plan, v.index);
+                    v.fresh = v.cell == nullptr || v.cell->image.isNull();
+                }
                 DrawShapesFast(painter, v.plan, bounds);
                 if (v.fresh) {
                     ++m_freshTexts;

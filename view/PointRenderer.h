@@ -101,6 +101,8 @@ private:
     bool tickChanges(DrawingSurface& surface, QImage& image, PointList& list,
                      const RenderContext& ctx, const QRect& bounds, QRegion& painted);
     const TextCellCache::Cell* cellFor(const PointPlan& p, int i);
+    // The cell of a text that stays inside it, found or rendered when it turns out to show.
+    const TextCellCache::Cell* pendingCell(const PointPlan& p, int i);
 
     std::unique_ptr<TextCellCache> m_cache;
     TickTracker m_tracker;
@@ -121,7 +123,9 @@ private:
         const TextCellCache::Cell* cell; // null: no text, or drawn afresh
         QSize extent;                    // the cell's
         bool fresh;                      // the text is drawn afresh
+        bool pending = false;            // the cell is found only when it is painted
     };
     std::vector<Visible> m_visible;
     CoverageMask m_mask;
+    TextCellCache::Cell m_spare; // a cell the full cache had no room for
 };

@@ -114,8 +114,8 @@ void TextCellCache::beginTick(const Target& target) {
     m_sweptThisTick = false;
 }
 
-const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text, COLORREF back,
-                                               const std::string& padded, Memo& memo) {
+TextCellCache::Entry* TextCellCache::locate(const LOGFONTA& lf, COLORREF text, COLORREF back,
+                                             const std::string& padded, Memo& memo) {
     if (memo.generation == m_generation) {
         // The key compared piece by piece, without building it.
         auto* slot = static_cast<Cells::value_type*>(memo.slot);
@@ -126,7 +126,7 @@ const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text
             std::memcmp(at + sizeof lf + sizeof text, &back, sizeof back) == 0 &&
             std::memcmp(at + kKeyHead, padded.data(), padded.size()) == 0) {
             slot->second.lastTick = m_tick;
-            return &slot->second.cell;
+            return &slot->second;
         }
     }
     m_key.clear();
@@ -137,8 +137,12 @@ const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text
     if (auto it = m_cells.find(m_key); it != m_cells.end()) {
         it->second.lastTick = m_tick;
         memo = {&*it, m_generation};
-        return &it->second.cell;
+        return &it->second;
     }
+    return nullptr;
+}
+
+TextCellCache::Entry* TextCellCache::insert(Memo& memo) {
     if (m_bytes >= m_limit && !m_sweptThisTick) {
         sweep();
     }
@@ -146,15 +150,62 @@ const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text
         return nullptr;
     }
     Entry entry;
-    entry.cell = Render(m_target, lf, text, back, padded);
-    entry.cell.image = Compact(entry.cell.image);
     entry.lastTick = m_tick;
-    entry.cost =
-        static_cast<std::size_t>(entry.cell.image.sizeInBytes()) + m_key.size() + kEntryOverhead;
+    entry.cost = m_key.size() + kEntryOverhead;
     m_bytes += entry.cost;
     auto& slot = *m_cells.emplace(m_key, std::move(entry)).first;
     memo = {&slot, m_generation};
-    return &slot.second.cell;
+    return &slot.second;
+}
+
+const TextCellCache::Cell* TextCellCache::lookup(const LOGFONTA& lf, COLORREF text,
+                                                 COLORREF back, const std::string& padded,
+                                                 Memo& memo) {
+    Entry* entry = locate(lf, text, back, padded, memo);
+    return entry != nullptr ? &entry->cell : nullptr;
+}
+
+const TextCellCache::Cell* TextCellCache::remember(const LOGFONTA& lf, COLORREF text,
+                                                   COLORREF back, const std::string& padded,
+                                                   Memo& memo, QSize extent) {
+    Entry* entry = locate(lf, text, back, padded, memo);
+    if (entry == nullptr) {
+        entry = insert(memo); // the key locate left in m_key
+        if (entry == nullptr) {
+            return nullptr;
+        }
+        entry->cell.extent = extent;
+        entry->cell.rendered = false;
+    }
+    return &entry->cell;
+}
+
+const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text, COLORREF back,
+                                               const std::string& padded, Memo& memo) {
+    Entry* entry = locate(lf, text, back, padded, memo);
+    if (entry == nullptr) {
+        entry = insert(memo); // the key locate left in m_key
+        if (entry == nullptr) {
+            return nullptr;
+        }
+    } else if (entry->cell.rendered) {
+        return &entry->cell;
+    } else if (m_bytes >= m_limit) {
+        // A remembered cell is rendered only while there is room (the sweep keeps it: it was
+        // used during this tick).
+        if (!m_sweptThisTick) {
+            sweep();
+        }
+        if (m_bytes >= m_limit) {
+            return nullptr;
+        }
+    }
+    entry->cell = Render(m_target, lf, text, back, padded);
+    entry->cell.image = Compact(entry->cell.image);
+    const std::size_t pixels = static_cast<std::size_t>(entry->cell.image.sizeInBytes());
+    entry->cost += pixels;
+    m_bytes += pixels;
+    return &entry->cell;
 }
 
 void TextCellCache::setLimit(std::size_t bytes) {

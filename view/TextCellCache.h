@@ -33,6 +33,8 @@ public:
         // indexed images holding the very same colours (see DrawCellFast).
         QImage image;
         QSize extent; // the cell's size in logical pixels
+        // False: only the extent is known, of a text that stays inside its cell (see remember).
+        bool rendered = true;
     };
 
     // What a cell's pixels depend on besides its text, font and colours.
@@ -59,12 +61,24 @@ public:
         std::uint64_t generation = 0;
     };
 
-    // The cell for `padded` in font `lf` with glyph colour `text` on `back`, rendered on a miss.
+    // The cell for `padded` in font `lf` with glyph colour `text` on `back`, rendered on a miss
+    // (or when only remembered).
     // Null when the budget is taken by cells in use: the caller draws afresh. The pointer stays
     // valid until the next call of beginTick, setLimit or clear (find drops only cells not
     // used during this tick).
     const Cell* find(const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded,
                      Memo& memo);
+
+    // The cell if it is cached, rendered or not; never renders.
+    const Cell* lookup(const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded,
+                       Memo& memo);
+    // Keeps the extent of a text known to stay inside its cell without rendering it (find
+    // renders it when it is wanted). Null when the budget is taken.
+    const Cell* remember(const LOGFONTA& lf, COLORREF text, COLORREF back,
+                         const std::string& padded, Memo& memo, QSize extent);
+
+    // The target of the current tick.
+    const Target& target() const { return m_target; }
 
     void setLimit(std::size_t bytes);
     void clear();
@@ -84,6 +98,12 @@ private:
 
     // Drops the cells not used in this tick or the previous one.
     void sweep();
+    // The entry for the key, or null (then the key is left in m_key).
+    Entry* locate(const LOGFONTA& lf, COLORREF text, COLORREF back, const std::string& padded,
+                  Memo& memo);
+    // A new entry for the key in m_key with nothing but its bookkeeping; null when the budget is
+    // taken.
+    Entry* insert(Memo& memo);
 
     using Cells = std::unordered_map<std::string, Entry>;
 

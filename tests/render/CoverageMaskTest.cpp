@@ -33,9 +33,24 @@ TEST(CoverageMask, LastFirstEqualsInOrderAcrossWordEdgesRatiosAndAreas) {
             }
             CoverageMask mask;
             mask.reset(lastFirst, area);
+            // What is covered, pixel by pixel, to hold covers() to.
+            std::vector<char> covered(static_cast<std::size_t>(area.width() * area.height()), 0);
+            int wrong = 0;
             for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+                const QRect inside = part->first & area;
+                bool all = true;
+                for (int y = inside.top(); y <= inside.bottom(); ++y) {
+                    for (int x = inside.left(); x <= inside.right(); ++x) {
+                        char& c = covered[static_cast<std::size_t>(
+                            (y - area.top()) * area.width() + x - area.left())];
+                        all = all && c != 0;
+                        c = 1;
+                    }
+                }
+                wrong += mask.covers(part->first) != all ? 1 : 0;
                 mask.fill(part->first, part->second);
             }
+            EXPECT_EQ(wrong, 0) << "covers() before a fill against the pixels covered";
             EXPECT_EQ(lastFirst, inOrder) << "ratio " << ratio;
             bool gaps = false;
             for (int y = area.top() * ratio; y <= area.bottom() * ratio; ++y) {
