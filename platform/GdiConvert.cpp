@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "Text8.h"
 
@@ -30,8 +31,10 @@ constexpr int kFamilyModern = 0x30;
 constexpr int kFamilyScript = 0x40;
 constexpr int kFamilyDecorative = 0x50;
 
-// Font descriptions kept per generation of the cache (see CachedLogFont).
+// Font descriptions, and distinct font engines among them, kept per generation of the cache
+// (see CachedLogFont).
 constexpr std::size_t kMaxCachedFonts = 16384;
+constexpr std::size_t kMaxFontEngines = 512;
 
 using LogFontKey = std::array<char, sizeof(LOGFONTA)>;
 
@@ -272,7 +275,8 @@ int NaturalAverageWidth(QFont font) {
 }
 
 // The font a description asks for, and its cell metrics.
-LogFontMetrics MakeEntry(const LOGFONTA& lf) {
+// `engine` identifies the font engine it draws with.
+LogFontMetrics MakeEntry(const LOGFONTA& lf, std::size_t& engine) {
     InstallSubstitutions();
     QFont font(QGuiApplication::font());
     const QString face = FaceName(lf);
@@ -308,6 +312,7 @@ LogFontMetrics MakeEntry(const LOGFONTA& lf) {
         stretch = int(std::clamp<std::int64_t>(std::llround(double(width) * 100.0 / natural), 1,
                                                4000));
     }
+    engine = SizeKeyHash{}(SizeKey{style, pixels, stretch});
     LogFontMetrics entry;
     entry.font = font;
     entry.font.setPixelSize(pixels);
@@ -338,26 +343,37 @@ COLORREF ToColorRef(const QColor& c) {
 
 const LogFontMetrics& CachedLogFont(const LOGFONTA& lf) {
     // Two generations: a description used since the last turn-over stays, the rest goes at the
-    // next one. Qt keeps a font engine for every font alive and walks all of them whenever it
-    // makes a new one, so holding thousands would make each new font cost thousands of steps.
-    using Cache = std::unordered_map<LogFontKey, LogFontMetrics, LogFontKeyHash>;
+    // next one. A generation ends after kMaxCachedFonts descriptions or kMaxFontEngines fonts
+    // that each need an engine of their own: Qt keeps an engine for every font alive and walks
+    // all of them whenever it makes a new one, so holding thousands of engines would make each
+    // new font cost thousands of steps.
+    struct Entry {
+        LogFontMetrics metrics;
+        std::size_t engine = 0; // identifies the engine the font draws with
+    };
+    using Cache = std::unordered_map<LogFontKey, Entry, LogFontKeyHash>;
     static Cache current;
     static Cache previous;
+    static std::unordered_set<std::size_t> engines; // those of the current generation
     LogFontKey key;
     std::memcpy(key.data(), &lf, sizeof lf);
     if (const auto found = current.find(key); found != current.end()) {
-        return found->second;
+        return found->second.metrics;
     }
-    if (current.size() >= kMaxCachedFonts) {
+    if (current.size() >= kMaxCachedFonts || engines.size() >= kMaxFontEngines) {
         previous = std::move(current);
         current = Cache();
+        engines.clear();
     }
+    Entry entry;
     if (const auto old = previous.find(key); old != previous.end()) {
-        LogFontMetrics entry = std::move(old->second);
+        entry = std::move(old->second);
         previous.erase(old);
-        return current.emplace(key, std::move(entry)).first->second;
+    } else {
+        entry.metrics = MakeEntry(lf, entry.engine);
     }
-    return current.emplace(key, MakeEntry(lf)).first->second;
+    engines.insert(entry.engine);
+    return current.emplace(key, std::move(entry)).first->second.metrics;
 }
 
 QFont FontFromLogFont(const LOGFONTA& lf) {
