@@ -29,8 +29,9 @@ int Cell(const QFont& font) {
     return metrics.ascent() + metrics.descent();
 }
 
-// A text drawn through the surface with a font, to compare what two fonts draw.
-QImage Drawn(const QFont& font) {
+// A text drawn through the surface with a font or a description (as the renderer draws it), to
+// compare what two fonts draw.
+template <typename Font> QImage Drawn(const Font& font) {
     QImage image(160, 60, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
@@ -120,18 +121,6 @@ TEST(GdiConvert, ArialDrawsWithArialMetrics) {
     }
 }
 
-// Text drawn from a description through the surface, as the renderer draws it.
-QImage DrawnFrom(const LOGFONTA& lf) {
-    QImage image(160, 60, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    DrawingSurface surface(painter);
-    surface.selectFont(lf);
-    surface.setBkColor(RGB(255, 255, 0));
-    surface.textOut(2, 2, " Rg\xC3\xA9 12 ");
-    return image;
-}
-
 TEST(GdiConvert, EveryWeightDrawsAsTheFontItAsksFor) {
     // Weights a face has no face of its own for may draw through the chosen face's weight;
     // the pixels must be those of the weight asked for, at every size.
@@ -144,7 +133,7 @@ TEST(GdiConvert, EveryWeightDrawsAsTheFontItAsksFor) {
                     lf.lfItalic = italic;
                     const QFont asked = FontFromLogFont(lf);
                     ASSERT_EQ(asked.weight(), weight);
-                    EXPECT_EQ(DrawnFrom(lf), Drawn(asked))
+                    EXPECT_EQ(Drawn(lf), Drawn(asked))
                         << face << " " << weight << " " << height << " " << int(italic);
                     shared += CachedLogFont(lf).font.weight() != weight ? 1 : 0;
                 }
