@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "DrawingSurface.h"
@@ -202,6 +203,46 @@ TEST(DrawingSurface, TextCellHasItsTopLeftAtThePointAndIsFilledOpaque) {
     const Coverage red = CoverageOf(box, Rgb(kRed));
     EXPECT_EQ(red.bounds, QRect(QPoint(-3, 7), extent) & box.rect());
     EXPECT_EQ(red.count, red.bounds.width() * red.bounds.height());
+}
+
+TEST(DrawingSurface, TextSaidToStayInItsCellPaintsNothingOutsideIt) {
+    LOGFONTA italic = Font(-20, "DejaVu Serif");
+    italic.lfItalic = 1;
+    LOGFONTA underlined = Font(-9, "Liberation Mono");
+    underlined.lfWeight = 700;
+    underlined.lfUnderline = 1;
+    LOGFONTA turned = Font(-14);
+    turned.lfEscapement = 450;
+    int inside = 0;
+    int outside = 0;
+    for (const LOGFONTA& lf : {Font(-13), Font(17), italic, underlined, turned}) {
+        for (const char* text : {" P123 ", " Hamburg ", "fjord", "\xC9t\xE9", "  "}) {
+            QImage image = Paper();
+            QPainter painter(&image);
+            DrawingSurface surface(painter);
+            surface.selectFont(lf);
+            surface.setBkColor(kYellow);
+            const std::optional<QSize> extent = surface.textExtentInside(text);
+            if (!extent) {
+                ++outside;
+                continue;
+            }
+            ++inside;
+            EXPECT_EQ(*extent, surface.textExtent(text));
+            surface.textOut(60, 60, text);
+            painter.end();
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (!QRect(QPoint(60, 60), *extent).contains(x, y)) {
+                        ASSERT_EQ(image.pixel(x, y), kPaper)
+                            << lf.lfFaceName << " '" << text << "' at " << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(inside, 0);
+    EXPECT_GT(outside, 0) << "turned text never stays in its cell";
 }
 
 TEST(DrawingSurface, EscapementTurnsTheTextAndItsCellAboutTheCorner) {
