@@ -64,10 +64,35 @@ void RaiseAllocationLimit() {
     (void)raised;
 }
 
+// The format whose signature `device` starts with, for the common formats a signature names
+// unambiguously (JPEG, PNG); empty for anything else.
+QByteArray SignatureFormat(QIODevice* device) {
+    if (device == nullptr || !device->isOpen()) {
+        return {};
+    }
+    const QByteArray head = device->peek(8);
+    if (head.startsWith("\xFF\xD8")) {
+        return QByteArrayLiteral("jpeg");
+    }
+    if (head == QByteArrayLiteral("\x89PNG\r\n\x1A\n")) {
+        return QByteArrayLiteral("png");
+    }
+    return {};
+}
+
+// The contents decide the format, never the file name. Offering the data to every decoder in
+// turn loads every image plugin installed, and the libraries they need, although one is used:
+// a JPEG or PNG signature names its decoder at once, so only that one is loaded.
 void Prepare(QImageReader& reader) {
     RaiseAllocationLimit();
-    reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
+    const QByteArray format = SignatureFormat(reader.device());
+    if (!format.isEmpty() && QImageReader::supportedImageFormats().contains(format)) {
+        reader.setFormat(format);
+        reader.setAutoDetectImageFormat(false);
+    } else {
+        reader.setDecideFormatFromContent(true);
+    }
 }
 
 bool ReadHeaderFrom(QImageReader& reader, PictureHeader& header, PictureFailure& failure) {
@@ -178,7 +203,13 @@ qint64 MachineBudget() {
 }
 
 bool ReadHeader(const QString& path, PictureHeader& header, PictureFailure& failure) {
-    QImageReader reader(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        header = PictureHeader{};
+        failure = {PictureFailure::NotAPicture};
+        return false;
+    }
+    QImageReader reader(&file);
     Prepare(reader);
     return ReadHeaderFrom(reader, header, failure);
 }
