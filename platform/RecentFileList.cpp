@@ -11,7 +11,17 @@ QString KeyFor(int n) {
 } // namespace
 
 RecentFileList::RecentFileList(QSettings& storage, int maxSize)
-    : m_storage(storage), m_maxSize(maxSize < 1 ? 1 : maxSize) {}
+    : m_storage(storage), m_maxSize(maxSize < 1 ? 1 : maxSize) {
+    m_writeTimer.setSingleShot(true);
+    m_writeTimer.setInterval(kWriteDelayMs);
+    QObject::connect(&m_writeTimer, &QTimer::timeout, [this] { WriteList(); });
+}
+
+RecentFileList::~RecentFileList() {
+    if (m_writePending) {
+        WriteList();
+    }
+}
 
 void RecentFileList::ReadList() {
     m_entries.clear();
@@ -25,7 +35,9 @@ void RecentFileList::ReadList() {
     m_storage.endGroup();
 }
 
-void RecentFileList::WriteList() const {
+void RecentFileList::WriteList() {
+    m_writeTimer.stop();
+    m_writePending = false;
     m_storage.remove(QLatin1String(kSection));
     m_storage.beginGroup(QLatin1String(kSection));
     for (int i = 0; i < m_entries.size(); ++i) {
@@ -45,7 +57,7 @@ void RecentFileList::Add(const QString& path) {
     while (m_entries.size() > m_maxSize) {
         m_entries.removeLast();
     }
-    WriteList();
+    ScheduleWrite();
 }
 
 void RecentFileList::Remove(int index) {
@@ -53,7 +65,15 @@ void RecentFileList::Remove(int index) {
         return;
     }
     m_entries.removeAt(index);
-    WriteList();
+    ScheduleWrite();
+}
+
+void RecentFileList::ScheduleWrite() {
+    // The first change since the last write starts the delay; later ones ride along.
+    if (!m_writePending) {
+        m_writePending = true;
+        m_writeTimer.start();
+    }
 }
 
 void RecentFileList::Remove(const QString& path) {

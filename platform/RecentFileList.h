@@ -1,31 +1,46 @@
 // The list of recently opened files, most recent first, kept in a settings store under the
 // section "Recent File List" with the keys "File1", "File2", ... The store is handed in, so the
 // program uses its own settings and tests a temporary file. The menu only shows the list.
+//
+// A change reaches the store (and its file) kWriteDelayMs later, from the event loop, so that
+// opening a file never waits for the disk; WriteList() and the destructor write a pending
+// change at once.
 #pragma once
 
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 class QSettings;
 
 class RecentFileList {
 public:
     static constexpr const char* kSection = "Recent File List";
+    static constexpr int kWriteDelayMs = 1000;
 
     // `storage` must outlive the list. Nothing is read until ReadList().
     RecentFileList(QSettings& storage, int maxSize);
+    // Writes a pending change.
+    ~RecentFileList();
+    RecentFileList(const RecentFileList&) = delete;
+    RecentFileList& operator=(const RecentFileList&) = delete;
 
     // Replaces the entries with those stored (File1 ... File<maxSize>, empty keys skipped).
     void ReadList();
-    // Writes the entries as File1 ... FileN and removes any stale keys of the section.
-    void WriteList() const;
+    // Writes the entries as File1 ... FileN, removes any stale keys of the section and syncs
+    // the store to its file, now; a pending write is then no longer due.
+    void WriteList();
+    // True while a change waits to be written.
+    bool writePending() const { return m_writePending; }
 
     // Puts `path` (made absolute) at the top; an equal entry further down moves up instead of
-    // being repeated, and the oldest entry falls off when the list is full. Writes the list.
+    // being repeated, and the oldest entry falls off when the list is full. The list is written
+    // kWriteDelayMs later.
     void Add(const QString& path);
-    // Removes entry `index` (0-based); out-of-range indexes change nothing. Writes the list.
+    // Removes entry `index` (0-based); out-of-range indexes change nothing. The list is written
+    // kWriteDelayMs later.
     void Remove(int index);
-    // Removes the entry equal to `path`, if any. Writes the list.
+    // Removes the entry equal to `path`, if any; written as Remove(int).
     void Remove(const QString& path);
 
     int size() const { return static_cast<int>(m_entries.size()); }
@@ -41,7 +56,11 @@ public:
     static QString Normalize(const QString& path);
 
 private:
+    void ScheduleWrite();
+
     QSettings& m_storage;
     int m_maxSize;
     QStringList m_entries;
+    QTimer m_writeTimer;
+    bool m_writePending = false;
 };

@@ -1,8 +1,10 @@
 // The recent-file list: order, de-duplication, the limit of ten, removal, and its storage under
-// "Recent File List" / "File1"... in the settings file.
+// "Recent File List" / "File1"... in the settings file, written a moment after a change.
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +72,20 @@ TEST_F(RecentFileListTest, StoredUnderTheUsualSectionAndKeysAndReadBack) {
     reread.Remove(QStringLiteral("/no/such/file"));
     EXPECT_EQ(reread.size(), 3);
     EXPECT_EQ(reread.at(7), QString());
+}
+
+TEST_F(RecentFileListTest, AChangeReachesTheFileAMomentLaterFromTheEventLoop) {
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    RecentFileList list(settings, 10);
+    list.Add(file(1));
+    list.Add(file(2));
+    EXPECT_TRUE(list.writePending());
+    EXPECT_FALSE(QFile::exists(settingsPath())); // opening a file does not wait for the disk
+    ASSERT_TRUE(QTest::qWaitFor([&list] { return !list.writePending(); },
+                                RecentFileList::kWriteDelayMs * 10));
+    const QSettings raw(settingsPath(), QSettings::IniFormat);
+    EXPECT_EQ(raw.value("Recent File List/File1").toString(), file(2));
+    EXPECT_EQ(raw.value("Recent File List/File2").toString(), file(1));
 }
 
 TEST_F(RecentFileListTest, DisplayNamesShortenTheHomeFolder) {
