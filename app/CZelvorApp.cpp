@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "ActionBuilder.h"
+#include "BuiltInIconStyle.h"
 #include "CAboutDlg.h"
 #include "CChildFrame.h"
 #include "CDia_Point.h"
@@ -23,6 +24,7 @@
 
 CZelvorApp::CZelvorApp(QSettings* settings) {
     SetIdentity();
+    BuiltInIconStyle::Install();
     if (settings == nullptr) {
         m_ownSettings = std::make_unique<QSettings>();
         settings = m_ownSettings.get();

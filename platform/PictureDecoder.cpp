@@ -82,17 +82,21 @@ QByteArray SignatureFormat(QIODevice* device) {
 
 // The contents decide the format, never the file name. Offering the data to every decoder in
 // turn loads every image plugin installed, and the libraries they need, although one is used:
-// a JPEG or PNG signature names its decoder at once, so only that one is loaded.
+// a JPEG or PNG signature names its decoder at once, so only that one is loaded (and when it
+// cannot be had, every decoder is asked as before).
 void Prepare(QImageReader& reader) {
     RaiseAllocationLimit();
     reader.setAutoTransform(false);
-    const QByteArray format = SignatureFormat(reader.device());
-    if (!format.isEmpty() && QImageReader::supportedImageFormats().contains(format)) {
+    if (const QByteArray format = SignatureFormat(reader.device()); !format.isEmpty()) {
         reader.setFormat(format);
         reader.setAutoDetectImageFormat(false);
-    } else {
-        reader.setDecideFormatFromContent(true);
+        if (reader.canRead()) {
+            return;
+        }
+        reader.setFormat(QByteArray());
+        reader.setAutoDetectImageFormat(true);
     }
+    reader.setDecideFormatFromContent(true);
 }
 
 bool ReadHeaderFrom(QImageReader& reader, PictureHeader& header, PictureFailure& failure) {
