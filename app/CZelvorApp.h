@@ -32,7 +32,8 @@ class RecentFileList;
 class CZelvorApp : public QObject {
     Q_OBJECT
 public:
-    // Needs a QApplication. `settings` (may be null: the standard place) must outlive the app.
+    // Needs a QApplication, whose style it wraps in a BuiltInIconStyle (so that the first window
+    // loads no image plugin). `settings` (may be null: the standard place) must outlive the app.
     explicit CZelvorApp(QSettings* settings = nullptr);
     ~CZelvorApp() override;
 

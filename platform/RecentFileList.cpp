@@ -14,7 +14,7 @@ RecentFileList::RecentFileList(QSettings& storage, int maxSize)
     : m_storage(storage), m_maxSize(maxSize < 1 ? 1 : maxSize) {
     m_writeTimer.setSingleShot(true);
     m_writeTimer.setInterval(kWriteDelayMs);
-    QObject::connect(&m_writeTimer, &QTimer::timeout, [this] { WriteList(); });
+    QObject::connect(&m_writeTimer, &QTimer::timeout, &m_writeTimer, [this] { WriteList(); });
 }
 
 RecentFileList::~RecentFileList() {
