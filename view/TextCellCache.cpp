@@ -117,16 +117,12 @@ void TextCellCache::beginTick(const Target& target) {
 TextCellCache::Entry* TextCellCache::locate(const LOGFONTA& lf, COLORREF text, COLORREF back,
                                              const std::string& padded, Memo& memo) {
     if (memo.generation == m_generation) {
-        // The key compared piece by piece, without building it.
-        auto* slot = static_cast<Cells::value_type*>(memo.slot);
-        const std::string& key = slot->first;
-        const char* at = key.data();
-        if (key.size() == kKeyHead + padded.size() && std::memcmp(at, &lf, sizeof lf) == 0 &&
-            std::memcmp(at + sizeof lf, &text, sizeof text) == 0 &&
-            std::memcmp(at + sizeof lf + sizeof text, &back, sizeof back) == 0 &&
-            std::memcmp(at + kKeyHead, padded.data(), padded.size()) == 0) {
-            slot->second.lastTick = m_tick;
-            return &slot->second;
+        for (void* slot : memo.recent) {
+            if (slot != nullptr && Holds(slot, lf, text, back, padded)) {
+                auto& entry = static_cast<Cells::value_type*>(slot)->second;
+                entry.lastTick = m_tick;
+                return &entry;
+            }
         }
     }
     m_key.clear();
@@ -136,7 +132,7 @@ TextCellCache::Entry* TextCellCache::locate(const LOGFONTA& lf, COLORREF text, C
     m_key.append(padded);
     if (auto it = m_cells.find(m_key); it != m_cells.end()) {
         it->second.lastTick = m_tick;
-        memo = {&*it, m_generation};
+        keepInMemo(memo, &*it);
         return &it->second;
     }
     return nullptr;
@@ -154,7 +150,7 @@ TextCellCache::Entry* TextCellCache::insert(Memo& memo) {
     entry.cost = m_key.size() + kEntryOverhead;
     m_bytes += entry.cost;
     auto& slot = *m_cells.emplace(m_key, std::move(entry)).first;
-    memo = {&slot, m_generation};
+    keepInMemo(memo, &slot);
     return &slot.second;
 }
 
@@ -206,6 +202,25 @@ const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text
     entry->cost += pixels;
     m_bytes += pixels;
     return &entry->cell;
+}
+
+bool TextCellCache::Holds(const void* slot, const LOGFONTA& lf, COLORREF text, COLORREF back,
+                          const std::string& padded) {
+    const std::string& key = static_cast<const Cells::value_type*>(slot)->first;
+    const char* at = key.data();
+    return key.size() == kKeyHead + padded.size() && std::memcmp(at, &lf, sizeof lf) == 0 &&
+           std::memcmp(at + sizeof lf, &text, sizeof text) == 0 &&
+           std::memcmp(at + sizeof lf + sizeof text, &back, sizeof back) == 0 &&
+           std::memcmp(at + kKeyHead, padded.data(), padded.size()) == 0;
+}
+
+void TextCellCache::keepInMemo(Memo& memo, void* slot) const {
+    if (memo.generation != m_generation) {
+        memo = {};
+        memo.generation = m_generation;
+    }
+    memo.recent[1] = memo.recent[0];
+    memo.recent[0] = slot;
 }
 
 void TextCellCache::setLimit(std::size_t bytes) {

@@ -54,10 +54,11 @@ public:
     // Starts a tick drawing onto `target`; a target unlike the previous one empties the cache.
     void beginTick(const Target& target);
 
-    // Where a caller found its cell last time: checked first, which spares the hash lookup when
-    // a point draws the same text as on the previous tick. Opaque; starts empty.
+    // Where a caller found its last two cells: checked first, which spares the hash lookup when
+    // a point draws the same text as on the previous tick, or as on the one before when its
+    // colours alternate (a flashing text). Opaque; starts empty.
     struct Memo {
-        void* slot = nullptr;
+        void* recent[2] = {nullptr, nullptr}; // the most recent first
         std::uint64_t generation = 0;
     };
 
@@ -109,6 +110,11 @@ private:
 
     // Forgets every cell; memos taken before no longer match.
     void erased() { ++m_generation; }
+    // Whether memo slot `slot` holds this very key, compared piece by piece without building it.
+    static bool Holds(const void* slot, const LOGFONTA& lf, COLORREF text, COLORREF back,
+                      const std::string& padded);
+    // `slot` becomes the memo's most recent cell.
+    void keepInMemo(Memo& memo, void* slot) const;
 
     Cells m_cells;
     std::string m_key; // reused lookup buffer
