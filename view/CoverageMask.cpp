@@ -104,12 +104,20 @@ void CoverageMask::copy(const QRect& rect, const QImage& cell, QPoint origin) {
     const int ratio = m_ratio;
     const QPoint at = m_area.topLeft();
     // The cell is read only once a pixel of it shows.
-    bool indexed = false;
+    bool read = false;
     QList<QRgb> table;
+    // The colour table of an 8-bit cell; one colour alone (a text drawn in its background's
+    // colour) is a fill.
+    const QRgb* indexed = nullptr;
+    bool solid = false;
     claim(rect, [&](int y, int first, int last) {
-        if (table.isEmpty() && cell.format() == QImage::Format_Indexed8) {
-            indexed = true;
-            table = cell.colorTable();
+        if (!read) {
+            read = true;
+            if (cell.format() == QImage::Format_Indexed8) {
+                table = cell.colorTable();
+                indexed = table.constData();
+                solid = table.size() == 1;
+            }
         }
         const int sourceX = (at.x() + first - origin.x()) * ratio;
         const int width = (last - first + 1) * ratio;
@@ -117,10 +125,12 @@ void CoverageMask::copy(const QRect& rect, const QImage& cell, QPoint origin) {
             const int sourceY = (at.y() + y - origin.y()) * ratio + dy;
             auto* into = row((at.y() + y) * ratio + dy) +
                          (at.x() + first) * ratio;
-            if (indexed) {
+            if (solid) {
+                std::fill(into, into + width, indexed[0]);
+            } else if (indexed != nullptr) {
                 const uchar* from = cell.constScanLine(sourceY) + sourceX;
                 for (int k = 0; k < width; ++k) {
-                    into[k] = table[from[k]];
+                    into[k] = indexed[from[k]];
                 }
             } else {
                 std::memcpy(into, cell.constScanLine(sourceY) + sourceX * 4,
