@@ -1,6 +1,7 @@
 #include "PointRenderer.h"
 
 #include <algorithm>
+#include <span>
 
 #include <QImage>
 #include <QPainter>
@@ -234,22 +235,8 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
     m_cache->beginTick({image.format(), image.dotsPerMeterX(), image.dotsPerMeterY(),
                         painter.renderHints(), static_cast<int>(image.devicePixelRatio())});
 
-    // The visible points whose look changes: the flashing ones, and those whose since date
-    // passes now. Their plans are taken before any phase moves, so that a full tick can still
-    // take over.
-    struct Changed {
-        int index;
-        PointPlan plan;
-        PointShapes shapes;
-    };
-    // A rectangle to repaint, and the first point that can show in it: the changed point whose
-    // new parts cover it, or 0 where the old parts of a point were.
-    struct Piece {
-        QRect rect;
-        int from;
-    };
-    std::vector<Changed> changed;
     std::vector<Piece> pieces;
+    m_changed.clear();
     const std::vector<int> due = m_tracker.takeDue(ctx.now);
     // The same points change in the same places as on the last tick, which found them too
     // overlapped: the answer stands until a point falls due or the view changes.
@@ -291,7 +278,7 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
                 pieces.push_back({r, i});
             }
         }
-        changed.push_back({i, p, after});
+        m_changed.push_back({i, p, cell, after});
         return true;
     };
     for (const int i : m_tracker.flashers()) {
@@ -305,23 +292,35 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
             return false;
         }
     }
-    if (changed.size() * kChangedShareLimit > static_cast<std::size_t>(m_tracker.visibleCount())) {
+    const auto visible = static_cast<std::size_t>(m_tracker.visibleCount());
+    if (m_changed.size() * kChangedShareLimit > visible) {
         return false;
     }
-    // Where the changed points lie under many later ones, repainting every piece would cost
-    // more than drawing everything once.
-    std::vector<int> reaching;
-    std::size_t planned = 0;
-    for (const Piece& piece : pieces) {
-        m_tracker.reaching(piece.rect, piece.from, reaching);
-        planned += reaching.size();
-        if (planned > static_cast<std::size_t>(m_tracker.visibleCount())) {
-            m_overlapped = true;
-            return false;
+    // The tracker learns the new shapes (a full tick taking over records everything afresh),
+    // then what reaches into each piece is found: the last tick's answer while the pieces and
+    // every point's shapes stay the same, as they do while points only flash. Where the changed
+    // points lie under many later ones, repainting every piece would cost more than drawing
+    // everything once.
+    for (const Changed& c : m_changed) {
+        m_tracker.setShapes(c.index, c.shapes);
+    }
+    if (pieces != m_pieces || m_reachVersion != m_tracker.shapesVersion()) {
+        m_pieces = std::move(pieces);
+        m_reach.clear();
+        m_reachEnds.clear();
+        m_reachVersion = 0;
+        for (const Piece& piece : m_pieces) {
+            m_tracker.reaching(piece.rect, piece.from, m_reach);
+            m_reachEnds.push_back(m_reach.size());
+            if (m_reach.size() > visible) {
+                m_overlapped = true;
+                return false;
+            }
         }
+        m_reachVersion = m_tracker.shapesVersion();
     }
 
-    // From here on the tick is incremental: the phases move, the tracker learns the new shapes.
+    // From here on the tick is incremental: the phases move.
     for (const int i : m_tracker.flashers()) {
         AdvancePhases(list, i);
     }
@@ -331,69 +330,22 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
             m_tracker.addFlasher(i);
         }
     }
-    for (const Changed& c : changed) {
-        m_tracker.setShapes(c.index, c.shapes);
-    }
     m_tracker.setNow(ctx.now);
-    std::sort(changed.begin(), changed.end(),
+    std::sort(m_changed.begin(), m_changed.end(),
               [](const Changed& a, const Changed& b) { return a.index < b.index; });
 
     // Every part a point paints is opaque, so a pixel ends as the last part over it leaves it,
-    // whatever was there: pieces may overlap, each one repainted from the last point that
-    // covers it whole gives every pixel of it its final value.
+    // whatever was there: pieces may overlap, each one repainted from the points reaching
+    // into it gives every pixel of it its final value.
     m_paintStamp.resize(list.points().size());
     std::vector<QRect> rects;
-    rects.reserve(pieces.size());
-    for (const Piece& piece : pieces) {
-        rects.push_back(piece.rect);
-        m_tracker.reaching(piece.rect, piece.from, reaching);
-        std::size_t start = reaching.size();
-        while (start > 0 && !m_tracker.shapes(reaching[start - 1])->covers(piece.rect)) {
-            --start;
-        }
-        start = start > 0 ? start - 1 : 0;
-        m_visible.clear();
-        bool layered = image.format() == QImage::Format_RGB32;
-        for (std::size_t k = start; k < reaching.size(); ++k) {
-            const int i = reaching[k];
-            const auto found = std::lower_bound(
-                changed.begin(), changed.end(), i,
-                [](const Changed& c, int index) { return c.index < index; });
-            const PointPlan p = found != changed.end() && found->index == i
-                                    ? found->plan
-                                    : PlanPoint(list, i, ctx, false);
-            const TextCellCache::Cell* cell = cellFor(p, i);
-            const bool fresh = cell == nullptr || cell->image.isNull();
-            layered = layered && !fresh;
-            m_visible.push_back({i, p, fresh ? nullptr : cell, fresh ? QSize() : cell->extent,
-                                 fresh});
-            auto& stamp = m_paintStamp[static_cast<std::size_t>(i)];
-            if (stamp != m_tickNumber) {
-                stamp = m_tickNumber;
-                ++m_painted;
-            }
-        }
-        if (layered) {
-            m_mask.reset(image, piece.rect);
-            for (auto v = m_visible.rbegin(); v != m_visible.rend() && !m_mask.full(); ++v) {
-                DrawUncovered(m_mask, v->plan, v->cell, v->extent, piece.rect);
-            }
-            continue;
-        }
-        for (const Visible& v : m_visible) {
-            DrawShapesFast(painter, v.plan, piece.rect);
-            if (v.fresh) {
-                // Known to paint exactly its cell: drawn afresh, cut to the piece.
-                ++m_freshTexts;
-                PadText(m_padded, *v.plan.text);
-                painter.setClipRect(piece.rect);
-                DrawTextFresh(surface, v.plan, m_padded);
-                painter.setClipping(false);
-            } else {
-                DrawCellFast(painter, v.plan, *v.cell, piece.rect);
-            }
-            DrawCentreFast(painter, v.plan, piece.rect);
-        }
+    rects.reserve(m_pieces.size());
+    const std::span<const int> reach(m_reach);
+    for (std::size_t k = 0; k < m_pieces.size(); ++k) {
+        const std::size_t first = k == 0 ? 0 : m_reachEnds[k - 1];
+        rects.push_back(m_pieces[k].rect);
+        paintPiece(surface, image, list, ctx, m_pieces[k].rect,
+                   reach.subspan(first, m_reachEnds[k] - first));
     }
     // Many small rectangles reach the screen as the one that holds them.
     if (rects.size() <= kMaxScreenRects) {
@@ -406,4 +358,68 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
         painted = QRegion(all);
     }
     return true;
+}
+
+void PointRenderer::paintPiece(DrawingSurface& surface, QImage& image, PointList& list,
+                               const RenderContext& ctx, const QRect& rect,
+                               std::span<const int> reach) {
+    if (image.format() == QImage::Format_RGB32) {
+        m_mask.reset(image, rect);
+        bool layered = true;
+        for (auto k = reach.rbegin(); k != reach.rend() && !m_mask.full(); ++k) {
+            const Visible v = tickVisible(list, ctx, *k, rect);
+            if (v.fresh) {
+                layered = false;
+                break;
+            }
+            DrawUncovered(m_mask, v.plan, v.cell, v.extent, rect);
+        }
+        if (layered) {
+            return;
+        }
+    }
+    // In list order, from the last point that covers the rectangle whole (a text drawn afresh
+    // may blend, so it cannot be painted last first); what the mask painted is painted again.
+    std::size_t start = reach.size();
+    while (start > 0 && !m_tracker.shapes(reach[start - 1])->covers(rect)) {
+        --start;
+    }
+    start = start > 0 ? start - 1 : 0;
+    QPainter& painter = surface.painter();
+    for (const int i : reach.subspan(start)) {
+        const Visible v = tickVisible(list, ctx, i, rect);
+        DrawShapesFast(painter, v.plan, rect);
+        if (v.fresh) {
+            // Known to paint exactly its cell: drawn afresh, cut to the piece.
+            ++m_freshTexts;
+            PadText(m_padded, *v.plan.text);
+            painter.setClipRect(rect);
+            DrawTextFresh(surface, v.plan, m_padded);
+            painter.setClipping(false);
+        } else if (v.cell != nullptr) {
+            DrawCellFast(painter, v.plan, *v.cell, rect);
+        }
+        DrawCentreFast(painter, v.plan, rect);
+    }
+}
+
+PointRenderer::Visible PointRenderer::tickVisible(PointList& list, const RenderContext& ctx, int i,
+                                                  const QRect& rect) {
+    auto& stamp = m_paintStamp[static_cast<std::size_t>(i)];
+    if (stamp != m_tickNumber) {
+        stamp = m_tickNumber;
+        ++m_painted;
+    }
+    const auto found =
+        std::lower_bound(m_changed.begin(), m_changed.end(), i,
+                         [](const Changed& c, int index) { return c.index < index; });
+    const bool changed = found != m_changed.end() && found->index == i;
+    const PointPlan p = changed ? found->plan : PlanPoint(list, i, ctx, false);
+    // The cell is found only where it shows: the tracker knows where it lies.
+    if (!m_tracker.shapes(i)->cell.intersects(rect)) {
+        return {i, p, nullptr, QSize(), false};
+    }
+    const TextCellCache::Cell* cell = changed ? found->cell : cellFor(p, i);
+    const bool fresh = cell == nullptr || cell->image.isNull();
+    return {i, p, fresh ? nullptr : cell, fresh ? QSize() : cell->extent, fresh};
 }

@@ -20,15 +20,19 @@
 // same surface, but repaints only what changes. Its bookkeeping (TickTracker) remembers where
 // every visible point painted and which points flash or wait for their since date. A tick
 // then repaints, cut to the changed rectangles (the old and new parts of every point whose
-// look changes), every visible point reaching into them in list order, starting from the last
-// one that covers a rectangle whole with one opaque part (nothing before it shows there).
-// Cutting to the rectangles keeps every pixel outside them as it was, which is what a full
-// drawing leaves there too: every part is opaque and paints the same pixels again. Texts whose
-// glyphs blend outside their cell are not, so while one is visible every tick draws in full.
+// look changes), the visible points reaching into them: last first through a coverage mask,
+// down to the point after which nothing earlier shows (in list order from the last point that
+// covers the rectangle whole where a text must be drawn afresh). While the pieces and the
+// shapes stay the same, as they do while points only flash, the points reaching into each
+// piece are remembered from the last tick. Cutting to the rectangles keeps every pixel outside
+// them as it was, which is what a full drawing leaves there too: every part is opaque and
+// paints the same pixels again. Texts whose glyphs blend outside their cell are not, so while
+// one is visible every tick draws in full.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -100,9 +104,15 @@ private:
     // instead (nothing was drawn and no phase moved).
     bool tickChanges(DrawingSurface& surface, QImage& image, PointList& list,
                      const RenderContext& ctx, const QRect& bounds, QRegion& painted);
+    // Repaints `rect` from the points that reach into it (`reach`, in list order).
+    void paintPiece(DrawingSurface& surface, QImage& image, PointList& list,
+                    const RenderContext& ctx, const QRect& rect, std::span<const int> reach);
     const TextCellCache::Cell* cellFor(const PointPlan& p, int i);
     // The cell of a text that stays inside it, found or rendered when it turns out to show.
     const TextCellCache::Cell* pendingCell(const PointPlan& p, int i);
+    struct Visible;
+    // Point i as a tick repaints it into `rect`, counted as painted.
+    Visible tickVisible(PointList& list, const RenderContext& ctx, int i, const QRect& rect);
 
     std::unique_ptr<TextCellCache> m_cache;
     TickTracker m_tracker;
@@ -128,4 +138,27 @@ private:
     std::vector<Visible> m_visible;
     CoverageMask m_mask;
     TextCellCache::Cell m_spare; // a cell the full cache had no room for
+    // The points a tick changes, by index, with their plans from before the phases moved, their
+    // cells and where they now paint.
+    struct Changed {
+        int index;
+        PointPlan plan;
+        const TextCellCache::Cell* cell;
+        PointShapes shapes;
+    };
+    std::vector<Changed> m_changed;
+    // A rectangle a tick repaints, and the first point that can show in it: the changed point
+    // whose new parts cover it, or 0 where the old parts of a point were.
+    struct Piece {
+        QRect rect;
+        int from;
+        bool operator==(const Piece&) const = default;
+    };
+    // The last tick's pieces and, found under the tracker's shapes version m_reachVersion (0:
+    // none), the points from each piece's `from` on reaching into it, in list order: piece k's
+    // end at m_reachEnds[k] in m_reach.
+    std::vector<Piece> m_pieces;
+    std::vector<int> m_reach;
+    std::vector<std::size_t> m_reachEnds;
+    std::uint64_t m_reachVersion = 0;
 };

@@ -1,6 +1,7 @@
 #include "TickTracker.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <functional>
 
 bool PointShapes::empty() const {
@@ -46,6 +47,7 @@ void PointShapes::addTo(std::vector<QRect>& rects) const {
 
 void TickTracker::begin(int count, const QRect& bounds) {
     m_valid = false;
+    ++m_version;
     m_bounds = bounds;
     m_flashers.clear();
     m_pending.clear();
@@ -93,9 +95,12 @@ void TickTracker::setShapes(int i, const PointShapes& shapes) {
         slot = static_cast<int>(m_slots.size());
         m_slots.push_back({i, shapes});
         m_stamp.push_back(0);
+    } else if (m_slots[static_cast<std::size_t>(slot)].shapes == shapes) {
+        return; // a flashing point changing colours only
     } else {
         m_slots[static_cast<std::size_t>(slot)].shapes = shapes;
     }
+    ++m_version;
     // Old bucket entries stay: every query checks the shapes themselves.
     addToGrid(slot, shapes);
 }
@@ -123,7 +128,7 @@ void TickTracker::addToGrid(int slot, const PointShapes& shapes) {
 }
 
 void TickTracker::reaching(const QRect& area, int from, std::vector<int>& out) {
-    out.clear();
+    const auto start = static_cast<std::ptrdiff_t>(out.size());
     const QRect a = area.translated(-m_bounds.topLeft()) &
                     QRect(0, 0, m_columns * kBucket, m_rows * kBucket);
     if (a.isEmpty()) {
@@ -149,5 +154,5 @@ void TickTracker::reaching(const QRect& area, int from, std::vector<int>& out) {
             }
         }
     }
-    std::sort(out.begin(), out.end());
+    std::sort(out.begin() + start, out.end());
 }

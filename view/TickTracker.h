@@ -30,6 +30,7 @@ struct PointShapes {
     // True when the parts cover all of `r`: nothing drawn before the point shows there.
     bool covers(const QRect& r) const;
     void addTo(std::vector<QRect>& rects) const;
+    bool operator==(const PointShapes&) const = default;
 };
 
 // What the view and the surface were at the full tick; a tick under another key starts afresh.
@@ -74,9 +75,13 @@ public:
     // Point i now paints `shapes` (empty: not visible).
     void setShapes(int i, const PointShapes& shapes);
 
-    // The visible points from index `from` on that reach into `area`, in list order, each once.
+    // Appends to `out` the visible points from index `from` on that reach into `area`, in list
+    // order, each once.
     void reaching(const QRect& area, int from, std::vector<int>& out);
     int visibleCount() const { return static_cast<int>(m_slots.size()); }
+    // Changes whenever a point's shapes change or a full tick is recorded: what reaches into
+    // an area stays the same while it does.
+    std::uint64_t shapesVersion() const { return m_version; }
     void setNow(std::int64_t now) { m_now = now; }
 
 private:
@@ -101,4 +106,5 @@ private:
     std::vector<std::vector<int>> m_grid; // per bucket, the points reaching into it, in order
     std::vector<std::uint32_t> m_stamp;   // per slot: the query that last saw it
     std::uint32_t m_query = 0;
+    std::uint64_t m_version = 0;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <ctime>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -259,19 +260,24 @@ TEST(RenderCache, TicksLeaveThePixelsOfFullDrawingsOverTheSameSurface) {
         [](PointList&, std::int64_t&) {},
         [](PointList&, std::int64_t&) {},
     };
+    // Other formats than the window's own are repainted in list order rather than last first.
     const struct {
         bool italic;
         int ratio;
-    } variants[] = {{false, 1}, {true, 1}, {false, 2}};
-    for (const auto& [italic, ratio] : variants) {
+        QImage::Format format;
+    } variants[] = {{false, 1, QImage::Format_RGB32},
+                    {true, 1, QImage::Format_RGB32},
+                    {false, 2, QImage::Format_RGB32},
+                    {false, 1, QImage::Format_ARGB32_Premultiplied}};
+    for (const auto& [italic, ratio, format] : variants) {
         const std::vector<Labelled> scene = TickScene(start, italic);
         PointList tickList = ListOf(scene);
         PointList freshList = ListOf(scene);
         PointRenderer ticking;
         PointRenderer fresh;
         fresh.setCaching(false);
-        Canvas tickCanvas(QSize(300, 200), QImage::Format_RGB32, ratio);
-        Canvas freshCanvas(QSize(300, 200), QImage::Format_RGB32, ratio);
+        Canvas tickCanvas(QSize(300, 200), format, ratio);
+        Canvas freshCanvas(QSize(300, 200), format, ratio);
         RenderContext ctx;
         ctx.now = start;
         ctx.zoom = 1.25;
@@ -301,7 +307,8 @@ TEST(RenderCache, TicksLeaveThePixelsOfFullDrawingsOverTheSameSurface) {
             ++tick;
             const QRect compared(ctx.visible.topLeft() * ratio, ctx.visible.size() * ratio);
             ASSERT_EQ(tickCanvas.image.copy(compared), freshCanvas.image.copy(compared))
-                << "tick " << tick << (italic ? " italic" : "") << " ratio " << ratio;
+                << "tick " << tick << (italic ? " italic" : "") << " ratio " << ratio << " format "
+                << format;
             ASSERT_EQ(Phases(tickList), Phases(freshList)) << "tick " << tick;
             EXPECT_TRUE(ctx.visible.contains(painted.boundingRect()) || painted.isEmpty());
             if (tick == 1) {
@@ -315,8 +322,11 @@ TEST(RenderCache, TicksLeaveThePixelsOfFullDrawingsOverTheSameSurface) {
     }
 }
 
-TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
-    // A row of points far apart; 2 and 5 flash; 6 lies over 5's cell, 1 under 2's square.
+namespace {
+
+// A row of points far apart; those in `flashing` flash; 6 lies over 5's cell, 1 under 2's
+// square.
+std::vector<Labelled> FlashingRow(std::initializer_list<int> flashing) {
     std::vector<Labelled> scene;
     for (int i = 0; i < 8; ++i) {
         Labelled p;
@@ -329,7 +339,7 @@ TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
         p.since = "S" + std::to_string(i);
         scene.push_back(p);
     }
-    for (const int i : {2, 5}) {
+    for (const int i : flashing) {
         scene[i].rec.bSinceDate = 1;
         scene[i].rec.stSince = {1850, 1, 0, 1, 0, 0, 0, 0};
         scene[i].rec.bFlashRect = 1;
@@ -340,6 +350,13 @@ TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
     scene[1].rec.dX = scene[2].rec.dX - 4;
     scene[1].rec.dY = scene[2].rec.dY - 4;
     scene[1].rec.nRectSize = 2;
+    return scene;
+}
+
+} // namespace
+
+TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
+    const std::vector<Labelled> scene = FlashingRow({2, 5});
     PointList tickList = ListOf(scene);
     PointList freshList = ListOf(scene);
     PointRenderer ticking;
@@ -349,8 +366,18 @@ TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
     Canvas freshCanvas(QSize(600, 80));
     RenderContext ctx;
     ctx.now = 1; // after 1850
-    const int expected[] = {8, 3, 3, 3};
-    for (int tick = 0; tick < 4; ++tick) {
+    // After tick 4, 7 moves over 2's cell: the pieces stay, what reaches into them does not.
+    const int expected[] = {8, 3, 3, 3, 8, 4};
+    for (int tick = 0; tick < 6; ++tick) {
+        if (tick == 4) {
+            for (PointList* list : {&tickList, &freshList}) {
+                PointRecord moved = list->point(7);
+                moved.dX = list->point(2).dX + 8;
+                moved.dY = list->point(2).dY + 4;
+                list->SetPoint(7, moved, "P7", "S7", "");
+            }
+            ticking.invalidate();
+        }
         {
             QPainter painter(&tickCanvas.image);
             DrawingSurface surface(painter);
@@ -360,4 +387,31 @@ TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
         ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "tick " << tick;
         EXPECT_EQ(ticking.paintedLastTick(), expected[tick]) << "tick " << tick;
     }
+}
+
+TEST(RenderCache, ATickDrawsATextAfreshWhereTheCacheHasNoRoomForItsCell) {
+    // Once the first tick has drawn, the cache has room for the flashing 5's cell alone: 6's
+    // text over it is drawn afresh, so that piece is repainted in list order after all.
+    const std::vector<Labelled> scene = FlashingRow({5});
+    PointList tickList = ListOf(scene);
+    PointList freshList = ListOf(scene);
+    PointRenderer ticking;
+    PointRenderer fresh;
+    fresh.setCaching(false);
+    Canvas tickCanvas(QSize(600, 80));
+    Canvas freshCanvas(QSize(600, 80));
+    RenderContext ctx;
+    ctx.now = 1;
+    for (int tick = 0; tick < 2; ++tick) {
+        {
+            QPainter painter(&tickCanvas.image);
+            DrawingSurface surface(painter);
+            ticking.Tick(surface, tickList, ctx);
+        }
+        freshCanvas.draw(fresh, freshList, ctx);
+        ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "tick " << tick;
+        ticking.setCacheLimit(1);
+    }
+    EXPECT_EQ(ticking.paintedLastTick(), 2) << "the second tick repaints 5 and 6 alone";
+    EXPECT_EQ(ticking.freshTexts(), 1);
 }
