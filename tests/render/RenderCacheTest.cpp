@@ -353,65 +353,62 @@ std::vector<Labelled> FlashingRow(std::initializer_list<int> flashing) {
     return scene;
 }
 
-} // namespace
-
-TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
-    const std::vector<Labelled> scene = FlashingRow({2, 5});
-    PointList tickList = ListOf(scene);
-    PointList freshList = ListOf(scene);
-    PointRenderer ticking;
-    PointRenderer fresh;
-    fresh.setCaching(false);
-    Canvas tickCanvas(QSize(600, 80));
-    Canvas freshCanvas(QSize(600, 80));
-    RenderContext ctx;
-    ctx.now = 1; // after 1850
-    // After tick 4, 7 moves over 2's cell: the pieces stay, what reaches into them does not.
-    const int expected[] = {8, 3, 3, 3, 8, 4};
-    for (int tick = 0; tick < 6; ++tick) {
-        if (tick == 4) {
-            for (PointList* list : {&tickList, &freshList}) {
-                PointRecord moved = list->point(7);
-                moved.dX = list->point(2).dX + 8;
-                moved.dY = list->point(2).dY + 4;
-                list->SetPoint(7, moved, "P7", "S7", "");
-            }
-            ticking.invalidate();
-        }
+// A row of points ticked by one renderer and drawn afresh by another, each on a canvas and a
+// list of its own.
+struct TickedRow {
+    explicit TickedRow(std::initializer_list<int> flashing)
+        : tickList(ListOf(FlashingRow(flashing))), freshList(ListOf(FlashingRow(flashing))) {
+        fresh.setCaching(false);
+        ctx.now = 1; // after 1850
+    }
+    // One tick and one fresh drawing; true when both canvases hold the same pixels.
+    bool step() {
         {
             QPainter painter(&tickCanvas.image);
             DrawingSurface surface(painter);
             ticking.Tick(surface, tickList, ctx);
         }
         freshCanvas.draw(fresh, freshList, ctx);
-        ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "tick " << tick;
-        EXPECT_EQ(ticking.paintedLastTick(), expected[tick]) << "tick " << tick;
+        return tickCanvas.image == freshCanvas.image;
+    }
+
+    PointList tickList;
+    PointList freshList;
+    PointRenderer ticking;
+    PointRenderer fresh;
+    Canvas tickCanvas{QSize(600, 80)};
+    Canvas freshCanvas{QSize(600, 80)};
+    RenderContext ctx;
+};
+
+} // namespace
+
+TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
+    TickedRow row({2, 5});
+    // After tick 4, 7 moves over 2's cell: the pieces stay, what reaches into them does not.
+    const int expected[] = {8, 3, 3, 3, 8, 4};
+    for (int tick = 0; tick < 6; ++tick) {
+        if (tick == 4) {
+            for (PointList* list : {&row.tickList, &row.freshList}) {
+                PointRecord moved = list->point(7);
+                moved.dX = list->point(2).dX + 8;
+                moved.dY = list->point(2).dY + 4;
+                list->SetPoint(7, moved, "P7", "S7", "");
+            }
+            row.ticking.invalidate();
+        }
+        ASSERT_TRUE(row.step()) << "tick " << tick;
+        EXPECT_EQ(row.ticking.paintedLastTick(), expected[tick]) << "tick " << tick;
     }
 }
 
 TEST(RenderCache, ATickDrawsATextAfreshWhereTheCacheHasNoRoomForItsCell) {
     // Once the first tick has drawn, the cache has room for the flashing 5's cell alone: 6's
     // text over it is drawn afresh, so that piece is repainted in list order after all.
-    const std::vector<Labelled> scene = FlashingRow({5});
-    PointList tickList = ListOf(scene);
-    PointList freshList = ListOf(scene);
-    PointRenderer ticking;
-    PointRenderer fresh;
-    fresh.setCaching(false);
-    Canvas tickCanvas(QSize(600, 80));
-    Canvas freshCanvas(QSize(600, 80));
-    RenderContext ctx;
-    ctx.now = 1;
-    for (int tick = 0; tick < 2; ++tick) {
-        {
-            QPainter painter(&tickCanvas.image);
-            DrawingSurface surface(painter);
-            ticking.Tick(surface, tickList, ctx);
-        }
-        freshCanvas.draw(fresh, freshList, ctx);
-        ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "tick " << tick;
-        ticking.setCacheLimit(1);
-    }
-    EXPECT_EQ(ticking.paintedLastTick(), 2) << "the second tick repaints 5 and 6 alone";
-    EXPECT_EQ(ticking.freshTexts(), 1);
+    TickedRow row({5});
+    ASSERT_TRUE(row.step());
+    row.ticking.setCacheLimit(1);
+    ASSERT_TRUE(row.step());
+    EXPECT_EQ(row.ticking.paintedLastTick(), 2) << "the second tick repaints 5 and 6 alone";
+    EXPECT_EQ(row.ticking.freshTexts(), 1);
 }
