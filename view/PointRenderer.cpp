@@ -333,6 +333,10 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
     m_tracker.setNow(ctx.now);
     std::sort(m_changed.begin(), m_changed.end(),
               [](const Changed& a, const Changed& b) { return a.index < b.index; });
+    m_changedIndices.clear();
+    for (const Changed& c : m_changed) {
+        m_changedIndices.push_back(c.index);
+    }
 
     // Every part a point paints is opaque, so a pixel ends as the last part over it leaves it,
     // whatever was there: pieces may overlap, each one repainted from the points reaching
@@ -410,16 +414,17 @@ PointRenderer::Visible PointRenderer::tickVisible(PointList& list, const RenderC
         stamp = m_tickNumber;
         ++m_painted;
     }
-    const auto found =
-        std::lower_bound(m_changed.begin(), m_changed.end(), i,
-                         [](const Changed& c, int index) { return c.index < index; });
-    const bool changed = found != m_changed.end() && found->index == i;
-    const PointPlan p = changed ? found->plan : PlanPoint(list, i, ctx, false);
+    const auto at = std::lower_bound(m_changedIndices.begin(), m_changedIndices.end(), i);
+    const Changed* changed =
+        at != m_changedIndices.end() && *at == i
+            ? &m_changed[static_cast<std::size_t>(at - m_changedIndices.begin())]
+            : nullptr;
+    const PointPlan p = changed != nullptr ? changed->plan : PlanPoint(list, i, ctx, false);
     // The cell is found only where it shows: the tracker knows where it lies.
     if (!m_tracker.shapes(i)->cell.intersects(rect)) {
         return {i, p, nullptr, QSize(), false};
     }
-    const TextCellCache::Cell* cell = changed ? found->cell : cellFor(p, i);
+    const TextCellCache::Cell* cell = changed != nullptr ? changed->cell : cellFor(p, i);
     const bool fresh = cell == nullptr || cell->image.isNull();
     return {i, p, fresh ? nullptr : cell, fresh ? QSize() : cell->extent, fresh};
 }

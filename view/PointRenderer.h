@@ -147,6 +147,7 @@ private:
         PointShapes shapes;
     };
     std::vector<Changed> m_changed;
+    std::vector<int> m_changedIndices; // theirs, in order, for looking them up
     // A rectangle a tick repaints, and the first point that can show in it: the changed point
     // whose new parts cover it, or 0 where the old parts of a point were.
     struct Piece {
