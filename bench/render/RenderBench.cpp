@@ -1,7 +1,6 @@
 // Timer ticks of the point renderer over 10,000 visible points, each with a font description of
 // its own, on a window-sized image; and the hit test over 100,000 points.
 #include <algorithm>
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchFonts.h"
+#include "BenchScene.h"
 #include "DrawingSurface.h"
 #include "PointRenderer.h"
 #include "ViewGeometry.h"
@@ -27,8 +27,6 @@ PointList TickScene() {
     std::uniform_real_distribution<double> x(0, kWidth - 60);
     std::uniform_real_distribution<double> y(0, kHeight - 30);
     std::vector<PointRecord> points;
-    std::vector<std::string> labels;
-    std::vector<std::string> sinceTexts;
     for (int i = 0; i < 10000; ++i) {
         PointRecord r = FactoryDefaults();
         r.dX = x(rng);
@@ -40,21 +38,11 @@ PointList TickScene() {
         r.lfText = DistinctFont(i);
         r.lfSince = DistinctFont(i + 1);
         if (i % 4 == 0) {
-            r.bSinceDate = 1;
-            r.bFlashRect = 1;
-            r.bFlashText = 1;
-            r.stSince.wYear = 1850;
+            MakeFlashing(r);
         }
-        char label[32];
-        std::snprintf(label, sizeof label, "P%d", i);
         points.push_back(r);
-        labels.emplace_back(label);
-        sinceTexts.push_back(std::string("since ") + label);
     }
-    PointList list;
-    const std::vector<std::string> memos(points.size());
-    list.Assign(std::move(points), memos, std::move(labels), std::move(sinceTexts));
-    return list;
+    return LabelledList(std::move(points));
 }
 
 void Tick(PointRenderer& renderer, QImage& window, PointList& list, const RenderContext& ctx) {

@@ -7,9 +7,7 @@
 //   first tick:  10,000 and 100,000 points with a font each (1600 x 1000 view) beside the
 //                same in one font;
 //   many fonts:  ticks over the big plan with a font per point.
-#include <cstdio>
 #include <random>
-#include <string>
 #include <vector>
 
 #include <QImage>
@@ -18,6 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchFonts.h"
+#include "BenchScene.h"
 #include "DrawingSurface.h"
 #include "PointRenderer.h"
 
@@ -40,8 +39,6 @@ Scene MakeScene(int count, QSize area, QPoint scroll, QSize view, bool flashLast
     std::uniform_real_distribution<double> x(0, area.width());
     std::uniform_real_distribution<double> y(0, area.height());
     std::vector<PointRecord> points;
-    std::vector<std::string> labels;
-    std::vector<std::string> sinceTexts;
     points.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         PointRecord r = FactoryDefaults();
@@ -55,22 +52,13 @@ Scene MakeScene(int count, QSize area, QPoint scroll, QSize view, bool flashLast
             r.lfText = DistinctFont(i, fontSeries);
             r.lfSince = DistinctFont(i, fontSeries);
         }
-        const bool flashing = flashLast ? i >= count - count / 100 : i % 100 == 0;
-        if (flashing) {
-            r.bSinceDate = 1;
-            r.bFlashRect = 1;
-            r.bFlashText = 1;
-            r.stSince.wYear = 1850;
+        if (flashLast ? i >= count - count / 100 : i % 100 == 0) {
+            MakeFlashing(r);
         }
-        char label[32];
-        std::snprintf(label, sizeof label, "P%d", i);
         points.push_back(r);
-        labels.emplace_back(label);
-        sinceTexts.emplace_back(std::string("since ") + label);
     }
     Scene scene;
-    const std::vector<std::string> memos(points.size());
-    scene.list.Assign(std::move(points), memos, std::move(labels), std::move(sinceTexts));
+    scene.list = LabelledList(std::move(points));
     scene.ctx.now = 1700000000;
     scene.ctx.scrollX = scroll.x();
     scene.ctx.scrollY = scroll.y();
