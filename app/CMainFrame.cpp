@@ -24,6 +24,7 @@
 #include "DefaultsStore.h"
 #include "Document.h"
 #include "DocumentManager.h"
+#include "FontSystemWarmUp.h"
 #include "Globals.h"
 #include "HelpWindow.h"
 #include "LockKeyIndicators.h"
@@ -182,6 +183,8 @@ bool CMainFrame::LoadFrame() {
     m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
+    // The status bar measures the window's first text: the font system is needed from here on.
+    FontSystemWarmUp::Finish();
     m_wndStatusBar = new QStatusBar(this);
     setStatusBar(m_wndStatusBar);
     QStatusBar* bar = m_wndStatusBar;

@@ -5,14 +5,17 @@
 
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
+#include "FontSystemWarmUp.h"
 #include "QuitRequest.h"
 #include "TerminationSignals.h"
 
 int main(int argc, char** argv) {
+    FontSystemWarmUp::Start();
     QApplication qtApp(argc, argv);
     // QApplication takes the user's locale for the C library too; every number the program
     // writes uses "." whatever the locale, so the C library's number formats stay those of "C".
     std::setlocale(LC_NUMERIC, "C");
+    FontSystemWarmUp::ApplicationReady();
     CZelvorApp app;
     // A polite request to end (logout, kill, Ctrl+C) ends any open dialog as if cancelled, then
     // closes the main window as File > Exit does.

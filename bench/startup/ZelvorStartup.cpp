@@ -5,10 +5,13 @@
 #include "CZelvorView.h"
 #include "DocumentManager.h"
 #include "FirstPaintProbe.h"
+#include "FontSystemWarmUp.h"
 #include "TerminationSignals.h"
 
 int main(int argc, char** argv) {
+    FontSystemWarmUp::Start();
     FirstPaintProbe qtApp(argc, argv);
+    FontSystemWarmUp::ApplicationReady();
     if (argc < 2) {
         return 2;
     }
