@@ -1,8 +1,9 @@
 // Start-up to the first paint of a small picture (a 0.7-megapixel JPEG): Zelvor's own start-up
 // and open, against a minimal Qt viewer. Each run starts the program afresh and times it from
 // the start of the process to the line it prints once the picture's widget has painted (see
-// FirstPaintProbe); child_cpu_ms is the processor time the program used up to then. Both run
-// headless unless QT_QPA_PLATFORM says otherwise, in a scratch folder with their own settings.
+// FirstPaintProbe); the *_cpu_ms counters are the processor time the program used up to then.
+// Both run headless unless QT_QPA_PLATFORM says otherwise, in a scratch folder with their own
+// settings.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -96,61 +97,77 @@ bool RunOnce(const std::string& executable, const std::string& picture, char** e
     return line == "painted" && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void RunToFirstPaint(benchmark::State& state, const char* program) {
-    Scratch& s = scratch();
-    const std::string executable =
-        (QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(program))
-            .toStdString();
-    // The child runs in the scratch folder (its start-up folder) with its settings there.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), s.dir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), s.dir.filePath(QStringLiteral("config")));
+// Where a program starts: its path beside this benchmark, and an environment whose settings
+// and home are the scratch folder's.
+struct Launch {
+    std::string executable;
     std::vector<std::string> entries;
-    for (const QString& entry : env.toStringList()) {
-        entries.push_back(entry.toStdString());
-    }
     std::vector<char*> envp;
-    for (std::string& entry : entries) {
-        envp.push_back(entry.data());
+
+    explicit Launch(const char* program)
+        : executable((QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                      QLatin1String(program))
+                         .toStdString()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), scratch().dir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                   scratch().dir.filePath(QStringLiteral("config")));
+        for (const QString& entry : env.toStringList()) {
+            entries.push_back(entry.toStdString());
+        }
+        for (std::string& entry : entries) {
+            envp.push_back(entry.data());
+        }
+        envp.push_back(nullptr);
     }
-    envp.push_back(nullptr);
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Each iteration starts both programs, one right after the other and in turns first, so that
+// a machine whose speed drifts (other work, a virtual machine's host) slows both alike; the
+// figures are medians over the iterations, the ratio the median of each pair's ratio.
+void BM_StartupSideBySide(benchmark::State& state) {
+    const Launch peer("bench_startup_peer");
+    const Launch zelvor("bench_startup_zelvor");
+    const std::string picture = scratch().picture.toStdString();
     const QString previous = QDir::currentPath();
-    QDir::setCurrent(s.dir.path());
-    double cpuTotal = 0;
+    QDir::setCurrent(scratch().dir.path());
+    std::vector<double> peerMs, zelvorMs, peerCpuMs, zelvorCpuMs, ratios;
     for (auto _ : state) {
-        double seconds = 0;
-        double cpuSeconds = 0;
-        if (!RunOnce(executable, s.picture.toStdString(), envp.data(), seconds, cpuSeconds)) {
-            state.SkipWithError("the program did not paint its picture");
+        double seconds[2] = {};
+        double cpu[2] = {};
+        bool ok = true;
+        for (int k = 0; k < 2 && ok; ++k) {
+            const int which = (k + int(ratios.size())) % 2; // 0: the peer, 1: Zelvor
+            const Launch& launch = which == 0 ? peer : zelvor;
+            ok = RunOnce(launch.executable, picture, const_cast<char**>(launch.envp.data()),
+                         seconds[which], cpu[which]);
+        }
+        if (!ok) {
+            state.SkipWithError("a program did not paint its picture");
             break;
         }
-        state.SetIterationTime(seconds);
-        cpuTotal += cpuSeconds;
+        state.SetIterationTime(seconds[1]);
+        peerMs.push_back(seconds[0] * 1e3);
+        zelvorMs.push_back(seconds[1] * 1e3);
+        peerCpuMs.push_back(cpu[0] * 1e3);
+        zelvorCpuMs.push_back(cpu[1] * 1e3);
+        ratios.push_back(seconds[1] / seconds[0]);
     }
     QDir::setCurrent(previous);
-    state.counters["child_cpu_ms"] =
-        benchmark::Counter(cpuTotal * 1e3 / std::max<double>(1, double(state.iterations())));
-}
-
-void BM_StartupPeerViewer(benchmark::State& state) {
-    RunToFirstPaint(state, "bench_startup_peer");
-}
-
-void BM_StartupZelvor(benchmark::State& state) {
-    RunToFirstPaint(state, "bench_startup_zelvor");
+    state.counters["zelvor_ms"] = Median(zelvorMs);
+    state.counters["peer_ms"] = Median(peerMs);
+    state.counters["ratio"] = Median(ratios);
+    state.counters["zelvor_cpu_ms"] = Median(zelvorCpuMs);
+    state.counters["peer_cpu_ms"] = Median(peerCpuMs);
 }
 
 } // namespace
 
-BENCHMARK(BM_StartupPeerViewer)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(5)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_StartupZelvor)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(5)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+// The time shown is Zelvor's, per iteration; the counters hold both programs' medians.
+BENCHMARK(BM_StartupSideBySide)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(41);
