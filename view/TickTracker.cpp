@@ -52,6 +52,10 @@ void TickTracker::begin(int count, const QRect& bounds) {
     m_flashers.clear();
     m_pending.clear();
     m_slots.clear();
+    // Room for every point at once, as the renderer's plan list.
+    m_slots.reserve(static_cast<std::size_t>(count));
+    m_stamp.clear();
+    m_stamp.reserve(static_cast<std::size_t>(count));
     m_slotOf.assign(static_cast<std::size_t>(count), -1);
     m_columns = std::max(1, (bounds.width() + kBucket - 1) / kBucket);
     m_rows = std::max(1, (bounds.height() + kBucket - 1) / kBucket);
