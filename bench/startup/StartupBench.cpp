@@ -120,6 +120,9 @@ struct Launch {
         }
         envp.push_back(nullptr);
     }
+    // envp points into entries: never copied.
+    Launch(const Launch&) = delete;
+    Launch& operator=(const Launch&) = delete;
 };
 
 double Median(std::vector<double> values) {
