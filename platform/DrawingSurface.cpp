@@ -190,6 +190,10 @@ QSize DrawingSurface::textExtent(const std::string& text8) const {
     return QSize(m_metrics.horizontalAdvance(FromText8(text8)), m_ascent + m_descent);
 }
 
+int DrawingSurface::charAdvance(char c) const {
+    return m_metrics.horizontalAdvance(QLatin1Char(c));
+}
+
 std::optional<QSize> DrawingSurface::textExtentInside(const std::string& text8) const {
     if (m_escapement != 0) {
         return std::nullopt;

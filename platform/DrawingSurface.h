@@ -59,6 +59,8 @@ public:
     // cell: upright text whose glyph boxes and underline lie inside it with a pixel to spare.
     // Nothing otherwise.
     std::optional<QSize> textExtentInside(const std::string& text8) const;
+    // The advance of one character, measured alone, in the current font.
+    int charAdvance(char c) const;
 
     void setPixel(int x, int y, COLORREF color);
     // One device pixel: the one under the centre of logical pixel (x, y). On a page mapped to a

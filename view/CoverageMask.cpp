@@ -16,15 +16,17 @@ void CoverageMask::reset(QImage& image, const QRect& area) {
     m_covered.assign(m_words * static_cast<std::size_t>(height), 0);
 }
 
-std::uint64_t CoverageMask::span(const QRect& r, int w, int first, int last) {
-    std::uint64_t bits = ~std::uint64_t{0};
-    if (w == first) {
-        bits &= ~std::uint64_t{0} << (r.left() % 64);
+CoverageMask::Edges CoverageMask::edges(const QRect& r) {
+    Edges e;
+    e.first = r.left() / 64;
+    e.last = r.right() / 64;
+    e.firstBits = ~std::uint64_t{0} << (r.left() % 64);
+    e.lastBits = ~std::uint64_t{0} >> (63 - r.right() % 64);
+    if (e.first == e.last) {
+        e.firstBits &= e.lastBits;
+        e.lastBits = e.firstBits;
     }
-    if (w == last) {
-        bits &= ~std::uint64_t{0} >> (63 - r.right() % 64);
-    }
-    return bits;
+    return e;
 }
 
 bool CoverageMask::covers(const QRect& rect) const {
@@ -32,12 +34,14 @@ bool CoverageMask::covers(const QRect& rect) const {
     if (r.isEmpty() || m_uncovered == 0) {
         return true;
     }
-    const int firstWord = r.left() / 64;
-    const int lastWord = r.right() / 64;
+    const Edges e = edges(r);
     for (int y = r.top(); y <= r.bottom(); ++y) {
         const std::uint64_t* words = m_covered.data() + static_cast<std::size_t>(y) * m_words;
-        for (int w = firstWord; w <= lastWord; ++w) {
-            if ((~words[w] & span(r, w, firstWord, lastWord)) != 0) {
+        if ((~words[e.first] & e.firstBits) != 0 || (~words[e.last] & e.lastBits) != 0) {
+            return false;
+        }
+        for (int w = e.first + 1; w < e.last; ++w) {
+            if (~words[w] != 0) {
                 return false;
             }
         }
@@ -46,19 +50,28 @@ bool CoverageMask::covers(const QRect& rect) const {
 }
 
 template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
+    walk(rect, true, run);
+}
+
+template <typename Run> void CoverageMask::walk(const QRect& rect, bool take, Run&& run) {
     const QRect r = (rect & m_area).translated(-m_area.topLeft());
     if (r.isEmpty() || m_uncovered == 0) {
         return;
     }
-    const int firstWord = r.left() / 64;
-    const int lastWord = r.right() / 64;
+    const Edges e = edges(r);
+    const int firstWord = e.first;
+    const int lastWord = e.last;
     for (int y = r.top(); y <= r.bottom(); ++y) {
         std::uint64_t* words = m_covered.data() + static_cast<std::size_t>(y) * m_words;
         // Uncovered runs may cross word boundaries: one is written once it ends.
         int start = -1;
         for (int w = firstWord; w <= lastWord; ++w) {
-            const std::uint64_t open = ~words[w] & span(r, w, firstWord, lastWord);
-            words[w] |= open;
+            const std::uint64_t bits =
+                w == firstWord ? e.firstBits : (w == lastWord ? e.lastBits : ~std::uint64_t{0});
+            const std::uint64_t open = ~words[w] & bits;
+            if (take) {
+                words[w] |= open;
+            }
             // Walk the bits of `open`, closing and opening runs at its edges.
             int bit = 0;
             std::uint64_t rest = open;
@@ -74,7 +87,7 @@ template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
                 const int length = closed == 0 ? 64 - bit : std::countr_zero(closed);
                 bit += length;
                 if (bit < 64) {
-                    m_uncovered -= w * 64 + bit - start;
+                    m_uncovered -= take ? w * 64 + bit - start : 0;
                     run(y, start, w * 64 + bit - 1);
                     start = -1;
                     rest &= ~std::uint64_t{0} << bit;
@@ -83,10 +96,48 @@ template <typename Run> void CoverageMask::claim(const QRect& rect, Run&& run) {
         }
         if (start >= 0) {
             const int last = std::min(r.right(), lastWord * 64 + 63);
-            m_uncovered -= last - start + 1;
+            m_uncovered -= take ? last - start + 1 : 0;
             run(y, start, last);
         }
     }
+}
+
+void CoverageMask::cover(const QRect& rect) {
+    claim(rect, [](int, int, int) {});
+}
+
+void CoverageMask::uncovered(const QRect& rect, std::vector<QRect>& out) const {
+    // The walk leaves the mask as it is without `take`.
+    auto* self = const_cast<CoverageMask*>(this);
+    const std::size_t first = out.size();
+    std::size_t rowStart = first; // the rectangles that reached the previous row
+    std::size_t rowEnd = first;
+    int lastY = -1;
+    self->walk(rect, false, [&](int y, int from, int to) {
+        if (y != lastY) {
+            rowStart = lastY == y - 1 ? rowEnd : out.size();
+            rowEnd = out.size();
+            lastY = y;
+        }
+        const QPoint at = m_area.topLeft();
+        const QRect run(at.x() + from, at.y() + y, to - from + 1, 1);
+        // Runs come left to right, as do the rectangles that reached the row above.
+        while (rowStart < rowEnd && out[rowStart].left() < run.left()) {
+            ++rowStart;
+        }
+        if (rowStart < rowEnd && out[rowStart].left() == run.left() &&
+            out[rowStart].right() == run.right()) {
+            out[rowStart].setBottom(run.bottom());
+            out.push_back(out[rowStart]);
+            out[rowStart] = QRect(); // moved on to this row
+            ++rowStart;
+            return;
+        }
+        out.push_back(run);
+    });
+    out.erase(std::remove_if(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
+                             [](const QRect& r) { return r.isNull(); }),
+              out.end());
 }
 
 void CoverageMask::fill(const QRect& rect, QRgb color) {

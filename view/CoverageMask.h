@@ -29,6 +29,12 @@ public:
     // the same pixel ratio whose top-left corner lies at `origin`; they become covered.
     void copy(const QRect& rect, const QImage& cell, QPoint origin);
 
+    // Covers the pixels of `rect` without painting them (a part the caller paints itself).
+    void cover(const QRect& rect);
+    // Appends the uncovered pixels of `rect` inside the area to `out` as disjoint rectangles
+    // (runs of a row, joined with the same runs of the rows below).
+    void uncovered(const QRect& rect, std::vector<QRect>& out) const;
+
     // True when every pixel of the area is covered: nothing painted earlier can show.
     bool full() const { return m_uncovered == 0; }
     // True when every pixel of `rect` inside the area is covered.
@@ -38,8 +44,17 @@ private:
     // Calls run(y, first, last) for every uncovered run of `rect` (logical, relative to the
     // area) and covers it.
     template <typename Run> void claim(const QRect& rect, Run&& run);
-    // The bits of word `w` that `r` (relative to the area) spans from word `first` to `last`.
-    static std::uint64_t span(const QRect& r, int w, int first, int last);
+    // The same walk; `take`: the runs become covered.
+    template <typename Run> void walk(const QRect& rect, bool take, Run&& run);
+    // The words of a row that `r` (relative to the area) spans, and the bits of its first and
+    // last word (the same word when it spans one).
+    struct Edges {
+        int first;
+        int last;
+        std::uint64_t firstBits;
+        std::uint64_t lastBits;
+    };
+    static Edges edges(const QRect& r);
     QRgb* row(int deviceY) const { return reinterpret_cast<QRgb*>(m_bits + deviceY * m_stride); }
 
     uchar* m_bits = nullptr;

@@ -317,26 +317,22 @@ QRect ClippedRect(Span xs, Span ys, const QRect& bounds) {
 
 } // namespace
 
-void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
-                   QSize extent, const QRect& bounds,
-                   const std::function<const TextCellCache::Cell*()>& later) {
-    constexpr QRgb black = 0xFF000000;
-    constexpr QRgb white = 0xFFFFFFFF;
-    mask.fill(ClippedRect({p.x, p.x}, {p.y, p.y}, bounds), black);
+std::optional<QPoint> CellCorner(const PointPlan& p) {
     const std::int64_t tx = p.x + p.textOffset;
     const std::int64_t ty = p.y + p.textOffset;
-    if (IsNear(tx) && IsNear(ty)) {
-        const QPoint at(static_cast<int>(tx), static_cast<int>(ty));
-        const QRect rect = QRect(at, extent) & bounds;
-        if (cell == nullptr && later && !mask.covers(rect)) {
-            cell = later();
-            cell = cell != nullptr && !cell->image.isNull() ? cell : nullptr;
-        }
-        // A cell given is read only where a pixel of it shows.
-        if (cell != nullptr) {
-            mask.copy(rect, cell->image, at);
-        }
+    if (!IsNear(tx) || !IsNear(ty)) {
+        return std::nullopt;
     }
+    return QPoint(static_cast<int>(tx), static_cast<int>(ty));
+}
+
+void CoverCentre(CoverageMask& mask, const PointPlan& p, const QRect& bounds) {
+    mask.fill(ClippedRect({p.x, p.x}, {p.y, p.y}, bounds), 0xFF000000);
+}
+
+void CoverShapes(CoverageMask& mask, const PointPlan& p, const QRect& bounds) {
+    constexpr QRgb black = 0xFF000000;
+    constexpr QRgb white = 0xFFFFFFFF;
     if (p.cross) {
         mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), bounds), white);
         mask.fill(ClippedRect(ArmSpan(p.x, p.crossSize / 2), {p.y, p.y}, bounds), white);
@@ -350,6 +346,17 @@ void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::
     }
 }
 
+void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
+                   QSize extent, const QRect& bounds) {
+    CoverCentre(mask, p, bounds);
+    const std::optional<QPoint> at = CellCorner(p);
+    // A cell is read only where a pixel of it shows.
+    if (cell != nullptr && at) {
+        mask.copy(QRect(*at, extent) & bounds, cell->image, *at);
+    }
+    CoverShapes(mask, p, bounds);
+}
+
 PointShapes ShapesOf(const PointPlan& p, QSize cell, const QRect& bounds) {
     PointShapes s;
     if (p.square) {
@@ -359,10 +366,11 @@ PointShapes ShapesOf(const PointPlan& p, QSize cell, const QRect& bounds) {
         s.armH = ClippedRect(ArmSpan(p.x, p.crossSize), {p.y, p.y}, bounds);
         s.armV = ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize), bounds);
     }
-    const std::int64_t tx = p.x + p.textOffset;
-    const std::int64_t ty = p.y + p.textOffset;
-    if (IsNear(tx) && IsNear(ty) && !cell.isEmpty()) {
-        s.cell = ClippedRect({tx, tx + cell.width() - 1}, {ty, ty + cell.height() - 1}, bounds);
+    const std::optional<QPoint> at = CellCorner(p);
+    if (at && !cell.isEmpty()) {
+        const std::int64_t x = at->x();
+        const std::int64_t y = at->y();
+        s.cell = ClippedRect({x, x + cell.width() - 1}, {y, y + cell.height() - 1}, bounds);
     }
     s.centre = ClippedRect({p.x, p.x}, {p.y, p.y}, bounds);
     return s;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <string>
 
 #include <QImage>
@@ -70,11 +70,16 @@ void DrawCentreFast(QPainter& painter, const PointPlan& p, const QRect& clip);
 // The same parts painted last first into `mask` (over a 32-bit RGB image), each only where no
 // part painted later in the drawing lies: centre, cell, cross, square. `cell`: the point's text
 // cell with its image and `extent` (the cell itself is read only where a pixel of it shows),
-// or null when its text is not drawn. With `cell` null, `later` (when given) supplies the cell
-// at its turn, and is called only when a pixel of the cell's rectangle is still uncovered.
+// or null when its text is not drawn.
 void DrawUncovered(CoverageMask& mask, const PointPlan& p, const TextCellCache::Cell* cell,
-                   QSize extent, const QRect& bounds,
-                   const std::function<const TextCellCache::Cell*()>& later = {});
+                   QSize extent, const QRect& bounds);
+// The same in steps, for a caller that paints the text itself: the centre, which lies over the
+// text, then the cross and the square beneath it.
+void CoverCentre(CoverageMask& mask, const PointPlan& p, const QRect& bounds);
+void CoverShapes(CoverageMask& mask, const PointPlan& p, const QRect& bounds);
+
+// The top-left corner of the point's text cell; nothing when it lies too far off to be drawn.
+std::optional<QPoint> CellCorner(const PointPlan& p);
 
 // Where the point's parts lie, cut to `bounds`; `cell` is the extent of its text cell.
 PointShapes ShapesOf(const PointPlan& p, QSize cell, const QRect& bounds);

@@ -75,8 +75,7 @@ const TextCellCache::Cell* PointRenderer::cellFor(const PointPlan& p, int i) {
 const TextCellCache::Cell* PointRenderer::pendingCell(const PointPlan& p, int i) {
     const TextCellCache::Cell* cell = cellFor(p, i);
     if (cell == nullptr) {
-        // No room in the cache: rendered for this drawing only. Its text stays in its cell,
-        // so the rendering holds an image.
+        // No room in the cache: rendered for this drawing only.
         m_spare = TextCellCache::Render(m_cache->target(), p.font, p.textColor, p.backColor,
                                         m_padded);
         cell = &m_spare;
@@ -104,103 +103,36 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
         m_memos.resize(list.points().size());
     }
     record = record && image != nullptr;
+    m_unmeasured = false;
+    // On the window image every part is an opaque rectangle but for texts drawn afresh, so
+    // the points are painted last first (CoverageMask) unless a turned text needs list order.
+    const bool lastFirst = image != nullptr && image->format() == QImage::Format_RGB32;
     if (record) {
-        m_tracker.begin(list.count(), bounds);
+        m_tracker.begin(list.count(), bounds, lastFirst);
     }
-    const bool cull = !bounds.isEmpty() || image != nullptr;
-    // On the window image every visible point is first planned and its cell found, in list
-    // order; then, when every part is an opaque rectangle, painted last first (CoverageMask).
-    m_visible.clear();
-    // Room for every point at once: a crowded first drawing would otherwise copy the list each
-    // time it doubles, and touch fresh pages each time; the room no point uses is never touched.
-    m_visible.reserve(static_cast<std::size_t>(list.count()));
-    bool layered = image != nullptr && image->format() == QImage::Format_RGB32;
-
-    for (int i = 0; i < list.count(); ++i) {
-        const PointPlan p = PlanPoint(list, i, ctx, true);
+    if (!lastFirst || !drawLastFirst(surface, *image, list, ctx, bounds, record)) {
+        m_freshTexts = 0;
+        m_painted = 0;
+        m_unmeasured = false;
         if (record) {
-            const PointRecord& r = list.point(i);
-            if (p.passed && Flashes(r)) {
-                m_tracker.noteFlasher(i);
-            } else if (r.bSinceDate != 0 && !p.passed) {
+            m_tracker.begin(list.count(), bounds);
+        }
+        drawInOrder(surface, image, list, ctx, bounds, record);
+    }
+    // The phases move on for every point, seen or not, once it has been drawn with them.
+    for (int i = 0; i < list.count(); ++i) {
+        const PointRecord& r = list.point(i);
+        if (r.bSinceDate == 0) {
+            continue;
+        }
+        if (!SinceHasPassed(r.stSince, ctx.now)) {
+            if (record) {
                 m_tracker.notePending(i, SinceInstant(r.stSince));
             }
-        }
-        const bool shapes = !cull || ShapesReach(p, bounds);
-        const bool text = !cull || TextMayReach(p, bounds);
-        if (!shapes && !text) {
-            continue;
-        }
-        ++m_painted;
-        if (image == nullptr) {
-            PadText(m_padded, *p.text);
-            DrawFresh(surface, p, m_padded, ctx.printing || surface.isPrinting());
-            continue;
-        }
-        // Cells found during this drawing stay in the cache until it ends. A cell not cached
-        // yet whose text stays inside it waits: painted last first, it is rendered only if
-        // part of it shows (in a crowded view most never do).
-        const TextCellCache::Cell* cell = nullptr;
-        bool pending = false;
-        QSize extent;
-        if (text) {
-            PadText(m_padded, *p.text);
-            TextCellCache::Memo& memo = m_memos[static_cast<std::size_t>(i)];
-            cell = m_cache->lookup(p.font, p.textColor, p.backColor, m_padded, memo);
-            if (cell == nullptr && layered) {
-                surface.selectFont(p.font);
-                if (const std::optional<QSize> inside = surface.textExtentInside(m_padded)) {
-                    extent = *inside;
-                    cell = m_cache->remember(p.font, p.textColor, p.backColor, m_padded, memo,
-                                             extent);
-                    pending = true;
-                }
-            }
-            pending = pending || (cell != nullptr && !cell->rendered);
-            if (cell == nullptr && !pending) {
-                cell = m_cache->find(p.font, p.textColor, p.backColor, m_padded, memo);
-            }
-        }
-        const bool fresh = text && !pending && (cell == nullptr || cell->image.isNull());
-        layered = layered && !fresh;
-        if (cell != nullptr && !fresh) {
-            extent = cell->extent;
-        }
-        if (pending) {
-            cell = nullptr; // found again when it is painted
-        }
-        if (record) {
-            m_tracker.noteShapes(i, ShapesOf(p, extent, bounds));
-        }
-        m_visible.push_back({i, p, fresh ? nullptr : cell, extent, fresh, pending});
-    }
-    if (image != nullptr) {
-        QPainter& painter = surface.painter();
-        if (layered) {
-            m_mask.reset(*image, bounds);
-            for (auto v = m_visible.rbegin(); v != m_visible.rend() && !m_mask.full(); ++v) {
-                if (!v->pending) {
-                    DrawUncovered(m_mask, v->plan, v->cell, v->extent, bounds);
-                    continue;
-                }
-                DrawUncovered(m_mask, v->plan, nullptr, v->extent, bounds,
-                              [&] { return pendingCell(v->plan, v->index); });
-            }
-        } else {
-            for (Visible& v : m_visible) {
-                if (v.pending) {
-                    v.cell = cellFor(v.plan, v.index);
-                    v.fresh = v.cell == nullptr || v.cell->image.isNull();
-                }
-                DrawShapesFast(painter, v.plan, bounds);
-                if (v.fresh) {
-                    ++m_freshTexts;
-                    PadText(m_padded, *v.plan.text);
-                    DrawTextFresh(surface, v.plan, m_padded);
-                } else if (v.cell != nullptr) {
-                    DrawCellFast(painter, v.plan, *v.cell, bounds);
-                }
-                DrawCentreFast(painter, v.plan, bounds);
+        } else if (Flashes(r)) {
+            AdvancePhases(list, i);
+            if (record) {
+                m_tracker.noteFlasher(i);
             }
         }
     }
@@ -208,6 +140,133 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
         m_fullTicks = m_freshTexts > 0;
         m_tracker.end(keyFor(*image, list, ctx), ctx.now);
     }
+}
+
+void PointRenderer::drawInOrder(DrawingSurface& surface, QImage* image, PointList& list,
+                                const RenderContext& ctx, const QRect& bounds, bool record) {
+    const bool cull = !bounds.isEmpty() || image != nullptr;
+    QPainter& painter = surface.painter();
+    for (int i = 0; i < list.count(); ++i) {
+        const PointPlan p = PlanPoint(list, i, ctx, false);
+        const bool text = !cull || TextMayReach(p, bounds);
+        if (!text && cull && !ShapesReach(p, bounds)) {
+            continue;
+        }
+        ++m_painted;
+        PadText(m_padded, *p.text);
+        if (image == nullptr) {
+            DrawFresh(surface, p, m_padded, ctx.printing || surface.isPrinting());
+            continue;
+        }
+        const TextCellCache::Cell* cell = text ? cellFor(p, i) : nullptr;
+        const bool fresh = text && (cell == nullptr || cell->image.isNull());
+        DrawShapesFast(painter, p, bounds);
+        if (fresh) {
+            ++m_freshTexts;
+            DrawTextFresh(surface, p, m_padded);
+        } else if (cell != nullptr) {
+            DrawCellFast(painter, p, *cell, bounds);
+        }
+        DrawCentreFast(painter, p, bounds);
+        if (record) {
+            m_tracker.noteShapes(i, ShapesOf(p, fresh || cell == nullptr ? QSize() : cell->extent,
+                                             bounds));
+        }
+    }
+}
+
+bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
+                                  const RenderContext& ctx, const QRect& bounds, bool record) {
+    m_mask.reset(image, bounds);
+    m_blended.clear();
+    m_blendRects.clear();
+    for (int i = list.count() - 1; i >= 0; --i) {
+        const PointPlan p = PlanPoint(list, i, ctx, false);
+        const bool text = TextMayReach(p, bounds);
+        if (!text && !ShapesReach(p, bounds)) {
+            continue;
+        }
+        ++m_painted;
+        CoverCentre(m_mask, p, bounds);
+        QSize extent;
+        if (const std::optional<QPoint> corner = text ? CellCorner(p) : std::nullopt) {
+            PadText(m_padded, *p.text);
+            if (!textLastFirst(surface, p, i, *corner, bounds, extent)) {
+                return false;
+            }
+        }
+        CoverShapes(m_mask, p, bounds);
+        if (record) {
+            m_tracker.noteShapes(i, ShapesOf(p, extent, bounds));
+        }
+    }
+    // Texts drawn afresh, in list order, each over what lies beneath it and only where no later
+    // part lies: each piece of its area is a rectangle the painter clips to exactly.
+    QPainter& painter = surface.painter();
+    for (std::size_t k = m_blended.size(); k-- > 0;) {
+        const std::size_t first = k == 0 ? 0 : m_blended[k - 1].end;
+        const PointPlan p = PlanPoint(list, m_blended[k].index, ctx, false);
+        PadText(m_padded, *p.text);
+        for (std::size_t r = first; r < m_blended[k].end; ++r) {
+            painter.setClipRect(m_blendRects[r]);
+            DrawTextFresh(surface, p, m_padded);
+        }
+    }
+    painter.setClipping(false);
+    return true;
+}
+
+bool PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, int i,
+                                  QPoint corner, const QRect& bounds, QSize& extent) {
+    // A text wholly under later parts is passed over unmeasured; its cell stays unknown.
+    if (const std::optional<QRect> reach = m_textBounds.reach(surface, p.font, m_padded);
+        reach && m_mask.covers(reach->translated(corner) & bounds)) {
+        m_unmeasured = true;
+        return true;
+    }
+    if (p.font.lfEscapement % 3600 != 0) {
+        return false; // a turned text's cell turns with it: drawn in list order
+    }
+    TextCellCache::Memo& memo = m_memos[static_cast<std::size_t>(i)];
+    const TextCellCache::Cell* cell =
+        m_cache->lookup(p.font, p.textColor, p.backColor, m_padded, memo);
+    std::optional<QSize> inside;
+    if (cell == nullptr) {
+        surface.selectFont(p.font);
+        inside = surface.textExtentInside(m_padded);
+        cell = inside ? m_cache->remember(p.font, p.textColor, p.backColor, m_padded, memo,
+                                          *inside)
+                      : m_cache->find(p.font, p.textColor, p.backColor, m_padded, memo);
+    }
+    if (inside || (cell != nullptr && !cell->rendered)) {
+        // A text inside its cell is rendered only when part of the cell shows.
+        extent = inside ? *inside : cell->extent;
+        const QRect rect = QRect(corner, extent) & bounds;
+        if (m_mask.covers(rect)) {
+            return true;
+        }
+        cell = pendingCell(p, i);
+    }
+    if (cell != nullptr && !cell->image.isNull()) {
+        extent = cell->extent;
+        m_mask.copy(QRect(corner, extent) & bounds, cell->image, corner);
+        return true;
+    }
+    // Drawn afresh at the end, where it shows: its cell and, around it, wherever its glyphs
+    // may reach (as far as the text-cell cache allows for).
+    if (cell != nullptr) {
+        extent = cell->extent;
+    } else {
+        surface.selectFont(p.font);
+        extent = surface.textExtent(m_padded);
+    }
+    ++m_freshTexts;
+    const int margin = std::max(extent.height(), 4);
+    const QRect cellRect(corner, extent);
+    m_mask.uncovered(cellRect.adjusted(-margin, -margin, margin, margin) & bounds, m_blendRects);
+    m_blended.push_back({i, m_blendRects.size()});
+    m_mask.cover(cellRect & bounds);
+    return true;
 }
 
 QRegion PointRenderer::Tick(DrawingSurface& surface, PointList& list, const RenderContext& ctx) {
@@ -241,6 +300,10 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
     std::vector<Piece> pieces;
     m_changed.clear();
     const std::vector<int> due = m_tracker.takeDue(ctx.now);
+    // A text passed over unmeasured may show once a point over it changes its shapes.
+    if (m_unmeasured && !due.empty()) {
+        return false;
+    }
     // The same points change in the same places as on the last tick, which found them too
     // overlapped: the answer stands until a point falls due or the view changes.
     if (m_overlapped && due.empty()) {

@@ -42,6 +42,7 @@
 #include "CoverageMask.h"
 #include "PointDrawing.h"
 #include "PointList.h"
+#include "TextBounds.h"
 #include "TextCellCache.h"
 #include "TickTracker.h"
 
@@ -97,6 +98,18 @@ public:
 private:
     // The full drawing; `record`: remember it for the ticks that follow.
     void drawAll(DrawingSurface& surface, PointList& list, const RenderContext& ctx, bool record);
+    // Every point in list order; `image`: the window image (fast drawing), or null.
+    void drawInOrder(DrawingSurface& surface, QImage* image, PointList& list,
+                     const RenderContext& ctx, const QRect& bounds, bool record);
+    // Every point last first through the coverage mask; false, having painted only opaque
+    // parts that list order paints again, when a turned text needs list order.
+    bool drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
+                       const RenderContext& ctx, const QRect& bounds, bool record);
+    // The text of point i (padded in m_padded, its cell at `corner`) at its turn last first:
+    // passed over unmeasured, copied from its cell where that shows, or kept to be drawn afresh
+    // at the end. `extent`: its cell's, when measured. False for a turned text.
+    bool textLastFirst(DrawingSurface& surface, const PointPlan& p, int i, QPoint corner,
+                       const QRect& bounds, QSize& extent);
     // The key under which a tick on `image` may follow the last one.
     TickKey keyFor(const QImage& image, const PointList& list, const RenderContext& ctx) const;
     QRect boundsFor(const QImage* image, const RenderContext& ctx) const;
@@ -108,7 +121,8 @@ private:
     void paintPiece(DrawingSurface& surface, QImage& image, PointList& list,
                     const RenderContext& ctx, const QRect& rect, std::span<const int> reach);
     const TextCellCache::Cell* cellFor(const PointPlan& p, int i);
-    // The cell of a text that stays inside it, found or rendered when it turns out to show.
+    // The cell of a text that stays inside it, found or rendered when it turns out to show
+    // (text in m_padded).
     const TextCellCache::Cell* pendingCell(const PointPlan& p, int i);
     struct Visible;
     // Point i as a tick repaints it into `rect`, counted as painted.
@@ -117,6 +131,10 @@ private:
     std::unique_ptr<TextCellCache> m_cache;
     TickTracker m_tracker;
     bool m_fullTicks = false; // a visible text blends outside its cell: every tick is full
+    // The last full drawing passed over texts wholly under later points without measuring
+    // them: the tracker knows nothing of their cells.
+    bool m_unmeasured = false;
+    TextBounds m_textBounds;
     // The last tick's changes lay under so many later points that it drew in full.
     bool m_overlapped = false;
     int m_painted = 0;
@@ -126,18 +144,24 @@ private:
     int m_freshTexts = 0;
     std::string m_padded;                     // reused text buffer
     std::vector<TextCellCache::Memo> m_memos; // per point: where its cell was found last
-    // The points a drawing paints, planned in list order before they are painted.
+    // A point as a tick repaints it.
     struct Visible {
         int index;
         PointPlan plan;
         const TextCellCache::Cell* cell; // null: no text, or drawn afresh
         QSize extent;                    // the cell's
         bool fresh;                      // the text is drawn afresh
-        bool pending = false;            // the cell is found only when it is painted
     };
-    std::vector<Visible> m_visible;
     CoverageMask m_mask;
     TextCellCache::Cell m_spare; // a cell the full cache had no room for
+    // Texts a drawing last first draws afresh at its end: by point, in reverse list order,
+    // the rectangles where each shows (those of point k end at m_blended[k].end).
+    struct Blended {
+        int index;
+        std::size_t end;
+    };
+    std::vector<Blended> m_blended;
+    std::vector<QRect> m_blendRects;
     // The points a tick changes, by index, with their plans from before the phases moved, their
     // cells and where they now paint.
     struct Changed {

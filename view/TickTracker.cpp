@@ -45,17 +45,18 @@ void PointShapes::addTo(std::vector<QRect>& rects) const {
     }
 }
 
-void TickTracker::begin(int count, const QRect& bounds) {
+void TickTracker::begin(int count, const QRect& bounds, bool lastFirst) {
     m_valid = false;
+    m_lastFirst = lastFirst;
     ++m_version;
     m_bounds = bounds;
     m_flashers.clear();
     m_pending.clear();
     m_slots.clear();
-    // Room for every point at once, as the renderer's plan list.
+    // Room for every point at once: a crowded drawing would otherwise copy the list each time
+    // it doubles, and touch fresh pages each time.
     m_slots.reserve(static_cast<std::size_t>(count));
     m_stamp.clear();
-    m_stamp.reserve(static_cast<std::size_t>(count));
     m_slotOf.assign(static_cast<std::size_t>(count), -1);
     m_columns = std::max(1, (bounds.width() + kBucket - 1) / kBucket);
     m_rows = std::max(1, (bounds.height() + kBucket - 1) / kBucket);
@@ -63,10 +64,21 @@ void TickTracker::begin(int count, const QRect& bounds) {
 }
 
 void TickTracker::noteShapes(int i, const PointShapes& shapes) {
-    setShapes(i, shapes);
+    if (shapes.empty()) {
+        return;
+    }
+    const auto slot = static_cast<int>(m_slots.size());
+    m_slotOf[static_cast<std::size_t>(i)] = slot;
+    m_slots.push_back({i, shapes});
+    addToGrid(slot, shapes, true);
 }
 
 void TickTracker::end(const TickKey& key, std::int64_t now) {
+    if (m_lastFirst) {
+        for (std::vector<int>& bucket : m_grid) {
+            std::reverse(bucket.begin(), bucket.end());
+        }
+    }
     std::sort(m_pending.begin(), m_pending.end(), std::greater<>());
     m_stamp.assign(m_slots.size(), 0);
     m_query = 0;
@@ -106,10 +118,10 @@ void TickTracker::setShapes(int i, const PointShapes& shapes) {
     }
     ++m_version;
     // Old bucket entries stay: every query checks the shapes themselves.
-    addToGrid(slot, shapes);
+    addToGrid(slot, shapes, false);
 }
 
-void TickTracker::addToGrid(int slot, const PointShapes& shapes) {
+void TickTracker::addToGrid(int slot, const PointShapes& shapes, bool recording) {
     const QRect b = shapes.bounds().translated(-m_bounds.topLeft()) &
                     QRect(0, 0, m_columns * kBucket, m_rows * kBucket);
     if (b.isEmpty()) {
@@ -119,8 +131,8 @@ void TickTracker::addToGrid(int slot, const PointShapes& shapes) {
     for (int row = b.top() / kBucket; row <= b.bottom() / kBucket; ++row) {
         for (int column = b.left() / kBucket; column <= b.right() / kBucket; ++column) {
             std::vector<int>& bucket = m_grid[static_cast<std::size_t>(row) * m_columns + column];
-            if (bucket.empty() || bucket.back() < index) {
-                bucket.push_back(index); // recording a full tick: in list order already
+            if (recording) {
+                bucket.push_back(index);
                 continue;
             }
             const auto at = std::lower_bound(bucket.begin(), bucket.end(), index);

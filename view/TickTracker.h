@@ -54,13 +54,14 @@ public:
         return m_valid && key == m_key && now >= m_now;
     }
 
-    // Recording a full tick over `count` points drawn into `bounds`.
-    void begin(int count, const QRect& bounds);
+    // Recording a full tick over `count` points drawn into `bounds`, noted in list order or,
+    // with `lastFirst`, in reverse.
+    void begin(int count, const QRect& bounds, bool lastFirst = false);
     // Point i flips a flash phase on every tick.
     void noteFlasher(int i) { m_flashers.push_back(i); }
     // Point i's since date passes once the time is later than `instant`.
     void notePending(int i, std::int64_t instant) { m_pending.emplace_back(instant, i); }
-    // Where point i painted (call in list order, visible points only).
+    // Where point i painted (visible points only, each once, in the order begin gave).
     void noteShapes(int i, const PointShapes& shapes);
     void end(const TickKey& key, std::int64_t now);
 
@@ -87,9 +88,12 @@ public:
 private:
     static constexpr int kBucket = 32; // logical pixels per side of a grid bucket
 
-    void addToGrid(int slot, const PointShapes& shapes);
+    // `recording`: a full tick notes the point, its index beyond (or, last first, before)
+    // every index in its buckets.
+    void addToGrid(int slot, const PointShapes& shapes, bool recording);
 
     bool m_valid = false;
+    bool m_lastFirst = false; // recording in reverse list order
     TickKey m_key;
     std::int64_t m_now = 0;
     QRect m_bounds;

@@ -205,6 +205,21 @@ TEST(RenderCache, BoundedCacheDropsStaleCellsAndStaysExact) {
 
 namespace {
 
+// The since date of a point passing once the clock is past `at` (local time, as the map stores
+// it).
+SYSTEMTIME LocalSince(std::time_t at) {
+    std::tm local{};
+    localtime_r(&at, &local);
+    return {static_cast<std::uint16_t>(local.tm_year + 1900),
+            static_cast<std::uint16_t>(local.tm_mon + 1),
+            0,
+            static_cast<std::uint16_t>(local.tm_mday),
+            static_cast<std::uint16_t>(local.tm_hour),
+            static_cast<std::uint16_t>(local.tm_min),
+            static_cast<std::uint16_t>(local.tm_sec),
+            0};
+}
+
 // A scene for ticks: since dates that pass one after another as the clock moves on, flashing
 // spread through the list, plain fonts (so that ticks can be incremental) unless `italic`.
 std::vector<Labelled> TickScene(std::int64_t now, bool italic) {
@@ -217,18 +232,8 @@ std::vector<Labelled> TickScene(std::int64_t now, bool italic) {
             lf->lfWeight = 400;
         }
         if (i % 3 == 0) {
-            // Passes at tick i % 5 (local time, as the map stores it).
-            const std::time_t at = static_cast<std::time_t>(now) + static_cast<long>(i % 5);
-            std::tm local{};
-            localtime_r(&at, &local);
-            r.stSince = {static_cast<std::uint16_t>(local.tm_year + 1900),
-                         static_cast<std::uint16_t>(local.tm_mon + 1),
-                         0,
-                         static_cast<std::uint16_t>(local.tm_mday),
-                         static_cast<std::uint16_t>(local.tm_hour),
-                         static_cast<std::uint16_t>(local.tm_min),
-                         static_cast<std::uint16_t>(local.tm_sec),
-                         0};
+            // Passes at tick i % 5.
+            r.stSince = LocalSince(static_cast<std::time_t>(now) + static_cast<long>(i % 5));
             r.bSinceDate = 1;
         }
         r.bFlashRect = static_cast<std::uint8_t>(r.bFlashRect != 0 && i % 4 == 0);
@@ -322,6 +327,59 @@ TEST(RenderCache, TicksLeaveThePixelsOfFullDrawingsOverTheSameSurface) {
     }
 }
 
+TEST(RenderCache, ACrowdedViewMeasuresOnlyTheTextsThatShowAndTicksStayExact) {
+    // Hundreds of points piled on a small view: most texts lie wholly under later points, some
+    // hidden points flash, since dates pass under and over others (a shorter since text lays
+    // bare what lay under the label), and with `overhang` some texts leave their cells where
+    // they show in part. Painted last first, each tick must still equal a fresh drawing.
+    const std::int64_t start = std::time(nullptr);
+    for (const bool overhang : {false, true}) {
+        std::vector<Labelled> scene = TickScene(start, false);
+        std::mt19937 rng(5);
+        std::uniform_int_distribution<int> x(-20, 150);
+        std::uniform_int_distribution<int> y(-10, 100);
+        for (std::size_t i = 0; i < 450; ++i) {
+            Labelled p = scene[i % 150];
+            p.rec.dX = x(rng);
+            p.rec.dY = y(rng);
+            p.label = "T" + std::to_string(scene.size());
+            p.rec.bFlashRect = static_cast<std::uint8_t>(p.rec.bFlashRect != 0 && i % 8 == 0);
+            p.rec.bFlashText = static_cast<std::uint8_t>(p.rec.bFlashText != 0 && i % 8 == 0);
+            if (overhang && i % 2 == 1) {
+                // Small enough for the descenders of some faces to leave the cell.
+                p.rec.lfText.lfHeight = 8;
+                p.label = "fjy" + p.label;
+            }
+            scene.push_back(p);
+        }
+        PointList tickList = ListOf(scene);
+        PointList freshList = ListOf(scene);
+        PointRenderer ticking;
+        PointRenderer fresh;
+        fresh.setCaching(false);
+        Canvas tickCanvas(QSize(160, 110));
+        Canvas freshCanvas(QSize(160, 110));
+        RenderContext ctx;
+        ctx.now = start;
+        for (int tick = 1; tick <= 6; ++tick) {
+            {
+                QPainter painter(&tickCanvas.image);
+                DrawingSurface surface(painter);
+                ticking.Tick(surface, tickList, ctx);
+            }
+            freshCanvas.draw(fresh, freshList, ctx);
+            ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "tick " << tick << " " << overhang;
+            ASSERT_EQ(Phases(tickList), Phases(freshList)) << "tick " << tick;
+            if (tick == 1) {
+                EXPECT_EQ(ticking.freshTexts() > 0, overhang);
+                EXPECT_LT(ticking.cachedCells(), scene.size() / 2)
+                    << "texts wholly under later points are never measured";
+            }
+            ++ctx.now;
+        }
+    }
+}
+
 namespace {
 
 // A row of points far apart; those in `flashing` flash; 6 lies over 5's cell, 1 under 2's
@@ -411,4 +469,44 @@ TEST(RenderCache, ATickDrawsATextAfreshWhereTheCacheHasNoRoomForItsCell) {
     ASSERT_TRUE(row.step());
     EXPECT_EQ(row.ticking.paintedLastTick(), 2) << "the second tick repaints 5 and 6 alone";
     EXPECT_EQ(row.ticking.freshTexts(), 1);
+}
+
+TEST(RenderCache, ASinceTextLaysBareATextThatWasNeverMeasured) {
+    // 1's big label covers all of 0's text, which is therefore never measured; once 1's since
+    // date passes, its short since text lays 0's text bare. A row below, one of it flashing,
+    // keeps the ticks incremental.
+    const std::int64_t start = std::time(nullptr);
+    std::vector<Labelled> scene(2);
+    scene[0].rec = PlainPoint(30, 30);
+    scene[0].rec.lfText.lfHeight = -12;
+    scene[0].label = "under";
+    scene[1].rec = PlainPoint(10, 10);
+    scene[1].rec.lfText.lfHeight = -60;
+    scene[1].rec.bSinceDate = 1;
+    scene[1].rec.stSince = LocalSince(static_cast<std::time_t>(start));
+    scene[1].label = "WWWWWW";
+    scene[1].since = "S";
+    for (Labelled& p : FlashingRow({2})) {
+        p.rec.dY += 70;
+        scene.push_back(p);
+    }
+    PointList tickList = ListOf(scene);
+    PointList freshList = ListOf(scene);
+    PointRenderer ticking;
+    PointRenderer fresh;
+    fresh.setCaching(false);
+    Canvas tickCanvas(QSize(600, 120));
+    Canvas freshCanvas(QSize(600, 120));
+    RenderContext ctx;
+    for (const std::int64_t now : {start, start, start + 2, start + 2}) {
+        ctx.now = now;
+        {
+            QPainter painter(&tickCanvas.image);
+            DrawingSurface surface(painter);
+            ticking.Tick(surface, tickList, ctx);
+        }
+        freshCanvas.draw(fresh, freshList, ctx);
+        ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "at " << now - start;
+    }
+    EXPECT_EQ(ticking.paintedLastTick(), 1) << "the last tick repaints the flashing point alone";
 }

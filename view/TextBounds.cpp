@@ -1,0 +1,58 @@
+#include "TextBounds.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "DrawingSurface.h"
+
+std::size_t TextBounds::KeyHash::operator()(const Key& key) const noexcept {
+    return std::hash<std::string_view>{}(std::string_view(key.data(), key.size()));
+}
+
+TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& lf) {
+    if (m_last != nullptr && std::memcmp(m_lastKey.data(), &lf, sizeof lf) == 0) {
+        return *m_last;
+    }
+    std::memcpy(m_lastKey.data(), &lf, sizeof lf);
+    auto found = m_fonts.find(m_lastKey);
+    if (found == m_fonts.end()) {
+        if (m_fonts.size() >= kMaxFonts) {
+            m_fonts.clear();
+        }
+        Font font;
+        surface.selectFont(lf);
+        font.height = surface.textExtent({}).height();
+        font.advance.fill(-1);
+        found = m_fonts.emplace(m_lastKey, font).first;
+    }
+    m_last = &found->second;
+    return *m_last;
+}
+
+std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& lf,
+                                       const std::string& padded) {
+    if (lf.lfEscapement % 3600 != 0) {
+        return std::nullopt;
+    }
+    Font& font = fontFor(surface, lf);
+    bool selected = false;
+    long long width = 0;
+    for (const char c : padded) {
+        if (c < kFirst || c > kLast) {
+            return std::nullopt;
+        }
+        int& advance = font.advance[static_cast<std::size_t>(c - kFirst)];
+        if (advance < 0) {
+            if (!selected) {
+                surface.selectFont(lf);
+                selected = true;
+            }
+            advance = std::max(0, surface.charAdvance(c));
+        }
+        width += advance + 1;
+    }
+    const int margin = std::max(font.height, 4);
+    const long long wide = std::min<long long>(width + 2LL * margin, 1 << 30);
+    return QRect(-margin, -margin, static_cast<int>(wide), font.height + 2 * margin);
+}

@@ -1,0 +1,48 @@
+// Cheap bounds of where a text can paint, so that a full drawing can pass over a text that lies
+// wholly under later points without measuring it: shaping a text costs microseconds, and a
+// crowded view hides most of its texts.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include <QRect>
+
+#include "PointRecord.h"
+
+class DrawingSurface;
+
+class TextBounds {
+public:
+    // A rectangle, relative to the top-left corner of the text's cell, that holds every pixel
+    // the surface's textOut of `padded` in `lf` can paint: the cell, as wide as its characters'
+    // advances measured one by one and a pixel more for each (rounding), and a line height
+    // around it for glyphs that overhang (as the text-cell cache allows). Nothing when no such
+    // bound is cheap: turned text, or text other than printable ASCII, which shaping may join
+    // or reorder. Selects `lf` on the surface the first time a font or a character is seen.
+    std::optional<QRect> reach(DrawingSurface& surface, const LOGFONTA& lf,
+                               const std::string& padded);
+
+private:
+    static constexpr char kFirst = ' ';
+    static constexpr char kLast = '~';
+    // Fonts kept at most; past it they are measured again as they come.
+    static constexpr std::size_t kMaxFonts = 16384;
+
+    struct Font {
+        int height = 0;
+        std::array<int, kLast - kFirst + 1> advance; // -1: not measured yet
+    };
+    using Key = std::array<char, sizeof(LOGFONTA)>;
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const noexcept;
+    };
+
+    Font& fontFor(DrawingSurface& surface, const LOGFONTA& lf);
+
+    std::unordered_map<Key, Font, KeyHash> m_fonts;
+    Key m_lastKey{};
+    Font* m_last = nullptr; // the font of the last call: most points share their neighbour's
+};
