@@ -35,6 +35,8 @@ public:
     // (runs of a row, joined with the same runs of the rows below).
     void uncovered(const QRect& rect, std::vector<QRect>& out) const;
 
+    // Pixels of the area not covered yet.
+    long long remaining() const { return m_uncovered; }
     // True when every pixel of the area is covered: nothing painted earlier can show.
     bool full() const { return m_uncovered == 0; }
     // True when every pixel of `rect` inside the area is covered.

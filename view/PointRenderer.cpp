@@ -103,7 +103,7 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
         m_memos.resize(list.points().size());
     }
     record = record && image != nullptr;
-    m_unmeasured = false;
+    m_partial = false;
     // On the window image every part is an opaque rectangle but for texts drawn afresh, so
     // the points are painted last first (CoverageMask) unless a turned text needs list order.
     const bool lastFirst = image != nullptr && image->format() == QImage::Format_RGB32;
@@ -113,7 +113,7 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
     if (!lastFirst || !drawLastFirst(surface, *image, list, ctx, bounds, record)) {
         m_freshTexts = 0;
         m_painted = 0;
-        m_unmeasured = false;
+        m_partial = false;
         if (record) {
             m_tracker.begin(list.count(), bounds);
         }
@@ -138,6 +138,7 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
     }
     if (record) {
         m_fullTicks = m_freshTexts > 0;
+        m_inView = m_painted;
         m_tracker.end(keyFor(*image, list, ctx), ctx.now);
     }
 }
@@ -187,6 +188,8 @@ bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
             continue;
         }
         ++m_painted;
+        const long long uncovered = m_mask.remaining();
+        const std::size_t blendRects = m_blendRects.size();
         CoverCentre(m_mask, p, bounds);
         QSize extent;
         if (const std::optional<QPoint> corner = text ? CellCorner(p) : std::nullopt) {
@@ -196,7 +199,11 @@ bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
             }
         }
         CoverShapes(m_mask, p, bounds);
-        if (record) {
+        // A point that painted nothing changes nothing while the points over it stay as they
+        // are, as they do while they only flash: the ticks need not know it.
+        if (m_mask.remaining() == uncovered && m_blendRects.size() == blendRects) {
+            m_partial = true;
+        } else if (record) {
             m_tracker.noteShapes(i, ShapesOf(p, extent, bounds));
         }
     }
@@ -221,7 +228,7 @@ bool PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
     // A text wholly under later parts is passed over unmeasured; its cell stays unknown.
     if (const std::optional<QRect> reach = m_textBounds.reach(surface, p.font, m_padded);
         reach && m_mask.covers(reach->translated(corner) & bounds)) {
-        m_unmeasured = true;
+        m_partial = true;
         return true;
     }
     if (p.font.lfEscapement % 3600 != 0) {
@@ -300,8 +307,9 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
     std::vector<Piece> pieces;
     m_changed.clear();
     const std::vector<int> due = m_tracker.takeDue(ctx.now);
-    // A text passed over unmeasured may show once a point over it changes its shapes.
-    if (m_unmeasured && !due.empty()) {
+    // What lay wholly under later parts, and the tracker therefore does not know, may show once
+    // a point over it changes its shapes.
+    if (m_partial && !due.empty()) {
         return false;
     }
     // The same points change in the same places as on the last tick, which found them too
@@ -358,7 +366,7 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
             return false;
         }
     }
-    const auto visible = static_cast<std::size_t>(m_tracker.visibleCount());
+    const auto visible = static_cast<std::size_t>(m_inView);
     if (m_changed.size() * kChangedShareLimit > visible) {
         return false;
     }

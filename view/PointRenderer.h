@@ -131,9 +131,10 @@ private:
     std::unique_ptr<TextCellCache> m_cache;
     TickTracker m_tracker;
     bool m_fullTicks = false; // a visible text blends outside its cell: every tick is full
-    // The last full drawing passed over texts wholly under later points without measuring
-    // them: the tracker knows nothing of their cells.
-    bool m_unmeasured = false;
+    // The last full drawing left out of the tracker what lay wholly under later parts: texts
+    // it never measured, points that painted nothing.
+    bool m_partial = false;
+    int m_inView = 0; // points in view at the last full drawing
     TextBounds m_textBounds;
     // The last tick's changes lay under so many later points that it drew in full.
     bool m_overlapped = false;

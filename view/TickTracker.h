@@ -79,7 +79,6 @@ public:
     // Appends to `out` the visible points from index `from` on that reach into `area`, in list
     // order, each once.
     void reaching(const QRect& area, int from, std::vector<int>& out);
-    int visibleCount() const { return static_cast<int>(m_slots.size()); }
     // Changes whenever a point's shapes change or a full tick is recorded: what reaches into
     // an area stays the same while it does.
     std::uint64_t shapesVersion() const { return m_version; }
