@@ -2,12 +2,19 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
+#include <cstdint>
 
 #include "DrawingSurface.h"
 
 std::size_t TextBounds::KeyHash::operator()(const Key& key) const noexcept {
-    return std::hash<std::string_view>{}(std::string_view(key.data(), key.size()));
+    // FNV-1a over whole words: a crowded view with a font per point looks one up per point.
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (std::size_t at = 0; at < key.size(); at += sizeof(std::uint64_t)) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, key.data() + at, std::min(sizeof word, key.size() - at));
+        hash = (hash ^ word) * 0x100000001b3ULL;
+    }
+    return static_cast<std::size_t>(hash ^ (hash >> 32));
 }
 
 TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& lf) {
