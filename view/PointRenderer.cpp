@@ -1,6 +1,7 @@
 #include "PointRenderer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <span>
 
 #include <QImage>
@@ -105,18 +106,14 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
     record = record && image != nullptr;
     m_partial = false;
     // On the window image every part is an opaque rectangle but for texts drawn afresh, so
-    // the points are painted last first (CoverageMask) unless a turned text needs list order.
+    // the points are painted last first (CoverageMask).
     const bool lastFirst = image != nullptr && image->format() == QImage::Format_RGB32;
     if (record) {
         m_tracker.begin(list.count(), bounds, lastFirst);
     }
-    if (!lastFirst || !drawLastFirst(surface, *image, list, ctx, bounds, record)) {
-        m_freshTexts = 0;
-        m_painted = 0;
-        m_partial = false;
-        if (record) {
-            m_tracker.begin(list.count(), bounds);
-        }
+    if (lastFirst) {
+        drawLastFirst(surface, *image, list, ctx, bounds, record);
+    } else {
         drawInOrder(surface, image, list, ctx, bounds, record);
     }
     // The phases move on for every point, seen or not, once it has been drawn with them.
@@ -176,7 +173,7 @@ void PointRenderer::drawInOrder(DrawingSurface& surface, QImage* image, PointLis
     }
 }
 
-bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
+void PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
                                   const RenderContext& ctx, const QRect& bounds, bool record) {
     m_mask.reset(image, bounds);
     m_blended.clear();
@@ -194,9 +191,7 @@ bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
         QSize extent;
         if (const std::optional<QPoint> corner = text ? CellCorner(p) : std::nullopt) {
             PadText(m_padded, *p.text);
-            if (!textLastFirst(surface, p, i, *corner, bounds, extent)) {
-                return false;
-            }
+            textLastFirst(surface, p, i, *corner, bounds, extent);
         }
         CoverShapes(m_mask, p, bounds);
         // A point that painted nothing changes nothing while the points over it stay as they
@@ -220,47 +215,46 @@ bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
         }
     }
     painter.setClipping(false);
-    return true;
 }
 
-bool PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, int i,
+void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, int i,
                                   QPoint corner, const QRect& bounds, QSize& extent) {
     // A text wholly under later parts is passed over unmeasured; its cell stays unknown.
     if (const std::optional<QRect> reach = m_textBounds.reach(surface, p.font, m_padded);
         reach && m_mask.covers(reach->translated(corner) & bounds)) {
         m_partial = true;
-        return true;
+        return;
     }
-    if (p.font.lfEscapement % 3600 != 0) {
-        return false; // a turned text's cell turns with it: drawn in list order
-    }
-    TextCellCache::Memo& memo = m_memos[static_cast<std::size_t>(i)];
-    const TextCellCache::Cell* cell =
-        m_cache->lookup(p.font, p.textColor, p.backColor, m_padded, memo);
-    std::optional<QSize> inside;
-    if (cell == nullptr) {
-        surface.selectFont(p.font);
-        inside = surface.textExtentInside(m_padded);
-        cell = inside ? m_cache->remember(p.font, p.textColor, p.backColor, m_padded, memo,
-                                          *inside)
-                      : m_cache->find(p.font, p.textColor, p.backColor, m_padded, memo);
-    }
-    if (inside || (cell != nullptr && !cell->rendered)) {
-        // A text inside its cell is rendered only when part of the cell shows.
-        extent = inside ? *inside : cell->extent;
-        const QRect rect = QRect(corner, extent) & bounds;
-        if (m_mask.covers(rect)) {
-            return true;
+    // A turned text's cell turns with it about its corner: always drawn afresh.
+    const bool turned = p.font.lfEscapement % 3600 != 0;
+    const TextCellCache::Cell* cell = nullptr;
+    if (!turned) {
+        TextCellCache::Memo& memo = m_memos[static_cast<std::size_t>(i)];
+        cell = m_cache->lookup(p.font, p.textColor, p.backColor, m_padded, memo);
+        std::optional<QSize> inside;
+        if (cell == nullptr) {
+            surface.selectFont(p.font);
+            inside = surface.textExtentInside(m_padded);
+            cell = inside ? m_cache->remember(p.font, p.textColor, p.backColor, m_padded, memo,
+                                              *inside)
+                          : m_cache->find(p.font, p.textColor, p.backColor, m_padded, memo);
         }
-        cell = pendingCell(p, i);
+        if (inside || (cell != nullptr && !cell->rendered)) {
+            // A text inside its cell is rendered only when part of the cell shows.
+            extent = inside ? *inside : cell->extent;
+            if (m_mask.covers(QRect(corner, extent) & bounds)) {
+                return;
+            }
+            cell = pendingCell(p, i);
+        }
+        if (cell != nullptr && !cell->image.isNull()) {
+            extent = cell->extent;
+            m_mask.copy(QRect(corner, extent) & bounds, cell->image, corner);
+            return;
+        }
     }
-    if (cell != nullptr && !cell->image.isNull()) {
-        extent = cell->extent;
-        m_mask.copy(QRect(corner, extent) & bounds, cell->image, corner);
-        return true;
-    }
-    // Drawn afresh at the end, where it shows: its cell and, around it, wherever its glyphs
-    // may reach (as far as the text-cell cache allows for).
+    // Drawn afresh at the end, where it shows: within its cell and, around it, as far as its
+    // glyphs may reach (as the text-cell cache allows for), turned about its corner if turned.
     if (cell != nullptr) {
         extent = cell->extent;
     } else {
@@ -268,12 +262,25 @@ bool PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
         extent = surface.textExtent(m_padded);
     }
     ++m_freshTexts;
-    const int margin = std::max(extent.height(), 4);
+    const std::int64_t margin = std::max(extent.height(), 4);
+    const std::int64_t reach = turned ? std::int64_t{extent.width()} + extent.height() : 0;
     const QRect cellRect(corner, extent);
-    m_mask.uncovered(cellRect.adjusted(-margin, -margin, margin, margin) & bounds, m_blendRects);
+    const auto x = static_cast<std::int64_t>(corner.x());
+    const auto y = static_cast<std::int64_t>(corner.y());
+    const std::int64_t right = turned ? x + reach : x + extent.width() - 1;
+    const std::int64_t bottom = turned ? y + reach : y + extent.height() - 1;
+    const std::int64_t left = std::max<std::int64_t>(x - reach - margin, bounds.left());
+    const std::int64_t top = std::max<std::int64_t>(y - reach - margin, bounds.top());
+    const QRect zone(QPoint(static_cast<int>(left), static_cast<int>(top)),
+                     QPoint(static_cast<int>(std::min<std::int64_t>(right + margin, bounds.right())),
+                            static_cast<int>(std::min<std::int64_t>(bottom + margin, bounds.bottom()))));
+    m_mask.uncovered(zone, m_blendRects);
     m_blended.push_back({i, m_blendRects.size()});
-    m_mask.cover(cellRect & bounds);
-    return true;
+    if (turned) {
+        extent = QSize(); // its cell is no rectangle of the view
+    } else {
+        m_mask.cover(cellRect & bounds);
+    }
 }
 
 QRegion PointRenderer::Tick(DrawingSurface& surface, PointList& list, const RenderContext& ctx) {

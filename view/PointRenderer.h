@@ -101,14 +101,13 @@ private:
     // Every point in list order; `image`: the window image (fast drawing), or null.
     void drawInOrder(DrawingSurface& surface, QImage* image, PointList& list,
                      const RenderContext& ctx, const QRect& bounds, bool record);
-    // Every point last first through the coverage mask; false, having painted only opaque
-    // parts that list order paints again, when a turned text needs list order.
-    bool drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
+    // Every point last first through the coverage mask (a 32-bit RGB image).
+    void drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
                        const RenderContext& ctx, const QRect& bounds, bool record);
     // The text of point i (padded in m_padded, its cell at `corner`) at its turn last first:
     // passed over unmeasured, copied from its cell where that shows, or kept to be drawn afresh
-    // at the end. `extent`: its cell's, when measured. False for a turned text.
-    bool textLastFirst(DrawingSurface& surface, const PointPlan& p, int i, QPoint corner,
+    // at the end. `extent`: its upright cell's, when measured.
+    void textLastFirst(DrawingSurface& surface, const PointPlan& p, int i, QPoint corner,
                        const QRect& bounds, QSize& extent);
     // The key under which a tick on `image` may follow the last one.
     TickKey keyFor(const QImage& image, const PointList& list, const RenderContext& ctx) const;

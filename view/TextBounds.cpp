@@ -39,9 +39,6 @@ TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& l
 
 std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& lf,
                                        const std::string& padded) {
-    if (lf.lfEscapement % 3600 != 0) {
-        return std::nullopt;
-    }
     Font& font = fontFor(surface, lf);
     bool selected = false;
     long long width = 0;
@@ -60,6 +57,12 @@ std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& 
         width += advance + 1;
     }
     const int margin = std::max(font.height, 4);
+    if (lf.lfEscapement % 3600 != 0) {
+        // A turned cell stays within its diagonal of its corner, whatever the angle.
+        const long long reach = std::min<long long>(width + font.height + margin, 1 << 29);
+        const auto r = static_cast<int>(reach);
+        return QRect(-r, -r, 2 * r + 1, 2 * r + 1);
+    }
     const long long wide = std::min<long long>(width + 2LL * margin, 1 << 30);
     return QRect(-margin, -margin, static_cast<int>(wide), font.height + 2 * margin);
 }
