@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include <QImage>
@@ -203,18 +204,60 @@ void PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
         }
     }
     // Texts drawn afresh, in list order, each over what lies beneath it and only where no later
-    // part lies: each piece of its area is a rectangle the painter clips to exactly.
-    QPainter& painter = surface.painter();
+    // part lies.
     for (std::size_t k = m_blended.size(); k-- > 0;) {
         const std::size_t first = k == 0 ? 0 : m_blended[k - 1].end;
         const PointPlan p = PlanPoint(list, m_blended[k].index, ctx, false);
         PadText(m_padded, *p.text);
-        for (std::size_t r = first; r < m_blended[k].end; ++r) {
-            painter.setClipRect(m_blendRects[r]);
+        drawWithin(surface, image, p,
+                   std::span<const QRect>(m_blendRects).subspan(first, m_blended[k].end - first));
+    }
+}
+
+void PointRenderer::drawWithin(DrawingSurface& surface, QImage& image, const PointPlan& p,
+                               std::span<const QRect> rects) {
+    if (rects.empty()) {
+        return;
+    }
+    QPainter& painter = surface.painter();
+    QRect area;
+    for (const QRect& r : rects) {
+        area |= r;
+    }
+    // Drawn once, clipped to the rectangle that holds them all (a rectangular clip changes no
+    // pixel within it); the pixels outside them are then put back as they were.
+    const int ratio = static_cast<int>(image.devicePixelRatio());
+    const QRect device(area.topLeft() * ratio, area.size() * ratio);
+    QImage kept = rects.size() == 1 ? QImage() : image.copy(device);
+    if (rects.size() > 1 && kept.isNull()) {
+        // No memory to keep what lies there: one rectangle at a time.
+        for (const QRect& r : rects) {
+            painter.setClipRect(r);
             DrawTextFresh(surface, p, m_padded);
         }
+        painter.setClipping(false);
+        return;
     }
+    painter.setClipRect(area);
+    DrawTextFresh(surface, p, m_padded);
     painter.setClipping(false);
+    if (kept.isNull()) {
+        return;
+    }
+    // Each rectangle of the text goes into what lay there, which then goes back.
+    for (const QRect& r : rects) {
+        const QRect from(r.topLeft() * ratio, r.size() * ratio);
+        const auto bytes = static_cast<std::size_t>(from.width()) * 4;
+        for (int y = from.top(); y <= from.bottom(); ++y) {
+            std::memcpy(kept.scanLine(y - device.top()) + (from.left() - device.left()) * 4,
+                        image.constScanLine(y) + from.left() * 4, bytes);
+        }
+    }
+    const auto bytes = static_cast<std::size_t>(device.width()) * 4;
+    for (int y = device.top(); y <= device.bottom(); ++y) {
+        std::memcpy(image.scanLine(y) + device.left() * 4, kept.constScanLine(y - device.top()),
+                    bytes);
+    }
 }
 
 void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, int i,

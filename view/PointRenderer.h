@@ -16,9 +16,19 @@
 // font image and colours; elsewhere (printed pages, fractional ratios) every point is drawn
 // afresh. Points are culled against the image and RenderContext::visible there.
 //
+// On the window image (32-bit RGB) a full drawing paints last first through a coverage mask,
+// each pixel written once by the last part over it. A text whose cell and any overhang lie
+// wholly under later parts is passed over without being measured (TextBounds bounds it from
+// its characters' advances); in a crowded view most are. A text whose glyphs leave its cell,
+// or that is turned, is drawn afresh at the end in list order, clipped to the rectangles of
+// its reach that no later part covers, so it blends over what lies beneath it as it would in
+// list order.
+//
 // Tick is the window's timer tick: it leaves the same pixels and phases as DrawPoints on the
 // same surface, but repaints only what changes. Its bookkeeping (TickTracker) remembers where
-// every visible point painted and which points flash or wait for their since date. A tick
+// each point that showed in the full drawing painted, and which points flash or wait for their
+// since date. What lay wholly under later parts is left out, so a tick in which a point's
+// shapes change (a since date passing) after anything was left out draws in full. A tick
 // then repaints, cut to the changed rectangles (the old and new parts of every point whose
 // look changes), the visible points reaching into them: last first through a coverage mask,
 // down to the point after which nothing earlier shows (in list order from the last point that
@@ -109,6 +119,9 @@ private:
     // at the end. `extent`: its upright cell's, when measured.
     void textLastFirst(DrawingSurface& surface, const PointPlan& p, int i, QPoint corner,
                        const QRect& bounds, QSize& extent);
+    // Draws the text (in m_padded) afresh, changing only the pixels of `rects` (disjoint).
+    void drawWithin(DrawingSurface& surface, QImage& image, const PointPlan& p,
+                    std::span<const QRect> rects);
     // The key under which a tick on `image` may follow the last one.
     TickKey keyFor(const QImage& image, const PointList& list, const RenderContext& ctx) const;
     QRect boundsFor(const QImage* image, const RenderContext& ctx) const;
