@@ -61,6 +61,10 @@ public:
     std::optional<QSize> textExtentInside(const std::string& text8) const;
     // The advance of one character, measured alone, in the current font.
     int charAdvance(char c) const;
+    // `r`, relative to a text's corner, as textOut turns it by `escapement` (tenths of a
+    // degree): the rectangle it then covers, when the turn is a whole number of quarter turns
+    // that the painter makes exactly. Nothing for other turns.
+    static std::optional<QRect> quarterTurned(const QRect& r, int escapement);
 
     void setPixel(int x, int y, COLORREF color);
     // One device pixel: the one under the centre of logical pixel (x, y). On a page mapped to a

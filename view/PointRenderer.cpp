@@ -305,24 +305,31 @@ void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
         extent = surface.textExtent(m_padded);
     }
     ++m_freshTexts;
+    // The cell turned as the text is, when that is a rectangle of the view (upright or turned
+    // by quarter turns), relative to the corner; else the text stays within the cell's diagonal.
+    const std::optional<QRect> turnedCell =
+        DrawingSurface::quarterTurned(QRect(QPoint(0, 0), extent), p.font.lfEscapement);
     const std::int64_t margin = std::max(extent.height(), 4);
-    const std::int64_t reach = turned ? std::int64_t{extent.width()} + extent.height() : 0;
-    const QRect cellRect(corner, extent);
-    const auto x = static_cast<std::int64_t>(corner.x());
-    const auto y = static_cast<std::int64_t>(corner.y());
-    const std::int64_t right = turned ? x + reach : x + extent.width() - 1;
-    const std::int64_t bottom = turned ? y + reach : y + extent.height() - 1;
-    const std::int64_t left = std::max<std::int64_t>(x - reach - margin, bounds.left());
-    const std::int64_t top = std::max<std::int64_t>(y - reach - margin, bounds.top());
-    const QRect zone(QPoint(static_cast<int>(left), static_cast<int>(top)),
-                     QPoint(static_cast<int>(std::min<std::int64_t>(right + margin, bounds.right())),
-                            static_cast<int>(std::min<std::int64_t>(bottom + margin, bounds.bottom()))));
+    const std::int64_t diagonal = std::int64_t{extent.width()} + extent.height();
+    const QRect reach = turnedCell ? *turnedCell : QRect();
+    const std::int64_t x = corner.x();
+    const std::int64_t y = corner.y();
+    const std::int64_t left = turnedCell ? x + reach.left() : x - diagonal;
+    const std::int64_t top = turnedCell ? y + reach.top() : y - diagonal;
+    const std::int64_t right = turnedCell ? x + reach.right() : x + diagonal;
+    const std::int64_t bottom = turnedCell ? y + reach.bottom() : y + diagonal;
+    const QRect zone(
+        QPoint(static_cast<int>(std::max<std::int64_t>(left - margin, bounds.left())),
+               static_cast<int>(std::max<std::int64_t>(top - margin, bounds.top()))),
+        QPoint(static_cast<int>(std::min<std::int64_t>(right + margin, bounds.right())),
+               static_cast<int>(std::min<std::int64_t>(bottom + margin, bounds.bottom()))));
     m_mask.uncovered(zone, m_blendRects);
     m_blended.push_back({i, m_blendRects.size()});
+    if (turnedCell) {
+        m_mask.cover(turnedCell->translated(corner) & bounds);
+    }
     if (turned) {
-        extent = QSize(); // its cell is no rectangle of the view
-    } else {
-        m_mask.cover(cellRect & bounds);
+        extent = QSize(); // the tracker knows upright cells alone
     }
 }
 

@@ -46,23 +46,23 @@ std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& 
         if (c < kFirst || c > kLast) {
             return std::nullopt;
         }
-        int& advance = font.advance[static_cast<std::size_t>(c - kFirst)];
+        std::int16_t& advance = font.advance[static_cast<std::size_t>(c - kFirst)];
         if (advance < 0) {
             if (!selected) {
                 surface.selectFont(lf);
                 selected = true;
             }
-            advance = std::max(0, surface.charAdvance(c));
+            advance = static_cast<std::int16_t>(std::clamp(surface.charAdvance(c), 0, 32767));
         }
         width += advance + 1;
     }
     const int margin = std::max(font.height, 4);
-    if (lf.lfEscapement % 3600 != 0) {
-        // A turned cell stays within its diagonal of its corner, whatever the angle.
-        const long long reach = std::min<long long>(width + font.height + margin, 1 << 29);
-        const auto r = static_cast<int>(reach);
-        return QRect(-r, -r, 2 * r + 1, 2 * r + 1);
+    const long long wide = std::min<long long>(width + 2LL * margin, 1 << 29);
+    const QRect upright(-margin, -margin, static_cast<int>(wide), font.height + 2 * margin);
+    if (const std::optional<QRect> turned = DrawingSurface::quarterTurned(upright, lf.lfEscapement)) {
+        return turned;
     }
-    const long long wide = std::min<long long>(width + 2LL * margin, 1 << 30);
-    return QRect(-margin, -margin, static_cast<int>(wide), font.height + 2 * margin);
+    // Turned otherwise, a cell stays within its diagonal of its corner.
+    const auto r = static_cast<int>(std::min<long long>(width + font.height + margin, 1 << 29));
+    return QRect(-r, -r, 2 * r + 1, 2 * r + 1);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -34,7 +35,8 @@ private:
 
     struct Font {
         int height = 0;
-        std::array<int, kLast - kFirst + 1> advance; // -1: not measured yet
+        // -1: not measured yet. Small, so that thousands of fonts stay in the processor's cache.
+        std::array<std::int16_t, kLast - kFirst + 1> advance;
     };
     using Key = std::array<char, sizeof(LOGFONTA)>;
     struct KeyHash {
