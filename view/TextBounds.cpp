@@ -17,12 +17,21 @@ std::size_t TextBounds::KeyHash::operator()(const Key& key) const noexcept {
     return static_cast<std::size_t>(hash ^ (hash >> 32));
 }
 
-TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& lf) {
-    if (m_last != nullptr && std::memcmp(m_lastKey.data(), &lf, sizeof lf) == 0) {
+TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& described) {
+    // Turning, underlining and striking out change no advance and no cell height: fonts that
+    // differ in them alone share one entry.
+    LOGFONTA lf = described;
+    lf.lfEscapement = 0;
+    lf.lfOrientation = 0;
+    lf.lfUnderline = 0;
+    lf.lfStrikeOut = 0;
+    if (m_last != nullptr && std::memcmp(&m_lastFont, &lf, sizeof lf) == 0) {
         return *m_last;
     }
-    std::memcpy(m_lastKey.data(), &lf, sizeof lf);
-    auto found = m_fonts.find(m_lastKey);
+    m_lastFont = lf;
+    Key key;
+    std::memcpy(key.data(), &lf, sizeof lf);
+    auto found = m_fonts.find(key);
     if (found == m_fonts.end()) {
         if (m_fonts.size() >= kMaxFonts) {
             m_fonts.clear();
@@ -31,7 +40,7 @@ TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& l
         surface.selectFont(lf);
         font.height = surface.textExtent({}).height();
         font.advance.fill(-1);
-        found = m_fonts.emplace(m_lastKey, font).first;
+        found = m_fonts.emplace(key, font).first;
     }
     m_last = &found->second;
     return *m_last;
@@ -49,7 +58,7 @@ std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& 
         std::int16_t& advance = font.advance[static_cast<std::size_t>(c - kFirst)];
         if (advance < 0) {
             if (!selected) {
-                surface.selectFont(lf);
+                surface.selectFont(m_lastFont); // measured as the entry describes
                 selected = true;
             }
             advance = static_cast<std::int16_t>(std::clamp(surface.charAdvance(c), 0, 32767));

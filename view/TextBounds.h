@@ -46,6 +46,7 @@ private:
     Font& fontFor(DrawingSurface& surface, const LOGFONTA& lf);
 
     std::unordered_map<Key, Font, KeyHash> m_fonts;
-    Key m_lastKey{};
-    Font* m_last = nullptr; // the font of the last call: most points share their neighbour's
+    // The font of the last call, as its entry describes it: most points share their neighbour's.
+    LOGFONTA m_lastFont{};
+    Font* m_last = nullptr;
 };
