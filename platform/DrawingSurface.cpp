@@ -190,20 +190,27 @@ QSize DrawingSurface::textExtent(const std::string& text8) const {
     return QSize(m_metrics.horizontalAdvance(FromText8(text8)), m_ascent + m_descent);
 }
 
-std::optional<QRect> DrawingSurface::quarterTurned(const QRect& r, int escapement) {
-    // textOut turns by -escapement / 10 degrees; the painter turns by these exactly.
+bool DrawingSurface::turnsExactly(int escapement) {
+    // textOut turns by -escapement / 10 degrees; the painter makes these turns exactly.
+    const int angle = -(escapement % 3600);
+    return angle == 0 || angle == 900 || angle == -900 || angle == 2700 || angle == -2700 ||
+           angle == 1800;
+}
+
+QRect DrawingSurface::turnedBounds(const QRect& r, int escapement) {
     const int angle = -(escapement % 3600);
     if (angle == 0) {
         return r;
     }
-    if (angle != 900 && angle != -900 && angle != 2700 && angle != -2700 && angle != 1800) {
-        return std::nullopt;
-    }
     QTransform turn;
     turn.rotate(angle / 10.0);
     const QRectF turned = turn.mapRect(QRectF(r));
-    return QRect(qRound(turned.left()), qRound(turned.top()), qRound(turned.width()),
-                 qRound(turned.height()));
+    if (turnsExactly(escapement)) {
+        return QRect(qRound(turned.left()), qRound(turned.top()), qRound(turned.width()),
+                     qRound(turned.height()));
+    }
+    // A pixel to spare on every side for rounding.
+    return turned.toAlignedRect().adjusted(-1, -1, 1, 1);
 }
 
 int DrawingSurface::charAdvance(char c) const {

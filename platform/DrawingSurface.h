@@ -62,9 +62,10 @@ public:
     // The advance of one character, measured alone, in the current font.
     int charAdvance(char c) const;
     // `r`, relative to a text's corner, as textOut turns it by `escapement` (tenths of a
-    // degree): the rectangle it then covers, when the turn is a whole number of quarter turns
-    // that the painter makes exactly. Nothing for other turns.
-    static std::optional<QRect> quarterTurned(const QRect& r, int escapement);
+    // degree): the smallest rectangle that holds it. When the turn is a whole number of quarter
+    // turns that the painter makes exactly (turnsExactly), that is the rectangle it covers.
+    static QRect turnedBounds(const QRect& r, int escapement);
+    static bool turnsExactly(int escapement);
 
     void setPixel(int x, int y, COLORREF color);
     // One device pixel: the one under the centre of logical pixel (x, y). On a page mapped to a

@@ -34,6 +34,17 @@ QRegion UniteAll(const std::vector<QRect>& rects, std::size_t from, std::size_t 
     return UniteAll(rects, from, middle).united(UniteAll(rects, middle, to));
 }
 
+// `r` moved by `by`, its edges kept within the int range (a text near the far edge of the
+// coordinates the surface accepts may reach beyond it).
+QRect Translated(const QRect& r, QPoint by) {
+    auto at = [](std::int64_t v) {
+        return static_cast<int>(std::clamp<std::int64_t>(v, -(1 << 30), 1 << 30));
+    };
+    return QRect(QPoint(at(std::int64_t{r.left()} + by.x()), at(std::int64_t{r.top()} + by.y())),
+                 QPoint(at(std::int64_t{r.right()} + by.x()),
+                        at(std::int64_t{r.bottom()} + by.y())));
+}
+
 } // namespace
 
 PointRenderer::PointRenderer() : m_cache(std::make_unique<TextCellCache>()) {}
@@ -264,7 +275,7 @@ void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
                                   QPoint corner, const QRect& bounds, QSize& extent) {
     // A text wholly under later parts is passed over unmeasured; its cell stays unknown.
     if (const std::optional<QRect> reach = m_textBounds.reach(surface, p.font, m_padded);
-        reach && m_mask.covers(reach->translated(corner) & bounds)) {
+        reach && m_mask.covers(Translated(*reach, corner) & bounds)) {
         m_partial = true;
         return;
     }
@@ -297,7 +308,8 @@ void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
         }
     }
     // Drawn afresh at the end, where it shows: within its cell and, around it, as far as its
-    // glyphs may reach (as the text-cell cache allows for), turned about its corner if turned.
+    // glyphs may reach (as the text-cell cache allows for), turned about its corner as the text
+    // is.
     if (cell != nullptr) {
         extent = cell->extent;
     } else {
@@ -305,28 +317,18 @@ void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
         extent = surface.textExtent(m_padded);
     }
     ++m_freshTexts;
-    // The cell turned as the text is, when that is a rectangle of the view (upright or turned
-    // by quarter turns), relative to the corner; else the text stays within the cell's diagonal.
-    const std::optional<QRect> turnedCell =
-        DrawingSurface::quarterTurned(QRect(QPoint(0, 0), extent), p.font.lfEscapement);
-    const std::int64_t margin = std::max(extent.height(), 4);
-    const std::int64_t diagonal = std::int64_t{extent.width()} + extent.height();
-    const QRect reach = turnedCell ? *turnedCell : QRect();
-    const std::int64_t x = corner.x();
-    const std::int64_t y = corner.y();
-    const std::int64_t left = turnedCell ? x + reach.left() : x - diagonal;
-    const std::int64_t top = turnedCell ? y + reach.top() : y - diagonal;
-    const std::int64_t right = turnedCell ? x + reach.right() : x + diagonal;
-    const std::int64_t bottom = turnedCell ? y + reach.bottom() : y + diagonal;
-    const QRect zone(
-        QPoint(static_cast<int>(std::max<std::int64_t>(left - margin, bounds.left())),
-               static_cast<int>(std::max<std::int64_t>(top - margin, bounds.top()))),
-        QPoint(static_cast<int>(std::min<std::int64_t>(right + margin, bounds.right())),
-               static_cast<int>(std::min<std::int64_t>(bottom + margin, bounds.bottom()))));
-    m_mask.uncovered(zone, m_blendRects);
+    constexpr int kFar = 1 << 28; // no view is as large; keeps the sums below in range
+    const int margin = std::clamp(extent.height(), 4, kFar);
+    const QRect box(0, 0, std::min(extent.width(), kFar), std::min(extent.height(), kFar));
+    const int turn = p.font.lfEscapement;
+    const QRect reach =
+        DrawingSurface::turnedBounds(box.adjusted(-margin, -margin, margin, margin), turn);
+    m_mask.uncovered(Translated(reach, corner) & bounds, m_blendRects);
     m_blended.push_back({i, m_blendRects.size()});
-    if (turnedCell) {
-        m_mask.cover(turnedCell->translated(corner) & bounds);
+    // Upright or turned by quarter turns, the cell is a rectangle of the view that the text
+    // covers whole.
+    if (DrawingSurface::turnsExactly(turn)) {
+        m_mask.cover(Translated(DrawingSurface::turnedBounds(box, turn), corner) & bounds);
     }
     if (turned) {
         extent = QSize(); // the tracker knows upright cells alone

@@ -37,7 +37,7 @@ TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& d
             m_fonts.clear();
         }
         Font font;
-        surface.selectFont(lf);
+        surface.selectFont(described); // the very font drawing uses: measured once for both
         font.height = surface.textExtent({}).height();
         font.advance.fill(-1);
         found = m_fonts.emplace(key, font).first;
@@ -58,7 +58,7 @@ std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& 
         std::int16_t& advance = font.advance[static_cast<std::size_t>(c - kFirst)];
         if (advance < 0) {
             if (!selected) {
-                surface.selectFont(m_lastFont); // measured as the entry describes
+                surface.selectFont(lf);
                 selected = true;
             }
             advance = static_cast<std::int16_t>(std::clamp(surface.charAdvance(c), 0, 32767));
@@ -66,12 +66,8 @@ std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& 
         width += advance + 1;
     }
     const int margin = std::max(font.height, 4);
-    const long long wide = std::min<long long>(width + 2LL * margin, 1 << 29);
-    const QRect upright(-margin, -margin, static_cast<int>(wide), font.height + 2 * margin);
-    if (const std::optional<QRect> turned = DrawingSurface::quarterTurned(upright, lf.lfEscapement)) {
-        return turned;
-    }
-    // Turned otherwise, a cell stays within its diagonal of its corner.
-    const auto r = static_cast<int>(std::min<long long>(width + font.height + margin, 1 << 29));
-    return QRect(-r, -r, 2 * r + 1, 2 * r + 1);
+    const long long wide = std::min<long long>(width + 2LL * margin, 1 << 28);
+    return DrawingSurface::turnedBounds(
+        QRect(-margin, -margin, static_cast<int>(wide), font.height + 2 * margin),
+        lf.lfEscapement);
 }

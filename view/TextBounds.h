@@ -20,8 +20,8 @@ public:
     // A rectangle, relative to the top-left corner of the text's cell, that holds every pixel
     // the surface's textOut of `padded` in `lf` can paint: the cell, as wide as its characters'
     // advances measured one by one and a pixel more for each (rounding), and a line height
-    // around it for glyphs that overhang (as the text-cell cache allows); for turned text, all
-    // that within the cell's reach of its corner in any direction. Nothing for text other than
+    // around it for glyphs that overhang (as the text-cell cache allows); for turned text, the
+    // bounds of all that turned with it. Nothing for text other than
     // printable ASCII, which shaping may join or reorder. Selects `lf` on the surface the first
     // time a font or a character is seen.
     std::optional<QRect> reach(DrawingSurface& surface, const LOGFONTA& lf,

@@ -34,7 +34,7 @@ struct Scene {
 
 // `count` points at random positions in `area` (picture pixels); every 100th flashes, or the
 // last 1% when `flashLast`; `fonts`: a font description per point; `turned`: every fourth of
-// those turned a quarter.
+// those turned, by a quarter or by 30 degrees in turn.
 Scene MakeScene(int count, QSize area, QPoint scroll, QSize view, bool flashLast, bool fonts,
                 int fontSeries = 0, bool turned = false) {
     std::mt19937 rng(7);
@@ -54,7 +54,7 @@ Scene MakeScene(int count, QSize area, QPoint scroll, QSize view, bool flashLast
             r.lfText = DistinctFont(i, fontSeries);
             r.lfSince = DistinctFont(i, fontSeries);
             if (turned && i % 4 == 0) {
-                r.lfText.lfEscapement = 900;
+                r.lfText.lfEscapement = i % 8 == 0 ? 900 : 300;
             }
         }
         if (flashLast ? i >= count - count / 100 : i % 100 == 0) {
