@@ -181,6 +181,19 @@ BENCHMARK(BM_FirstTick)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
+// The million of the first tick, ticking on: steady ticks (tick:1) and full drawings (tick:0)
+// in one font, a font each, and a font each with every fourth text turned.
+void BM_CrowdedMillion(benchmark::State& state) {
+    Scene scene = MakeScene(1000000, QSize(1540, 970), QPoint(0, 0), QSize(1600, 1000), false,
+                            state.range(1) != 0, 0, state.range(1) == 2);
+    RunTicks(state, scene);
+}
+BENCHMARK(BM_CrowdedMillion)
+    ->ArgNames({"tick", "fonts"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 // The big plan with a font per point: steady ticks, and full drawings as their peer.
 void BM_BigPlanManyFonts(benchmark::State& state) {
     static Scene scene = BigPlan(true);
