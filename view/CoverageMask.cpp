@@ -106,14 +106,12 @@ void CoverageMask::cover(const QRect& rect) {
     claim(rect, [](int, int, int) {});
 }
 
-void CoverageMask::uncovered(const QRect& rect, std::vector<QRect>& out) const {
-    // The walk leaves the mask as it is without `take`.
-    auto* self = const_cast<CoverageMask*>(this);
+void CoverageMask::uncovered(const QRect& rect, std::vector<QRect>& out) {
     const std::size_t first = out.size();
     std::size_t rowStart = first; // the rectangles that reached the previous row
     std::size_t rowEnd = first;
     int lastY = -1;
-    self->walk(rect, false, [&](int y, int from, int to) {
+    walk(rect, false, [&](int y, int from, int to) {
         if (y != lastY) {
             rowStart = lastY == y - 1 ? rowEnd : out.size();
             rowEnd = out.size();

@@ -33,7 +33,7 @@ public:
     void cover(const QRect& rect);
     // Appends the uncovered pixels of `rect` inside the area to `out` as disjoint rectangles
     // (runs of a row, joined with the same runs of the rows below).
-    void uncovered(const QRect& rect, std::vector<QRect>& out) const;
+    void uncovered(const QRect& rect, std::vector<QRect>& out);
 
     // Pixels of the area not covered yet.
     long long remaining() const { return m_uncovered; }
@@ -46,7 +46,7 @@ private:
     // Calls run(y, first, last) for every uncovered run of `rect` (logical, relative to the
     // area) and covers it.
     template <typename Run> void claim(const QRect& rect, Run&& run);
-    // The same walk; `take`: the runs become covered.
+    // The same walk; without `take` the mask stays as it is.
     template <typename Run> void walk(const QRect& rect, bool take, Run&& run);
     // The words of a row that `r` (relative to the area) spans, and the bits of its first and
     // last word (the same word when it spans one).

@@ -36,21 +36,46 @@ TEST(CoverageMask, LastFirstEqualsInOrderAcrossWordEdgesRatiosAndAreas) {
             // What is covered, pixel by pixel, to hold covers() to.
             std::vector<char> covered(static_cast<std::size_t>(area.width() * area.height()), 0);
             int wrong = 0;
+            int wrongOpen = 0;
+            auto at = [&](int x, int y) -> char& {
+                return covered[static_cast<std::size_t>((y - area.top()) * area.width() + x -
+                                                        area.left())];
+            };
             for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
                 const QRect inside = part->first & area;
+                // uncovered(): disjoint rectangles holding exactly the pixels not covered yet.
+                std::vector<QRect> open;
+                mask.uncovered(part->first, open);
+                int openPixels = 0;
+                for (const QRect& r : open) {
+                    for (int y = r.top(); y <= r.bottom(); ++y) {
+                        for (int x = r.left(); x <= r.right(); ++x) {
+                            if (!inside.contains(x, y)) {
+                                ++wrongOpen;
+                                continue;
+                            }
+                            wrongOpen += at(x, y) == 0 ? 0 : 1;
+                            at(x, y) = 2; // seen open: a second rectangle here is wrong
+                            ++openPixels;
+                        }
+                    }
+                }
                 bool all = true;
+                int closed = 0;
                 for (int y = inside.top(); y <= inside.bottom(); ++y) {
                     for (int x = inside.left(); x <= inside.right(); ++x) {
-                        char& c = covered[static_cast<std::size_t>(
-                            (y - area.top()) * area.width() + x - area.left())];
-                        all = all && c != 0;
+                        char& c = at(x, y);
+                        all = all && c == 1;
+                        closed += c == 1 ? 1 : 0;
                         c = 1;
                     }
                 }
+                wrongOpen += openPixels + closed == inside.width() * inside.height() ? 0 : 1;
                 wrong += mask.covers(part->first) != all ? 1 : 0;
                 mask.fill(part->first, part->second);
             }
             EXPECT_EQ(wrong, 0) << "covers() before a fill against the pixels covered";
+            EXPECT_EQ(wrongOpen, 0) << "uncovered() against the pixels not covered";
             EXPECT_EQ(lastFirst, inOrder) << "ratio " << ratio;
             bool gaps = false;
             for (int y = area.top() * ratio; y <= area.bottom() * ratio; ++y) {
