@@ -111,8 +111,10 @@ private:
     // Every point in list order; `image`: the window image (fast drawing), or null.
     void drawInOrder(DrawingSurface& surface, QImage* image, PointList& list,
                      const RenderContext& ctx, const QRect& bounds, bool record);
-    // Every point last first through the coverage mask (a 32-bit RGB image).
-    void drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
+    // Every point last first through the coverage mask (a 32-bit RGB image); false, having
+    // painted only opaque parts that list order paints again, when the texts drawn afresh show
+    // through too fine a mesh of later parts.
+    bool drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
                        const RenderContext& ctx, const QRect& bounds, bool record);
     // The text of point i (padded in m_padded, its cell at `corner`) at its turn last first:
     // passed over unmeasured, copied from its cell where that shows, or kept to be drawn afresh

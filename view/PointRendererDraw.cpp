@@ -17,6 +17,11 @@
 
 namespace {
 
+// Rectangles kept of the texts a drawing last first draws afresh at its end. Where later parts
+// leave them showing through a fine mesh (a hostile map can make one), more would be needed:
+// that drawing is made in list order instead, which needs none.
+constexpr std::size_t kMaxBlendRects = std::size_t{1} << 20;
+
 // `r` moved by `by`, its edges kept within the int range (a text near the far edge of the
 // coordinates the surface accepts may reach beyond it).
 QRect Translated(const QRect& r, QPoint by) {
@@ -68,9 +73,13 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
     if (record) {
         m_tracker.begin(list.count(), bounds, lastFirst);
     }
-    if (lastFirst) {
-        drawLastFirst(surface, *image, list, ctx, bounds, record);
-    } else {
+    if (!lastFirst || !drawLastFirst(surface, *image, list, ctx, bounds, record)) {
+        m_freshTexts = 0;
+        m_painted = 0;
+        m_partial = false;
+        if (record) {
+            m_tracker.begin(list.count(), bounds);
+        }
         drawInOrder(surface, image, list, ctx, bounds, record);
     }
     // The phases move on for every point, seen or not, once it has been drawn with them.
@@ -130,7 +139,7 @@ void PointRenderer::drawInOrder(DrawingSurface& surface, QImage* image, PointLis
     }
 }
 
-void PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
+bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
                                   const RenderContext& ctx, const QRect& bounds, bool record) {
     m_mask.reset(image, bounds);
     m_blended.clear();
@@ -149,6 +158,9 @@ void PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
         if (const std::optional<QPoint> corner = text ? CellCorner(p) : std::nullopt) {
             PadText(m_padded, *p.text);
             textLastFirst(surface, p, i, *corner, bounds, extent);
+            if (m_blendRects.size() > kMaxBlendRects) {
+                return false;
+            }
         }
         CoverShapes(m_mask, p, bounds);
         // A point that painted nothing changes nothing while the points over it stay as they
@@ -168,6 +180,7 @@ void PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
         drawWithin(surface, image, p,
                    std::span<const QRect>(m_blendRects).subspan(first, m_blended[k].end - first));
     }
+    return true;
 }
 
 void PointRenderer::drawWithin(DrawingSurface& surface, QImage& image, const PointPlan& p,
