@@ -94,6 +94,34 @@ std::vector<std::uint8_t> Phases(const PointList& list) {
     return phases;
 }
 
+// A scene ticked by one renderer and drawn afresh by another, each on a canvas and a list of
+// its own.
+struct Ticked {
+    Ticked(const std::vector<Labelled>& scene, QSize size, std::int64_t now)
+        : tickList(ListOf(scene)), freshList(ListOf(scene)), tickCanvas(size), freshCanvas(size) {
+        fresh.setCaching(false);
+        ctx.now = now;
+    }
+    // One tick and one fresh drawing; true when both leave the same pixels and phases.
+    bool step() {
+        {
+            QPainter painter(&tickCanvas.image);
+            DrawingSurface surface(painter);
+            ticking.Tick(surface, tickList, ctx);
+        }
+        freshCanvas.draw(fresh, freshList, ctx);
+        return tickCanvas.image == freshCanvas.image && Phases(tickList) == Phases(freshList);
+    }
+
+    PointList tickList;
+    PointList freshList;
+    PointRenderer ticking;
+    PointRenderer fresh;
+    Canvas tickCanvas;
+    Canvas freshCanvas;
+    RenderContext ctx;
+};
+
 } // namespace
 
 TEST(RenderCache, FastDrawingMatchesFreshDrawingTickAfterTick) {
@@ -352,30 +380,15 @@ TEST(RenderCache, ACrowdedViewMeasuresOnlyTheTextsThatShowAndTicksStayExact) {
             }
             scene.push_back(p);
         }
-        PointList tickList = ListOf(scene);
-        PointList freshList = ListOf(scene);
-        PointRenderer ticking;
-        PointRenderer fresh;
-        fresh.setCaching(false);
-        Canvas tickCanvas(QSize(160, 110));
-        Canvas freshCanvas(QSize(160, 110));
-        RenderContext ctx;
-        ctx.now = start;
+        Ticked view(scene, QSize(160, 110), start);
         for (int tick = 1; tick <= 6; ++tick) {
-            {
-                QPainter painter(&tickCanvas.image);
-                DrawingSurface surface(painter);
-                ticking.Tick(surface, tickList, ctx);
-            }
-            freshCanvas.draw(fresh, freshList, ctx);
-            ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "tick " << tick << " " << overhang;
-            ASSERT_EQ(Phases(tickList), Phases(freshList)) << "tick " << tick;
+            ASSERT_TRUE(view.step()) << "tick " << tick << " " << overhang;
             if (tick == 1) {
-                EXPECT_EQ(ticking.freshTexts() > 0, overhang);
-                EXPECT_LT(ticking.cachedCells(), scene.size() / 2)
+                EXPECT_EQ(view.ticking.freshTexts() > 0, overhang);
+                EXPECT_LT(view.ticking.cachedCells(), scene.size() / 2)
                     << "texts wholly under later points are never measured";
             }
-            ++ctx.now;
+            ++view.ctx.now;
         }
     }
 }
@@ -411,38 +424,10 @@ std::vector<Labelled> FlashingRow(std::initializer_list<int> flashing) {
     return scene;
 }
 
-// A row of points ticked by one renderer and drawn afresh by another, each on a canvas and a
-// list of its own.
-struct TickedRow {
-    explicit TickedRow(std::initializer_list<int> flashing)
-        : tickList(ListOf(FlashingRow(flashing))), freshList(ListOf(FlashingRow(flashing))) {
-        fresh.setCaching(false);
-        ctx.now = 1; // after 1850
-    }
-    // One tick and one fresh drawing; true when both canvases hold the same pixels.
-    bool step() {
-        {
-            QPainter painter(&tickCanvas.image);
-            DrawingSurface surface(painter);
-            ticking.Tick(surface, tickList, ctx);
-        }
-        freshCanvas.draw(fresh, freshList, ctx);
-        return tickCanvas.image == freshCanvas.image;
-    }
-
-    PointList tickList;
-    PointList freshList;
-    PointRenderer ticking;
-    PointRenderer fresh;
-    Canvas tickCanvas{QSize(600, 80)};
-    Canvas freshCanvas{QSize(600, 80)};
-    RenderContext ctx;
-};
-
 } // namespace
 
 TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
-    TickedRow row({2, 5});
+    Ticked row(FlashingRow({2, 5}), QSize(600, 80), 1); // after 1850
     // After tick 4, 7 moves over 2's cell: the pieces stay, what reaches into them does not.
     const int expected[] = {8, 3, 3, 3, 8, 4};
     for (int tick = 0; tick < 6; ++tick) {
@@ -463,7 +448,7 @@ TEST(RenderCache, ATickPaintsTheChangedPointsAndThoseOverThemOnce) {
 TEST(RenderCache, ATickDrawsATextAfreshWhereTheCacheHasNoRoomForItsCell) {
     // Once the first tick has drawn, the cache has room for the flashing 5's cell alone: 6's
     // text over it is drawn afresh, so that piece is repainted in list order after all.
-    TickedRow row({5});
+    Ticked row(FlashingRow({5}), QSize(600, 80), 1);
     ASSERT_TRUE(row.step());
     row.ticking.setCacheLimit(1);
     ASSERT_TRUE(row.step());
@@ -490,23 +475,10 @@ TEST(RenderCache, ASinceTextLaysBareATextThatWasNeverMeasured) {
         p.rec.dY += 70;
         scene.push_back(p);
     }
-    PointList tickList = ListOf(scene);
-    PointList freshList = ListOf(scene);
-    PointRenderer ticking;
-    PointRenderer fresh;
-    fresh.setCaching(false);
-    Canvas tickCanvas(QSize(600, 120));
-    Canvas freshCanvas(QSize(600, 120));
-    RenderContext ctx;
+    Ticked view(scene, QSize(600, 120), start);
     for (const std::int64_t now : {start, start, start + 2, start + 2}) {
-        ctx.now = now;
-        {
-            QPainter painter(&tickCanvas.image);
-            DrawingSurface surface(painter);
-            ticking.Tick(surface, tickList, ctx);
-        }
-        freshCanvas.draw(fresh, freshList, ctx);
-        ASSERT_EQ(tickCanvas.image, freshCanvas.image) << "at " << now - start;
+        view.ctx.now = now;
+        ASSERT_TRUE(view.step()) << "at " << now - start;
     }
-    EXPECT_EQ(ticking.paintedLastTick(), 1) << "the last tick repaints the flashing point alone";
+    EXPECT_EQ(view.ticking.paintedLastTick(), 1) << "the last tick repaints the flashing point alone";
 }
