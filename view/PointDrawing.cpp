@@ -36,7 +36,7 @@ bool IsNear(std::int64_t v) {
 
 } // namespace
 
-PointPlan PlanPoint(PointList& list, int i, const RenderContext& ctx, bool advance) {
+PointPlan PlanPoint(const PointList& list, int i, const RenderContext& ctx) {
     const PointRecord r = list.point(i);
     PointPlan p;
     const ClientPoint c = PictureToClient(r.dX, r.dY, ctx.zoom, ctx.printing ? 0 : ctx.scrollX,
@@ -63,9 +63,6 @@ PointPlan PlanPoint(PointList& list, int i, const RenderContext& ctx, bool advan
         p.textColor = r.crSinceText;
         if (r.bFlashText != 0 && r.bTextPhase != 0) {
             p.textColor = r.crBack;
-        }
-        if (advance) {
-            AdvancePhases(list, i);
         }
     } else {
         p.text = &list.label(i);

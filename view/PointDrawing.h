@@ -37,11 +37,10 @@ struct PointPlan {
     bool passed = false; // the since date has passed
 };
 
-// Decides point i's drawing from a copy of its record. With `advance` the flash phases move on
-// in the stored record; without, the record is left alone and the plan is the same.
-PointPlan PlanPoint(PointList& list, int i, const RenderContext& ctx, bool advance);
-// Moves the flash phases of point i on as PlanPoint does, for a point whose since date has
-// passed.
+// Decides point i's drawing from a copy of its record, with its phases as they stand.
+PointPlan PlanPoint(const PointList& list, int i, const RenderContext& ctx);
+// Moves the flash phases of point i on, once it has been drawn, for a point whose since date
+// has passed.
 void AdvancePhases(PointList& list, int i);
 // True when point i's phases move on every call once its since date has passed.
 bool Flashes(const PointRecord& r);

@@ -115,7 +115,7 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
     m_overlapped = false;
     auto consider = [&](int i, bool colours) {
         const PointShapes* before = m_tracker.shapes(i);
-        const PointPlan p = PlanPoint(list, i, ctx, false);
+        const PointPlan p = PlanPoint(list, i, ctx);
         if (before == nullptr && !ShapesReach(p, bounds) && !TextMayReach(p, bounds)) {
             return true;
         }
@@ -288,7 +288,7 @@ PointRenderer::Visible PointRenderer::tickVisible(PointList& list, const RenderC
         at != m_changedIndices.end() && *at == i
             ? &m_changed[static_cast<std::size_t>(at - m_changedIndices.begin())]
             : nullptr;
-    const PointPlan p = changed != nullptr ? changed->plan : PlanPoint(list, i, ctx, false);
+    const PointPlan p = changed != nullptr ? changed->plan : PlanPoint(list, i, ctx);
     // The cell is found only where it shows: the tracker knows where it lies.
     if (!m_tracker.shapes(i)->cell.intersects(rect)) {
         return {i, p, nullptr, QSize(), false};

@@ -111,7 +111,7 @@ void PointRenderer::drawInOrder(DrawingSurface& surface, QImage* image, PointLis
     const bool cull = !bounds.isEmpty() || image != nullptr;
     QPainter& painter = surface.painter();
     for (int i = 0; i < list.count(); ++i) {
-        const PointPlan p = PlanPoint(list, i, ctx, false);
+        const PointPlan p = PlanPoint(list, i, ctx);
         const bool text = !cull || TextMayReach(p, bounds);
         if (!text && cull && !ShapesReach(p, bounds)) {
             continue;
@@ -145,7 +145,7 @@ bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
     m_blended.clear();
     m_blendRects.clear();
     for (int i = list.count() - 1; i >= 0; --i) {
-        const PointPlan p = PlanPoint(list, i, ctx, false);
+        const PointPlan p = PlanPoint(list, i, ctx);
         const bool text = TextMayReach(p, bounds);
         if (!text && !ShapesReach(p, bounds)) {
             continue;
@@ -175,7 +175,7 @@ bool PointRenderer::drawLastFirst(DrawingSurface& surface, QImage& image, PointL
     // part lies.
     for (std::size_t k = m_blended.size(); k-- > 0;) {
         const std::size_t first = k == 0 ? 0 : m_blended[k - 1].end;
-        const PointPlan p = PlanPoint(list, m_blended[k].index, ctx, false);
+        const PointPlan p = PlanPoint(list, m_blended[k].index, ctx);
         PadText(m_padded, *p.text);
         drawWithin(surface, image, p,
                    std::span<const QRect>(m_blendRects).subspan(first, m_blended[k].end - first));
