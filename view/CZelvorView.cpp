@@ -18,6 +18,7 @@
 #include "Clock.h"
 #include "DrawingSurface.h"
 #include "Globals.h"
+#include "LargeImage.h"
 #include "MessageBox.h"
 #include "Picture.h"
 #include "PictureNotice.h"
@@ -215,7 +216,7 @@ void CZelvorView::RedrawWindow() {
         const qreal dpr = viewport()->devicePixelRatioF();
         const QSize size = (QSizeF(viewport()->size()) * dpr).toSize();
         if (m_surface.size() != size || m_surface.devicePixelRatio() != dpr) {
-            m_surface = QImage(size, QImage::Format_RGB32);
+            m_surface = LargeImage::Make(size, QImage::Format_RGB32);
             m_surface.setDevicePixelRatio(dpr);
         }
         if (!m_surface.isNull()) {
