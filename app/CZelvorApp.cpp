@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QPrinter>
 #include <QSettings>
 #include <QTimer>
 
@@ -17,6 +16,8 @@
 #include "DocTemplate.h"
 #include "DocumentManager.h"
 #include "Globals.h"
+#include "MessageBox.h"
+#include "PrintModule.h"
 #include "RecentFileList.h"
 #include "Resources.h"
 #include "ViewPrinting.h"
@@ -33,11 +34,18 @@ CZelvorApp::CZelvorApp(QSettings* settings) {
     m_recent = std::make_unique<RecentFileList>(*m_settings, kRecentFileCount);
 }
 
-QPrinter& CZelvorApp::printer() const {
-    if (!m_printer) {
-        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+PrintModule* CZelvorApp::printing() const {
+    if (!m_printing) {
+        QString why;
+        m_printing = PrintModule::Create(&why);
+        if (!m_printing) {
+            MessageBox::Show(
+                m_mainFrame.get(),
+                tr("Printing is not available: its module could not be loaded.\n%1").arg(why),
+                QMessageBox::Warning, QMessageBox::Ok);
+        }
     }
-    return *m_printer;
+    return m_printing.get();
 }
 
 CZelvorApp::~CZelvorApp() {
@@ -140,7 +148,9 @@ void CZelvorApp::OnFileOpen() {
 }
 
 void CZelvorApp::OnFilePrintSetup() {
-    ViewPrinting::PrintSetup(printer(), m_mainFrame.get());
+    if (PrintModule* print = printing()) {
+        print->printSetup(m_mainFrame.get());
+    }
 }
 
 bool CZelvorApp::OnOpenRecentFile(int index) {
@@ -238,20 +248,23 @@ void CZelvorApp::RegisterViewCommands() {
         state.enabled = activeView() != nullptr;
     };
     cmd.setHandler(ID_FILE_PRINT, [this] {
-        if (CZelvorView* view = activeView()) {
-            ViewPrinting::Print(*view, printer(), m_mainFrame.get());
+        CZelvorView* view = activeView();
+        if (PrintModule* print = view != nullptr ? printing() : nullptr) {
+            ViewPrinting::Print(*print, *view, m_mainFrame.get());
         }
     });
     cmd.setUpdateHandler(ID_FILE_PRINT, withView);
     cmd.setHandler(ID_FILE_PRINT_DIRECT, [this] {
-        if (CZelvorView* view = activeView()) {
-            ViewPrinting::PrintDirect(*view, printer());
+        CZelvorView* view = activeView();
+        if (PrintModule* print = view != nullptr ? printing() : nullptr) {
+            ViewPrinting::PrintDirect(*print, *view);
         }
     });
     cmd.setUpdateHandler(ID_FILE_PRINT_DIRECT, withView);
     cmd.setHandler(ID_FILE_PRINT_PREVIEW, [this] {
-        if (CZelvorView* view = activeView()) {
-            ViewPrinting::Preview(*view, printer(), m_mainFrame.get());
+        CZelvorView* view = activeView();
+        if (PrintModule* print = view != nullptr ? printing() : nullptr) {
+            ViewPrinting::Preview(*print, *view, m_mainFrame.get());
         }
     });
     cmd.setUpdateHandler(ID_FILE_PRINT_PREVIEW, withView);

@@ -25,7 +25,7 @@ class CMainFrame;
 class CZelvorView;
 class DocTemplate;
 class DocumentManager;
-class QPrinter;
+class PrintModule;
 class QSettings;
 class RecentFileList;
 
@@ -58,9 +58,10 @@ public:
     DocumentManager* documents() const { return m_docs.get(); }
     RecentFileList& recentFiles() const { return *m_recent; }
     QSettings& settings() const { return *m_settings; }
-    // The printer all printing shares, made on first use (it asks the print system for its
-    // printers, which start-up does not need).
-    QPrinter& printer() const;
+    // Printing and the printer all printing shares, loaded on first use (start-up loads no
+    // print library and asks the print system for nothing). Null, after telling the user why,
+    // when the print module cannot be loaded.
+    PrintModule* printing() const;
     // The view of the active document window, or null.
     CZelvorView* activeView() const;
 
@@ -73,7 +74,7 @@ private:
     std::unique_ptr<QSettings> m_ownSettings;
     QSettings* m_settings;
     std::unique_ptr<RecentFileList> m_recent;
-    mutable std::unique_ptr<QPrinter> m_printer;
+    mutable std::unique_ptr<PrintModule> m_printing;
     std::unique_ptr<DocTemplate> m_template;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<DocumentManager> m_docs;

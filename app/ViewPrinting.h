@@ -1,19 +1,17 @@
-// Printing a map view with Qt Print Support, on the application's shared printer: the print
-// dialog, print setup, and print preview. Every page is drawn by CZelvorView::PrintPage, which
-// makes exactly one page.
+// Printing a map view: the print dialog, printing without one, and print preview, through the
+// print module (PrintModule.h). Every page is drawn by CZelvorView::PrintPage,
+// which makes exactly one page.
 #pragma once
 
 class CZelvorView;
-class QPrinter;
+class PrintModule;
 class QWidget;
 
 namespace ViewPrinting {
-// Shows the print dialog for `printer`; on OK prints the view's one page. False when cancelled.
-bool Print(CZelvorView& view, QPrinter& printer, QWidget* parent);
-// Prints the view's one page on `printer` as it is set up, without a dialog.
-void PrintDirect(CZelvorView& view, QPrinter& printer);
+// Shows the print dialog; on OK prints the view's one page. False when cancelled.
+bool Print(PrintModule& printing, CZelvorView& view, QWidget* parent);
+// Prints the view's one page on the printer as it is set up, without a dialog.
+void PrintDirect(PrintModule& printing, CZelvorView& view);
 // Shows the print preview of the view's page; returns when the preview closes.
-void Preview(CZelvorView& view, QPrinter& printer, QWidget* parent);
-// Lets the user choose the printer and its options for later printing. False when cancelled.
-bool PrintSetup(QPrinter& printer, QWidget* parent);
+void Preview(PrintModule& printing, CZelvorView& view, QWidget* parent);
 } // namespace ViewPrinting

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPrinter>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTimerEvent>
@@ -102,8 +101,8 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
     // Fit mode needs no more than the window's width in device pixels at first.
     const int fitWidth = static_cast<int>(std::ceil(width() * devicePixelRatioF()));
     PictureFailure failure;
-    m_pImage = m_strPath.empty() ? nullptr
-                                 : Picture::Load(FromText8(m_strPath), fitWidth, 0, &failure);
+    m_pImage =
+        m_strPath.empty() ? nullptr : Picture::Load(FromText8(m_strPath), fitWidth, 0, &failure);
     if (!m_pImage) {
         if (!m_strPath.empty()) {
             m_notice = PictureNotice::Text(FromText8(m_strFileName), failure);
@@ -324,13 +323,12 @@ void CZelvorView::OnViewShowTexts() {
     RedrawWindow();
 }
 
-void CZelvorView::PrintPage(QPrinter* printer) {
+void CZelvorView::PrintPage(QPaintDevice* page) {
     QPainter painter;
-    if (printer == nullptr || !painter.begin(printer)) {
+    if (page == nullptr || !painter.begin(page)) {
         return;
     }
-    PrintPage(painter, logicalDpiX(), logicalDpiY(), printer->logicalDpiX(),
-              printer->logicalDpiY());
+    PrintPage(painter, logicalDpiX(), logicalDpiY(), page->logicalDpiX(), page->logicalDpiY());
     painter.end();
 }
 

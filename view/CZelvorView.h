@@ -36,7 +36,7 @@
 class Picture;
 class QMessageBox;
 class QPainter;
-class QPrinter;
+class QPaintDevice;
 class DrawingSurface;
 
 class CZelvorView : public QAbstractScrollArea {
@@ -59,9 +59,9 @@ public:
     // zoom to 1.0, loads the picture's map from g_strBaseDir and starts the paint timer.
     // A failed decode (empty strings included) gives a blank view: no map read, no timer, no
     // message box, and it never writes a map; a file that could not be shown is named in a
-    // notice painted in the view, with the reason. Full pixels decode in the background. A map that exists but cannot be read leaves the
-    // picture without points and tells the user once; that file is never overwritten.
-    // Call once.
+    // notice painted in the view, with the reason. Full pixels decode in the background. A map that
+    // exists but cannot be read leaves the picture without points and tells the user once; that
+    // file is never overwritten. Call once.
     void OnInitialUpdate(const std::string& path, const std::string& fileName);
 
     // Writes the map as the window is about to close. On failure the user is told which file
@@ -87,7 +87,7 @@ public:
     // Prints or previews one page: one display pixel (the screen's logical dpi) maps to the
     // printer's resolution, the picture at its drawn size from its full-size pixels, the points
     // without scroll offset. Never starts a second page.
-    void PrintPage(QPrinter* printer);
+    void PrintPage(QPaintDevice* page);
     // The same onto any painter whose device has `deviceDpiX` x `deviceDpiY` dots per inch,
     // one logical unit being one pixel of a `displayDpiX` x `displayDpiY` display.
     void PrintPage(QPainter& painter, double displayDpiX, double displayDpiY, double deviceDpiX,

@@ -22,6 +22,7 @@
 #include "CZelvorApp.h"
 #include "CZelvorView.h"
 #include "DocumentManager.h"
+#include "PrintModule.h"
 #include "Resources.h"
 
 namespace {
@@ -105,9 +106,19 @@ protected:
         view->points().AddPoint(rec, "Label", "", "");
     }
 
+    // The shared printer, from the print module (loaded by then or now).
+    QPrinter& Printer() {
+        PrintModule* printing = app->printing();
+        if (printing == nullptr) {
+            ADD_FAILURE() << "the print module did not load";
+            std::abort();
+        }
+        return printing->printer();
+    }
+
     // Prints through File > Print with the dialog accepted, into a PDF file; returns its bytes.
     QByteArray PrintToPdf(const QString& name) {
-        QPrinter& printer = app->printer();
+        QPrinter& printer = Printer();
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(baseDir() + "/" + name);
         // A page wider than the picture, so nothing is cut off.
@@ -164,7 +175,7 @@ TEST_F(PrintTest, ShowTextsOffPrintsTheBarePicture) {
 
 TEST_F(PrintTest, CancellingThePrintDialogPrintsNothing) {
     OpenPicture();
-    QPrinter& printer = app->printer();
+    QPrinter& printer = Printer();
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(baseDir() + "/never.pdf");
     AnswerNext<QPrintDialog>([](QPrintDialog* dialog) { dialog->reject(); });
@@ -199,8 +210,8 @@ TEST_F(PrintTest, PreviewShowsOnePageAndPrintSetupOnlyChooses) {
         }
         dialog->accept();
     });
-    app->printer().setOutputFormat(QPrinter::PdfFormat);
-    app->printer().setOutputFileName(baseDir() + "/setup.pdf");
+    Printer().setOutputFormat(QPrinter::PdfFormat);
+    Printer().setOutputFileName(baseDir() + "/setup.pdf");
     EXPECT_TRUE(app->mainFrame()->commands().execute(ID_FILE_PRINT_SETUP));
     EXPECT_EQ(setupTitle, "Print Setup");
     EXPECT_EQ(okText, "OK");
