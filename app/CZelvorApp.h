@@ -1,11 +1,11 @@
 // The application: its identity (organisation "Harrowmere", application "Zelvor", version
 // 1.2.0.0, so settings live in the platform's standard place for them), the recent-file list,
-// the one document template, the main window, the shared printer, and the application's
-// commands (About, File New, File Open, Print Setup, the recent files, Exit) together with the
-// document and view commands of the active window.
+// the one document template, the main window, printing with its shared printer, and the
+// application's commands (About, File New, File Open, Print Setup, the recent files, Exit)
+// together with the document and view commands of the active window.
 //
-// Start-up does only what the first window needs; the printer, the help window and every dialog
-// are made when first used.
+// Start-up does only what the first window needs; printing (a module of its own), the help window
+// and every dialog are loaded or made when first used.
 //
 // Start-up (InitInstance): settings, recent-file list, document template, main frame (whose
 // constructor prepares the start-up directory, the defaults and the MAPS folder), its window
