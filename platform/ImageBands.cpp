@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "LargeImage.h"
+
 namespace {
 
 // The most a band may take once converted to four bytes a pixel.
@@ -25,7 +27,7 @@ void CopyRows(QImage& into, int at, const QImage& rows) {
 namespace ImageBands {
 
 QImage Convert(const QImage& image, QImage::Format format) {
-    QImage result(image.size(), format);
+    QImage result = LargeImage::Make(image.size(), format);
     if (result.isNull()) {
         return result;
     }
@@ -47,7 +49,7 @@ QImage SmoothResize(const QImage& image, int width, int height) {
         result.setDevicePixelRatio(1.0);
         return result;
     }
-    QImage result(width, height, format);
+    QImage result = LargeImage::Make(QSize(width, height), format);
     if (result.isNull()) {
         return result;
     }

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "ImageBands.h"
+#include "LargeImage.h"
 
 namespace {
 
@@ -249,13 +250,18 @@ QImage DecodeFile(const QString& path, QSize scaledTo, const QRect& clip, qint64
         failure = {PictureFailure::TooLarge, needed, budget};
         return {};
     }
+    QImage image;
     if (cut) {
         reader.setClipRect(clip);
     } else if (reduce) {
         reader.setScaledSize(scaledTo);
     }
-    QImage image = reader.read();
-    if (image.isNull()) {
+    if (!reduce && header.format != QImage::Format_Invalid) {
+        // Decoders that write into an image of the size and format they decode to (JPEG, PNG)
+        // fill this one, on huge pages where it is large; any other makes its own.
+        image = LargeImage::Make(cut ? clip.size() : header.size, header.format);
+    }
+    if (!reader.read(&image) || image.isNull()) {
         failure = {PictureFailure::Truncated};
         return {};
     }

@@ -63,6 +63,18 @@ void BM_BareFullRead24MP(benchmark::State& state) {
 }
 BENCHMARK(BM_BareFullRead24MP)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
+// (1a') The same decode through PictureDecoder, whose image is made on huge pages: the
+// difference to (1a) is the cost of faulting in 96 MB a page at a time.
+void BM_DecoderFullRead24MP(benchmark::State& state) {
+    for (auto _ : state) {
+        PictureFailure failure;
+        QImage image =
+            PictureDecoder::Decode(PhotoPath(), QSize(), PictureDecoder::MachineBudget(), failure);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(BM_DecoderFullRead24MP)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
 // (1b) Opening in fit mode: from the start of the decode to the first full paint at 1600 px.
 void BM_OpenFitFirstPaint24MP(benchmark::State& state) {
     QImage surface = Viewport();

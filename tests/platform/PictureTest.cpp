@@ -93,6 +93,20 @@ TEST_F(PictureTest, DecodesPngAndJpegWithTheirSize) {
     }
 }
 
+// Decoded straight into memory advised for huge pages: no copy, and one fault per 2 MB.
+TEST_F(PictureTest, WholeDecodesOfLargePicturesFillHugePageMemory) {
+    const QImage source = Quadrants(600, 400); // 960 KB as 32-bit pixels
+    ASSERT_TRUE(Write(source, file("large.png"), "png"));
+    ASSERT_TRUE(Write(source, file("large.jpg"), "jpg"));
+    for (const char* name : {"large.png", "large.jpg"}) {
+        PictureFailure failure;
+        const QImage image =
+            PictureDecoder::Decode(file(name), QSize(), PictureDecoder::MachineBudget(), failure);
+        ASSERT_EQ(image.size(), source.size()) << name;
+        EXPECT_EQ(reinterpret_cast<quintptr>(image.constBits()) % (quintptr(2) << 20), 0u) << name;
+    }
+}
+
 TEST_F(PictureTest, OrientationTagIsNotApplied) {
     const QImage source = Quadrants(40, 20);
     ASSERT_TRUE(WriteBytes(file("turned.jpg"), JpegWithOrientation(source, 6)));
