@@ -42,6 +42,12 @@ private:
     const std::atomic<bool>* m_cancel;
 };
 
+// The formats pictures are kept in once decoded (see Normalize).
+bool IsDisplayFormat(QImage::Format format) {
+    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied ||
+           format == QImage::Format_Grayscale8;
+}
+
 qint64 Pixels(QSize size) {
     return qint64(std::max(0, size.width())) * qint64(std::max(0, size.height()));
 }
@@ -256,9 +262,10 @@ QImage DecodeFile(const QString& path, QSize scaledTo, const QRect& clip, qint64
     } else if (reduce) {
         reader.setScaledSize(scaledTo);
     }
-    if (!reduce && header.format != QImage::Format_Invalid) {
+    if (!reduce && IsDisplayFormat(header.format)) {
         // Decoders that write into an image of the size and format they decode to (JPEG, PNG)
-        // fill this one, on huge pages where it is large; any other makes its own.
+        // fill this one, on huge pages where it is large; any other makes its own. Only for
+        // formats kept as they are: Qt converts an image in place only in memory of its own.
         image = LargeImage::Make(cut ? clip.size() : header.size, header.format);
     }
     if (!reader.read(&image) || image.isNull()) {
