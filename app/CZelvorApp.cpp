@@ -247,25 +247,25 @@ void CZelvorApp::RegisterViewCommands() {
     const auto withView = [this](CommandState& state) {
         state.enabled = activeView() != nullptr;
     };
-    cmd.setHandler(ID_FILE_PRINT, [this] {
-        CZelvorView* view = activeView();
-        if (PrintModule* print = view != nullptr ? printing() : nullptr) {
-            ViewPrinting::Print(*print, *view, m_mainFrame.get());
-        }
-    });
+    // A print command works on the active view through the print module (loaded by then or
+    // now); without either it does nothing.
+    const auto printCommand = [this](auto run) {
+        return [this, run] {
+            CZelvorView* view = activeView();
+            if (PrintModule* print = view != nullptr ? printing() : nullptr) {
+                run(*print, *view);
+            }
+        };
+    };
+    cmd.setHandler(ID_FILE_PRINT, printCommand([this](PrintModule& print, CZelvorView& view) {
+                       ViewPrinting::Print(print, view, m_mainFrame.get());
+                   }));
     cmd.setUpdateHandler(ID_FILE_PRINT, withView);
-    cmd.setHandler(ID_FILE_PRINT_DIRECT, [this] {
-        CZelvorView* view = activeView();
-        if (PrintModule* print = view != nullptr ? printing() : nullptr) {
-            ViewPrinting::PrintDirect(*print, *view);
-        }
-    });
+    cmd.setHandler(ID_FILE_PRINT_DIRECT, printCommand(&ViewPrinting::PrintDirect));
     cmd.setUpdateHandler(ID_FILE_PRINT_DIRECT, withView);
-    cmd.setHandler(ID_FILE_PRINT_PREVIEW, [this] {
-        CZelvorView* view = activeView();
-        if (PrintModule* print = view != nullptr ? printing() : nullptr) {
-            ViewPrinting::Preview(*print, *view, m_mainFrame.get());
-        }
-    });
+    cmd.setHandler(ID_FILE_PRINT_PREVIEW,
+                   printCommand([this](PrintModule& print, CZelvorView& view) {
+                       ViewPrinting::Preview(print, view, m_mainFrame.get());
+                   }));
     cmd.setUpdateHandler(ID_FILE_PRINT_PREVIEW, withView);
 }
