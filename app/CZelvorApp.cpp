@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <utility>
+
 #include "ActionBuilder.h"
 #include "BuiltInIconStyle.h"
 #include "CAboutDlg.h"
@@ -15,6 +17,7 @@
 #include "CZelvorView.h"
 #include "DocTemplate.h"
 #include "DocumentManager.h"
+#include "FileDropTarget.h"
 #include "Globals.h"
 #include "MessageBox.h"
 #include "Printing.h"
@@ -47,7 +50,7 @@ void CZelvorApp::SetIdentity() {
     QCoreApplication::setOrganizationName(QStringLiteral("Harrowmere"));
     QCoreApplication::setApplicationName(Resources::ProductName());
     QCoreApplication::setApplicationVersion(Resources::ProductVersion());
-    QGuiApplication::setDesktopFileName(QStringLiteral("zelvor"));
+    QGuiApplication::setDesktopFileName(Resources::ApplicationId());
 }
 
 bool CZelvorApp::InitInstance() {
@@ -68,6 +71,7 @@ bool CZelvorApp::InitInstance() {
     m_docs->AddDocTemplate(std::move(m_template));
     m_docs->setDialogDirectory(QFile::decodeName(QByteArray::fromStdString(g_strBaseDir)));
     m_mainFrame->setDocumentManager(m_docs.get());
+    FileDropTarget::Install(*m_mainFrame, [this](const QStringList& paths) { OpenFiles(paths); });
     connect(m_docs.get(), &DocumentManager::documentsChanged, this,
             &CZelvorApp::RefreshRecentFiles);
     connect(m_docs.get(), &DocumentManager::documentTitleChanged, this,
@@ -90,8 +94,15 @@ bool CZelvorApp::InitInstance() {
     PlaceMainWindow(*m_mainFrame);
     m_mainFrame->show();
     // Told from the event loop, so that a quit request while the message is open ends the
-    // program as it would at any other time.
-    QTimer::singleShot(0, m_mainFrame.get(), &CMainFrame::ReportStorageProblem);
+    // program as it would at any other time; the files given at start-up open after it, unless
+    // such a request came meanwhile.
+    QTimer::singleShot(0, m_mainFrame.get(), [this] {
+        m_mainFrame->ReportStorageProblem();
+        const QStringList files = std::exchange(m_startupFiles, {});
+        if (m_mainFrame->isVisible()) {
+            OpenFiles(files);
+        }
+    });
     return true;
 }
 
@@ -153,6 +164,16 @@ bool CZelvorApp::OnOpenRecentFile(int index) {
     m_recent->Remove(path);
     RefreshRecentFiles();
     return false;
+}
+
+int CZelvorApp::OpenFiles(const QStringList& paths) {
+    int opened = 0;
+    for (const QString& path : paths) {
+        if (m_docs->OpenDocumentFile(path) != nullptr) {
+            ++opened;
+        }
+    }
+    return opened;
 }
 
 void CZelvorApp::RefreshRecentFiles() {

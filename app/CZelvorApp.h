@@ -9,8 +9,9 @@
 //
 // Start-up (InitInstance): settings, recent-file list, document template, main frame (whose
 // constructor prepares the start-up directory, the defaults and the MAPS folder), its window
-// contents, the document plumbing, then the window is shown. The command line is not examined
-// beyond Qt's own options, and no document is opened at start-up.
+// contents, the document plumbing, then the window is shown. The files given to
+// setStartupFiles (the command line's, see CommandLine.h) open once it shows, after any problem
+// with the start-up folder has been told. Picture files dropped onto the main window open too.
 //
 // Shut-down (Run's end, or the destructor): the main window's document windows close first,
 // then the main frame goes (saving the defaults), then the recent-file list is written.
@@ -18,6 +19,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -53,6 +55,11 @@ public:
     void OnFilePrintSetup();
     // Opens recent-file entry `index` (0-based); an entry that fails to open is removed.
     bool OnOpenRecentFile(int index);
+    // Opens each file as File > Open does, in order: one that cannot be opened is told once
+    // and the others still open. Returns how many opened.
+    int OpenFiles(const QStringList& paths);
+    // The files to open once the main window shows (before InitInstance).
+    void setStartupFiles(const QStringList& paths) { m_startupFiles = paths; }
 
     CMainFrame* mainFrame() const { return m_mainFrame.get(); }
     DocumentManager* documents() const { return m_docs.get(); }
@@ -77,4 +84,5 @@ private:
     std::unique_ptr<DocTemplate> m_template;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<DocumentManager> m_docs;
+    QStringList m_startupFiles;
 };

@@ -83,4 +83,10 @@ QString HelpPageHtml();
 // "Zelvor" and "1.2.0.0".
 QString ProductName();
 QString ProductVersion();
+// The application id that names the desktop entry, the icon and the AppStream data, and that
+// Wayland compositors match windows by: "org.harrowmere.Zelvor".
+QString ApplicationId();
+// What `--version` prints for `program` ("zelvor", "zelvor-maps"): the line
+// "<program> (Zelvor) 1.2.0.0", then the copyright and the license, ending in a newline.
+QString VersionText(const QString& program);
 } // namespace Resources

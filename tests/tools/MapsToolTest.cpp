@@ -330,5 +330,7 @@ TEST_F(ToolTest, TheToolAndEachCommandDescribeThemselvesWithAnExample) {
     }
     const ToolRun version = run({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "zelvor-maps " ZELVOR_VERSION "\n");
+    EXPECT_TRUE(version.out.startsWith("zelvor-maps (Zelvor) " ZELVOR_VERSION "\n"))
+        << version.out.toStdString();
+    EXPECT_TRUE(version.out.contains("License MIT")) << version.out.toStdString();
 }

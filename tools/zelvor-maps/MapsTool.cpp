@@ -14,6 +14,7 @@
 #include "ImportCommand.h"
 #include "ListCommands.h"
 #include "RenderCommand.h"
+#include "Resources.h"
 #include "SinceTime.h"
 #include "TextSink.h"
 
@@ -274,8 +275,7 @@ int RunMapsTool(const QStringList& arguments, TextSink& out, TextSink& err) {
             return kExitOk;
         }
         if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
-            out.write(kTool + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
-                      QLatin1Char('\n'));
+            out.write(Resources::VersionText(kTool));
             return kExitOk;
         }
         err.write(ToolHelp(commands));
