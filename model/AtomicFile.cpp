@@ -8,14 +8,9 @@
 #include <random>
 #include <system_error>
 
-#if defined(__unix__) || defined(__APPLE__)
-#define ZELVOR_POSIX_FILES 1
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#include <fstream>
-#endif
 
 #include "FileSource.h"
 #include "MapArchive.h"
@@ -114,8 +109,6 @@ std::string ResolveLinks(const std::string& path) {
     }
     return {};
 }
-
-#ifdef ZELVOR_POSIX_FILES
 
 namespace {
 
@@ -362,75 +355,6 @@ FileResult WriteFileAtomically(const std::string& path, const FileProducer& prod
     writeAndReplace(target, folder, produce, options, false, existing, result);
     return result;
 }
-
-#else // Systems without POSIX files: the standard library's streams and rename.
-
-namespace {
-
-class StreamSink : public ByteSink {
-public:
-    StreamSink(std::ofstream& out, const AtomicWriteOptions& options)
-        : m_out(out), m_chunk(std::max<std::size_t>(options.chunkSize, 1)),
-          m_afterChunk(options.afterChunk) {}
-    bool write(std::string_view bytes) override {
-        std::size_t done = 0;
-        while (m_out && done < bytes.size()) {
-            const std::size_t piece = std::min(m_chunk, bytes.size() - done);
-            m_out.write(bytes.data() + done, static_cast<std::streamsize>(piece));
-            done += piece;
-            m_total += piece;
-            if (m_out && m_afterChunk) {
-                m_afterChunk(m_total);
-            }
-        }
-        return static_cast<bool>(m_out);
-    }
-
-private:
-    std::ofstream& m_out;
-    std::size_t m_chunk;
-    const std::function<void(std::size_t)>& m_afterChunk;
-    std::size_t m_total = 0;
-};
-
-} // namespace
-
-FileResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
-                               const AtomicWriteOptions& options) {
-    const std::string target = ResolveLinks(path);
-    if (target.empty()) {
-        return FileResult::failure(path + ": cannot follow the link");
-    }
-    const std::string folder = folderOf(target);
-    removeLeftovers(folder);
-    const std::string tempName = temporaryNameIn(folder);
-    bool ok = false;
-    try {
-        std::ofstream out(tempName, std::ios::binary | std::ios::trunc);
-        StreamSink sink(out, options);
-        produce(sink);
-        out.flush();
-        ok = static_cast<bool>(out);
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(tempName, ignored);
-        throw;
-    }
-    std::error_code ec;
-    if (!ok) {
-        fs::remove(tempName, ec);
-        return FileResult::failure(path + ": cannot write");
-    }
-    fs::rename(tempName, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(tempName, ignored);
-        return FileResult::failure(path + ": cannot replace the file: " + ec.message());
-    }
-    return FileResult::success();
-}
-
-#endif
 
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                const AtomicWriteOptions& options) {

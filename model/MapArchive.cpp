@@ -129,44 +129,35 @@ std::uint32_t MapArchiveReader::ReadCount() {
     return u32();
 }
 
-std::string MapArchiveReader::ReadText() {
-    bool wide = false;
-    std::uint32_t length = 0;
-
+std::optional<std::uint32_t> MapArchiveReader::readTextLength() {
     need(1, "a text's length");
-    std::uint8_t b = u8();
+    const std::uint8_t b = u8();
     if (b < kTextEscape) {
-        length = b;
-    } else {
-        need(2, "a text's length");
-        std::uint16_t w = u16();
-        if (w == kWideMarker) {
-            // A wide text: the length follows again, in the same form, counting 16-bit units.
-            wide = true;
-            need(1, "a text's length");
-            b = u8();
-            if (b < kTextEscape) {
-                length = b;
-            } else {
-                need(2, "a text's length");
-                w = u16();
-                if (w == kWideMarker) {
-                    throw ArchiveFormatError("a text is marked as wide twice");
-                }
-                if (w < kTextEscape32) {
-                    length = w;
-                } else {
-                    need(4, "a text's length");
-                    length = u32();
-                }
-            }
-        } else if (w < kTextEscape32) {
-            length = w;
-        } else {
-            need(4, "a text's length");
-            length = u32();
+        return b;
+    }
+    need(2, "a text's length");
+    const std::uint16_t w = u16();
+    if (w == kWideMarker) {
+        return std::nullopt;
+    }
+    if (w < kTextEscape32) {
+        return w;
+    }
+    need(4, "a text's length");
+    return u32();
+}
+
+std::string MapArchiveReader::ReadText() {
+    std::optional<std::uint32_t> prefix = readTextLength();
+    const bool wide = !prefix;
+    if (wide) {
+        // A wide text: the length follows again, in the same form, counting 16-bit units.
+        prefix = readTextLength();
+        if (!prefix) {
+            throw ArchiveFormatError("a text is marked as wide twice");
         }
     }
+    const std::uint32_t length = *prefix;
 
     // 64-bit arithmetic: twice a 32-bit unit count does not fit 32 bits.
     const std::uint64_t bytes = wide ? std::uint64_t{length} * 2 : std::uint64_t{length};

@@ -266,8 +266,7 @@ void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
         }
     }
     // Drawn afresh at the end, where it shows: within its cell and, around it, as far as its
-    // glyphs may reach (as the text-cell cache allows for), turned about its corner as the text
-    // is.
+    // glyphs may reach (TextOverhang), turned about its corner as the text is.
     if (cell != nullptr) {
         extent = cell->extent;
     } else {
@@ -276,7 +275,7 @@ void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
     }
     ++m_freshTexts;
     constexpr int kFar = 1 << 28; // no view is as large; keeps the sums below in range
-    const int margin = std::clamp(extent.height(), 4, kFar);
+    const auto margin = static_cast<int>(std::min<std::int64_t>(TextOverhang(extent.height()), kFar));
     const QRect box(0, 0, std::min(extent.width(), kFar), std::min(extent.height(), kFar));
     const int turn = p.font.lfEscapement;
     const QRect reach =
