@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a finished build (`cpack -G DEB`) and checks it, offline:
 # lintian with no error and no warning; the file list against tests/packaging/manifest.txt;
-# the dependencies, and that apt could install it (simulated); the desktop entry, the AppStream data, the icons' sizes; the manual pages
+# the dependencies, and that apt could install it (simulated); the changelog's version; the desktop entry, the AppStream data, the icons' sizes; the manual pages
 # through man's own warnings; the completions through each shell's syntax check; every command
 # and option of the programs' --help in their manual page and bash completion, and the bash
 # completion offering the commands and --format values; and the installed programs, unpacked
@@ -40,6 +40,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 for dep in libqt6widgets6 libqt6gui6 libc6 qt6-qpa-plugins; do
   field Depends | tr ',' '\n' | grep -q "^ *$dep\b" || fail "Depends lacks $dep: $(field Depends)"
 done
+changelog=$(dpkg-parsechangelog -l "$root/packaging/debian/changelog" -S Version)
+[ "$changelog" = "$(field Version)" ] || fail "the changelog's newest version is $changelog"
 field Recommends | grep -q qt6-image-formats-plugins || fail "Recommends lacks qt6-image-formats-plugins"
 # Installable here: apt resolves every dependency (simulated: nothing is installed or fetched).
 apt-get install -s "$deb" >"$scratch/apt.log" 2>&1 \
