@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a finished build (`cpack -G DEB`) and checks it, offline:
-# lintian with no error and no warning; the file list against tests/packaging/manifest.txt;
-# the dependencies, and that apt could install it (simulated); the changelog's version; the desktop entry, the AppStream data, the icons' sizes; the manual pages
-# through man's own warnings; the completions through each shell's syntax check; every command
-# and option of the programs' --help in their manual page and bash completion, and the bash
-# completion offering the commands and --format values; and the installed programs, unpacked
-# into a scratch root, answering --version without a display.
+# lintian with no error and no warning; the file list against tests/packaging/manifest.txt; the
+# dependencies, and that apt could install it (simulated); the changelog's version; the desktop
+# entry, the AppStream data, the icons' sizes; the manual pages through man's own warnings; the
+# completions through each shell's syntax check; every command and option of the programs'
+# --help in their manual page and bash completion, and the bash completion offering the commands
+# and --format values; and the installed programs, unpacked into a scratch root, answering
+# --version without a display.
 # Usage: scripts/check-package.sh [BUILD-DIR]   (default: build/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
