@@ -38,12 +38,15 @@ sed "s|@MULTIARCH@|$(dpkg-architecture -qDEB_HOST_MULTIARCH)|" "$root/tests/pack
   | diff -u - "$scratch/files" || fail "the file list differs from tests/packaging/manifest.txt"
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Section)" = graphics ] || fail "Section is '$(field Section)'"
+# (Outputs are captured before grep reads them: with pipefail, grep -q ending a pipe early
+# would fail the pipe.)
+depends=$(field Depends | tr ',' '\n')
 for dep in libqt6widgets6 libqt6gui6 libc6 qt6-qpa-plugins; do
-  field Depends | tr ',' '\n' | grep -q "^ *$dep\b" || fail "Depends lacks $dep: $(field Depends)"
+  grep -q "^ *$dep\b" <<<"$depends" || fail "Depends lacks $dep: $(field Depends)"
 done
 changelog=$(dpkg-parsechangelog -l "$root/packaging/debian/changelog" -S Version)
 [ "$changelog" = "$(field Version)" ] || fail "the changelog's newest version is $changelog"
-field Recommends | grep -q qt6-image-formats-plugins || fail "Recommends lacks qt6-image-formats-plugins"
+grep -q qt6-image-formats-plugins <<<"$(field Recommends)" || fail "Recommends lacks qt6-image-formats-plugins"
 # Installable here: apt resolves every dependency (simulated: nothing is installed or fetched).
 apt-get install -s "$deb" >"$scratch/apt.log" 2>&1 \
   || { cat "$scratch/apt.log" >&2; fail "apt-get cannot install the package"; }
@@ -63,9 +66,12 @@ for png in "$share"/icons/hicolor/*/apps/*.png; do
 done
 for program in zelvor zelvor-maps; do
   # No display and no Qt platform: --version must not need them.
-  first=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$tree/usr/bin/$program" --version | head -n 1)
+  version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$tree/usr/bin/$program" --version) \
+    || fail "installed $program --version failed"
+  first=${version%%$'\n'*}
   [[ $first =~ ^$program\ \(Zelvor\)\ [0-9.]+$ ]] || fail "installed $program --version says '$first'"
-  if readelf -d "$tree/usr/bin/$program" | grep -Eq 'RPATH|RUNPATH'; then fail "$program has a run path"; fi
+  dynamic=$(readelf -d "$tree/usr/bin/$program")
+  if grep -Eq 'RPATH|RUNPATH' <<<"$dynamic"; then fail "$program has a run path"; fi
 done
 
 # Manual pages, as lintian reads them.
@@ -109,7 +115,7 @@ complete_words() { # words... (the last one is being completed)
            _zelvor_maps zelvor-maps "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
            printf "%s\n" "${COMPREPLY[@]}" | sort' _ "$completions" "$@"
 }
-offered=$(complete_words zelvor-maps '' | grep -v '^-')
+offered=$(complete_words zelvor-maps '' | grep -v '^-' || true)
 [ "$offered" = "$(sort <<<"$commands")" ] || fail "bash completes the commands as '$offered'"
 offered=$(complete_words zelvor-maps list --format '' | tr '\n' ' ')
 [ "$offered" = "csv json table " ] || fail "bash completes --format as '$offered'"
