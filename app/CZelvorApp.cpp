@@ -20,7 +20,7 @@
 #include "FileDropTarget.h"
 #include "Globals.h"
 #include "MessageBox.h"
-#include "PrintModule.h"
+#include "Printing.h"
 #include "RecentFileList.h"
 #include "Resources.h"
 #include "ViewPrinting.h"
@@ -35,20 +35,11 @@ CZelvorApp::CZelvorApp(QSettings* settings) {
     }
     m_settings = settings;
     m_recent = std::make_unique<RecentFileList>(*m_settings, kRecentFileCount);
+    m_printing = std::make_unique<Printing>();
 }
 
-PrintModule* CZelvorApp::printing() const {
-    if (!m_printing) {
-        QString why;
-        m_printing = PrintModule::Create(&why);
-        if (!m_printing) {
-            MessageBox::Show(
-                m_mainFrame.get(),
-                tr("Printing is not available: its module could not be loaded.\n%1").arg(why),
-                QMessageBox::Warning, QMessageBox::Ok);
-        }
-    }
-    return m_printing.get();
+Printing& CZelvorApp::printing() const {
+    return *m_printing;
 }
 
 CZelvorApp::~CZelvorApp() {
@@ -155,9 +146,7 @@ void CZelvorApp::OnFileOpen() {
 }
 
 void CZelvorApp::OnFilePrintSetup() {
-    if (PrintModule* print = printing()) {
-        print->printSetup(m_mainFrame.get());
-    }
+    m_printing->printSetup(m_mainFrame.get());
 }
 
 bool CZelvorApp::OnOpenRecentFile(int index) {
@@ -268,24 +257,22 @@ void CZelvorApp::RegisterViewCommands() {
     const auto withView = [this](CommandState& state) {
         state.enabled = activeView() != nullptr;
     };
-    // A print command works on the active view through the print module (loaded by then or
-    // now); without either it does nothing.
+    // A print command works on the active view; without one it does nothing.
     const auto printCommand = [this](auto run) {
         return [this, run] {
-            CZelvorView* view = activeView();
-            if (PrintModule* print = view != nullptr ? printing() : nullptr) {
-                run(*print, *view);
+            if (CZelvorView* view = activeView()) {
+                run(*m_printing, *view);
             }
         };
     };
-    cmd.setHandler(ID_FILE_PRINT, printCommand([this](PrintModule& print, CZelvorView& view) {
+    cmd.setHandler(ID_FILE_PRINT, printCommand([this](Printing& print, CZelvorView& view) {
                        ViewPrinting::Print(print, view, m_mainFrame.get());
                    }));
     cmd.setUpdateHandler(ID_FILE_PRINT, withView);
     cmd.setHandler(ID_FILE_PRINT_DIRECT, printCommand(&ViewPrinting::PrintDirect));
     cmd.setUpdateHandler(ID_FILE_PRINT_DIRECT, withView);
     cmd.setHandler(ID_FILE_PRINT_PREVIEW,
-                   printCommand([this](PrintModule& print, CZelvorView& view) {
+                   printCommand([this](Printing& print, CZelvorView& view) {
                        ViewPrinting::Preview(print, view, m_mainFrame.get());
                    }));
     cmd.setUpdateHandler(ID_FILE_PRINT_PREVIEW, withView);

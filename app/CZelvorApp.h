@@ -4,8 +4,8 @@
 // application's commands (About, File New, File Open, Print Setup, the recent files, Exit)
 // together with the document and view commands of the active window.
 //
-// Start-up does only what the first window needs; printing (a module of its own), the help window
-// and every dialog are loaded or made when first used.
+// Start-up does only what the first window needs; the printer, the help window and every dialog
+// are made when first used.
 //
 // Start-up (InitInstance): settings, recent-file list, document template, main frame (whose
 // constructor prepares the start-up directory, the defaults and the MAPS folder), its window
@@ -27,7 +27,7 @@ class CMainFrame;
 class CZelvorView;
 class DocTemplate;
 class DocumentManager;
-class PrintModule;
+class Printing;
 class QSettings;
 class RecentFileList;
 
@@ -66,10 +66,9 @@ public:
     DocumentManager* documents() const { return m_docs.get(); }
     RecentFileList& recentFiles() const { return *m_recent; }
     QSettings& settings() const { return *m_settings; }
-    // Printing and the printer all printing shares, loaded on first use (start-up loads no
-    // print library and asks the print system for nothing). Null, after telling the user why,
-    // when the print module cannot be loaded.
-    PrintModule* printing() const;
+    // Printing and the printer all printing shares (start-up asks the print system for
+    // nothing: the printer is made on first use).
+    Printing& printing() const;
     // The view of the active document window, or null.
     CZelvorView* activeView() const;
 
@@ -82,7 +81,7 @@ private:
     std::unique_ptr<QSettings> m_ownSettings;
     QSettings* m_settings;
     std::unique_ptr<RecentFileList> m_recent;
-    mutable std::unique_ptr<PrintModule> m_printing;
+    std::unique_ptr<Printing> m_printing;
     std::unique_ptr<DocTemplate> m_template;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<DocumentManager> m_docs;
