@@ -94,14 +94,10 @@ bool CZelvorApp::InitInstance() {
     PlaceMainWindow(*m_mainFrame);
     m_mainFrame->show();
     // Told from the event loop, so that a quit request while the message is open ends the
-    // program as it would at any other time; the files given at start-up open after it, unless
-    // such a request came meanwhile.
+    // program as it would at any other time; the files given at start-up open after it.
     QTimer::singleShot(0, m_mainFrame.get(), [this] {
         m_mainFrame->ReportStorageProblem();
-        const QStringList files = std::exchange(m_startupFiles, {});
-        if (m_mainFrame->isVisible()) {
-            OpenFiles(files);
-        }
+        OpenFiles(std::exchange(m_startupFiles, {}));
     });
     return true;
 }
@@ -169,6 +165,10 @@ bool CZelvorApp::OnOpenRecentFile(int index) {
 int CZelvorApp::OpenFiles(const QStringList& paths) {
     int opened = 0;
     for (const QString& path : paths) {
+        // A request to end while a message about an earlier file was open closed the window.
+        if (!m_mainFrame->isVisible()) {
+            break;
+        }
         if (m_docs->OpenDocumentFile(path) != nullptr) {
             ++opened;
         }

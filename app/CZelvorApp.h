@@ -56,7 +56,8 @@ public:
     // Opens recent-file entry `index` (0-based); an entry that fails to open is removed.
     bool OnOpenRecentFile(int index);
     // Opens each file as File > Open does, in order: one that cannot be opened is told once
-    // and the others still open. Returns how many opened.
+    // and the others still open; none once the main window has closed (a request to end came
+    // while a message was open). Returns how many opened.
     int OpenFiles(const QStringList& paths);
     // The files to open once the main window shows (before InitInstance).
     void setStartupFiles(const QStringList& paths) { m_startupFiles = paths; }

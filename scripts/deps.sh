@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages Zelvor needs to build, test and run, when any is missing.
+# Installs the Debian/Ubuntu packages Zelvor needs to build, test, package and run, when any is
+# missing (the last line: making the Debian package and checking it).
 # Idempotent: does nothing (and needs no network) when everything is there.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core
   xvfb xdotool locales
+  dpkg-dev lintian desktop-file-utils appstream man-db bash-completion zsh fish
 )
 
 missing=()

@@ -7,6 +7,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QMimeData>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -125,12 +127,17 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
 }
 
 #ifdef Q_OS_UNIX
-// --base DIR: start-up makes MAPS in DIR, not in the folder the program was started in, and the
-// program still ends cleanly.
-TEST(CommandLine, BaseMakesAnotherFolderTheStartUpFolder) {
+// The real program with --base DIR and files named relative to the folder it was started in:
+// start-up makes MAPS in DIR and not there, and the files are found where they were named: the
+// picture opens (it reaches the recent-file list), the missing file after it is told in a message
+// box, and a request to end while that box is open ends the program cleanly.
+TEST(CommandLine, BaseAndFilesOfTheRealProgram) {
     QTemporaryDir cwd;
     QTemporaryDir base;
     ASSERT_TRUE(cwd.isValid() && base.isValid());
+    QImage picture(32, 24, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen);
+    ASSERT_TRUE(picture.save(cwd.path() + "/plan.png"));
     QProcess zelvor;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -138,21 +145,27 @@ TEST(CommandLine, BaseMakesAnotherFolderTheStartUpFolder) {
     env.insert("XDG_CONFIG_HOME", cwd.path() + "/config");
     zelvor.setProcessEnvironment(env);
     zelvor.setWorkingDirectory(cwd.path());
-    zelvor.start(ZELVOR_EXECUTABLE, {"--base", base.path()});
+    zelvor.start(ZELVOR_EXECUTABLE, {"--base", base.path(), "plan.png", "missing.png"});
     ASSERT_TRUE(zelvor.waitForStarted(10000));
-    for (int i = 0; i < 200 && !QFile::exists(base.path() + "/MAPS"); ++i) {
+    const QString conf = cwd.path() + "/config/Harrowmere/Zelvor.conf";
+    const auto opened = [&] {
+        return ReadAll(conf).contains(QFile::encodeName(cwd.path() + "/plan.png"));
+    };
+    for (int i = 0; i < 200 && !opened(); ++i) {
         QThread::msleep(50);
     }
-    const bool started = QFile::exists(base.path() + "/MAPS");
+    const bool planOpened = opened();
     ::kill(static_cast<pid_t>(zelvor.processId()), SIGTERM);
     if (!zelvor.waitForFinished(10000)) {
         zelvor.kill();
         zelvor.waitForFinished();
     }
-    EXPECT_TRUE(started);
+    EXPECT_TRUE(planOpened);
+    EXPECT_TRUE(QFileInfo(base.path() + "/MAPS").isDir());
     EXPECT_FALSE(QFile::exists(cwd.path() + "/MAPS"));
     EXPECT_EQ(zelvor.exitCode(), 0);
     EXPECT_TRUE(QFile::exists(base.path() + "/Defaults.map"));
+    EXPECT_FALSE(ReadAll(conf).contains("missing.png"));
 }
 #endif
 
