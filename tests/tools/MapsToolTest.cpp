@@ -120,6 +120,7 @@ TEST_F(ToolTest, ImportedTextsListUnchangedInCsvAndJsonAndListingsImportBack) {
 
     // A listing imports back into the same points.
     write("copy.csv", csv.out);
+    write("copy.png", "");
     ASSERT_EQ(run({"import", "--replace", "copy.png", "copy.csv"}).status, 0);
     const auto copied = CsvRows(run({"list", "--format", "csv", "copy.png"}).out);
     ASSERT_EQ(copied.size(), rows.size());
