@@ -6,6 +6,7 @@
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
 #include "FontSystemWarmUp.h"
+#include "Globals.h"
 #include "QuitRequest.h"
 #include "TerminationSignals.h"
 
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
             QApplication::quit();
         }
     });
-    TerminationSignals terminationSignals([&quit] { quit.request(); });
+    TerminationSignals terminationSignals([&quit] {
+        g_bQuitRequested = true; // from here on no close asks a question
+        quit.request();
+    });
     return app.Run();
 }

@@ -1,13 +1,17 @@
 // Saving a map that other writers may have changed: the merge rule, and the guarded save that
 // merges, keeps the other version aside, or sets an unreadable file aside.
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "MapFiles.h"
 #include "MapMerge.h"
 #include "MapSaveJob.h"
+#include "RecoveryCopy.h"
 #include "TestSupport.h"
 
 using testsupport::ReadBytes;
@@ -113,4 +117,36 @@ TEST(MapSaveJob, AnAmbiguousChangeIsKeptAsideAndNumbered) {
     EXPECT_EQ(bad.keptAside, path + ".bad");
     EXPECT_TRUE(bad.keptUnreadable);
     EXPECT_EQ(ReadBytes(path), EncodeMap(Points("x")));
+}
+
+TEST(MapSaveJob, AMapFolderDeletedMeanwhileIsMadeAgainAtTheNextSave) {
+    TempDir dir;
+    const std::string folder = dir / "MAPS";
+    const std::string path = folder + "/plan.map";
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    MapSaveOutcome first = SaveMapGuarded(Writer(path, "", "ab"));
+    ASSERT_TRUE(first.result.ok());
+    std::filesystem::remove_all(folder);
+
+    MapSaveOutcome again = SaveMapGuarded({path, Points("abc"), Points("ab"), first.known, false});
+    ASSERT_TRUE(again.result.ok()) << again.result.message;
+    EXPECT_EQ(ReadBytes(path), EncodeMap(Points("abc")));
+}
+
+TEST(RecoveryCopy, EachCopyTakesAFreeNameAndNoEarlierCopyIsReplaced) {
+    TempDir dir;
+    ASSERT_EQ(::setenv("XDG_STATE_HOME", dir.path().c_str(), 1), 0);
+    const std::string folder = RecoveryFolder();
+    EXPECT_EQ(folder, dir / "Harrowmere/Zelvor/recovered");
+    std::vector<std::string> copies;
+    for (const char* letters : {"a", "ab", "abc"}) {
+        std::string copy;
+        ASSERT_TRUE(WriteRecoveryCopy("/gone/MAPS/plan.map", Points(letters), copy).ok());
+        copies.push_back(copy);
+    }
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(copies, (std::vector<std::string>{folder + "/plan.map", folder + "/plan-2.map",
+                                                folder + "/plan-3.map"}));
+    EXPECT_EQ(ReadBytes(copies[0]), EncodeMap(Points("a")));
+    EXPECT_EQ(ReadBytes(copies[2]), EncodeMap(Points("abc")));
 }

@@ -243,6 +243,10 @@ int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
     // Saved as a viewer window saves: a window or another program that wrote the map meanwhile
     // has its points merged, or its version kept aside, never lost.
     const int count = list.count();
+    SetLockWaitNotice([&err](const std::string& mapPath) {
+        ReportError(err, mapPath + ": waiting for another program that is saving a map in its "
+                                   "folder...");
+    });
     MapSaveOutcome saved =
         SaveMapGuarded({target.mapPath, std::move(list), std::move(ancestor), known, false});
     if (saved.result.status == FileResult::Failed) {
