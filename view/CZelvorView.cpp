@@ -282,6 +282,10 @@ void CZelvorView::OnDraw(DrawingSurface& surface) {
     painter.translate(-scroll);
     m_pImage->drawScaled(painter, target, QRect(scroll, viewport()->size()));
     painter.restore();
+    if (m_pImage->isTruncated()) {
+        PictureNotice::PaintBanner(painter, QRect(QPoint(0, 0), viewport()->size()),
+                                   PictureNotice::TruncatedText(FromText8(m_strFileName)));
+    }
 
     const DrawnSize extent = ScrollExtent(drawn);
     SetScrollSizes(extent.w, extent.h);

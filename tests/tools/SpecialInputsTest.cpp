@@ -1,10 +1,14 @@
 // zelvor-maps against special and careless inputs: files that are no regular files, streams
 // that never end, inputs without data, outputs that cannot be written. Each refusal must give
 // its status and reason without waiting, and leave every file as it was.
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +30,34 @@ PointList TwoPoints() {
     return list;
 }
 
+// A JPEG of `size` with noise (so it has entropy-coded data worth the name), progressive or not.
+QByteArray Jpeg(QSize size, bool progressive) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            image.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, (x * y) % 256));
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(progressive);
+    EXPECT_TRUE(writer.write(image));
+    return bytes;
+}
+
+// A progressive JPEG whose last scan is repeated until it has `scans` of them: small, and
+// minutes of work for a decoder that runs them all.
+QByteArray ScanBomb(int scans) {
+    const QByteArray jpeg = Jpeg({64, 64}, true);
+    const qsizetype lastScan = jpeg.lastIndexOf("\xFF\xDA");
+    const qsizetype end = jpeg.lastIndexOf("\xFF\xD9");
+    const QByteArray scan = jpeg.mid(lastScan, end - lastScan);
+    const int have = jpeg.count("\xFF\xDA");
+    return jpeg.left(end) + scan.repeated(std::max(0, scans - have)) + jpeg.mid(end);
+}
+
 bool IsCharDevice(const char* path) {
     struct stat st {};
     return ::stat(path, &st) == 0 && S_ISCHR(st.st_mode);
@@ -41,6 +73,9 @@ TEST_F(ToolTest, SpecialInputsAndOutputsAreRefusedAtOnceAndChangeNothing) {
     write("empty.csv", "");
     write("header-only.csv", "x,y,label\n");
     write("good.pdf", "%PDF-1.4 a good PDF of yesterday");
+    const QByteArray jpeg = Jpeg({200, 150}, false);
+    write("cut.jpg", jpeg.left(jpeg.size() / 2));
+    write("bomb.jpg", ScanBomb(3000));
     // FIFOs and links to devices live outside the base folder, whose files are compared.
     QTemporaryDir special;
     ASSERT_TRUE(special.isValid());
@@ -73,6 +108,8 @@ TEST_F(ToolTest, SpecialInputsAndOutputsAreRefusedAtOnceAndChangeNothing) {
         {"$TOOL import plan-misspelt.png empty.csv", 1, "plan-misspelt.png: no such file"},
         {"$TOOL render plan-misspelt.png out.png", 1, "plan-misspelt.png: no such file"},
         {"$TOOL render plan.png - > /dev/null", 2, "--type"},
+        {"$TOOL render cut.jpg out.png", 1, "truncated"},
+        {"timeout 20 $TOOL render bomb.jpg out.png", 1, "more than 100 progressive scans"},
     };
     for (const Row& row : rows) {
         const auto before = snapshot();
@@ -83,6 +120,13 @@ TEST_F(ToolTest, SpecialInputsAndOutputsAreRefusedAtOnceAndChangeNothing) {
         EXPECT_EQ(snapshot(), before) << what;
     }
     EXPECT_TRUE(IsCharDevice("/dev/full"));
+    // Whole JPEGs, progressive ones with their ordinary scans too, still render.
+    write("whole.jpg", jpeg);
+    write("progressive.jpg", Jpeg({200, 150}, true));
+    for (const char* name : {"whole.jpg", "progressive.jpg"}) {
+        const ToolRun whole = run({"render", name, "whole.png"});
+        EXPECT_EQ(whole.status, 0) << name << whole.err.toStdString();
+    }
     PointList after;
     ASSERT_TRUE(LoadMapFile(map("plan"), after).ok());
     EXPECT_EQ(after.count(), 2);

@@ -182,8 +182,9 @@ int RunRender(const RenderOptions& o, TextSink& out, TextSink& err) {
     PictureFailure failure;
     const std::unique_ptr<Picture> picture =
         Picture::Load(o.picture, std::max(o.width, 0), 0, &failure);
-    if (!picture) {
-        ReportError(err, Name(o.picture) + ": " + failure.describe().toStdString());
+    if (!picture || picture->isTruncated()) {
+        ReportError(err, Name(o.picture) + ": " + failure.describe().toStdString() +
+                             " (nothing was written)");
         return kExitFailed;
     }
     PointList list;
