@@ -12,6 +12,7 @@
 #include "GdiConvert.h"
 #include "PointRenderer.h"
 #include "SinceTime.h"
+#include "TextLimits.h"
 #include "ViewGeometry.h"
 
 namespace {
@@ -87,8 +88,9 @@ bool Flashes(const PointRecord& r) {
 }
 
 void PadText(std::string& out, const std::string& text) {
+    const std::string_view shown = ShownText(text);
     out.assign(1, ' ');
-    out.append(text, 0, text.find('\0'));
+    out.append(shown.substr(0, shown.find('\0')));
     out.push_back(' ');
 }
 
@@ -151,7 +153,8 @@ bool TextMayReach(const PointPlan& p, const QRect& area) {
     const std::int64_t em =
         std::min<std::int64_t>(h == 0 ? kDefaultEm : (h < 0 ? -h : h), kMaxFontPixels);
     const std::int64_t glyph = (p.font.lfWidth != 0 ? 80 : 8) * em;
-    const auto length = static_cast<std::int64_t>(std::min(p.text->find('\0'), p.text->size()));
+    const std::string_view shown = ShownText(*p.text);
+    const auto length = static_cast<std::int64_t>(std::min(shown.find('\0'), shown.size()));
     return x + (length + 2) * glyph + kOverhang >= area.left() &&
            y + 2 * em + kOverhang >= area.top();
 }

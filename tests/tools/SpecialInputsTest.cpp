@@ -188,3 +188,39 @@ TEST_F(ToolTest, StandardStreamsCarryPointsInAndPicturesOut) {
         }
     }
 }
+
+// A map may hold texts of any length; the tool never lets one cost more than a long ordinary
+// text: import refuses it with its line, the table shows a start of it, messages quote little.
+TEST_F(ToolTest, LongTextsAreRefusedByImportAndCutInTheTable) {
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    ASSERT_TRUE(picture.save(base() + "/plan.png"));
+    PointList list;
+    PointRecord rec = FactoryDefaults();
+    list.AddPoint(rec, std::string(1 << 20, 'L'), "", std::string(1 << 20, 'M'));
+    list.AddPoint(rec, "short", "", "");
+    saveMap("plan", list);
+
+    const QByteArray longField(70 * 1024, 'x');
+    write("long-label.csv", "x,y,label\n1,2,fine\n3,4," + longField + "\n");
+    write("long-number.csv", "1,2,fine\n" + longField + ",4,a\n");
+    const auto before = snapshot();
+    const ToolRun label = run({"import", "plan.png", "long-label.csv"});
+    EXPECT_EQ(label.status, 1);
+    EXPECT_TRUE(label.err.contains("long-label.csv:3: the label is longer than 64 KB"))
+        << label.err.left(300).toStdString();
+    const ToolRun number = run({"import", "plan.png", "long-number.csv"});
+    EXPECT_EQ(number.status, 1);
+    EXPECT_TRUE(number.err.contains("long-number.csv:2")) << number.err.left(300).toStdString();
+    EXPECT_LT(number.err.size(), 400); // the field is quoted by its start only
+    EXPECT_EQ(snapshot(), before);
+
+    const ToolRun table = run({"list", "plan.png"});
+    EXPECT_EQ(table.status, 0);
+    EXPECT_LT(table.out.size(), 2000);
+    EXPECT_TRUE(table.out.contains(QString(QChar(0x2026)).toUtf8()));
+    EXPECT_TRUE(table.out.contains("short"));
+    // CSV keeps every byte.
+    const ToolRun csv = run({"list", "--format", "csv", "plan.png"});
+    EXPECT_GT(csv.out.size(), 2 << 20);
+}
