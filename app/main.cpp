@@ -10,6 +10,7 @@
 #include "CZelvorApp.h"
 #include "CommandLine.h"
 #include "FontSystemWarmUp.h"
+#include "Globals.h"
 #include "QuitRequest.h"
 #include "TerminationSignals.h"
 
@@ -63,6 +64,9 @@ int main(int argc, char** argv) {
             QApplication::quit();
         }
     });
-    TerminationSignals terminationSignals([&quit] { quit.request(); });
+    TerminationSignals terminationSignals([&quit] {
+        g_bQuitRequested = true; // from here on no close asks a question
+        quit.request();
+    });
     return app.Run();
 }

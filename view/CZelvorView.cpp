@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "Clock.h"
 #include "DrawingSurface.h"
@@ -21,6 +22,7 @@
 #include "MessageBox.h"
 #include "Picture.h"
 #include "PictureNotice.h"
+#include "RecoveryCopy.h"
 #include "StatusPane.h"
 #include "SurfaceScroll.h"
 #include "Text8.h"
@@ -146,8 +148,11 @@ bool CZelvorView::SaveMapAtClose(bool quiet) {
         if (result.ok()) {
             return true;
         }
-        if (quiet) {
-            return false;
+        // Nobody is there to answer (the window is going, or the program was asked to end):
+        // the points go to a recovery copy, and an asked end goes on.
+        if (quiet || g_bQuitRequested) {
+            KeepRecoveryCopy(result);
+            return g_bQuitRequested;
         }
         const QString what = tr("The points could not be saved to the map file \"%1\":\n%2")
                                  .arg(PathForUser(m_strMapPath), Reason(result, m_strMapPath));
@@ -157,10 +162,28 @@ bool CZelvorView::SaveMapAtClose(bool quiet) {
                       "or Cancel to keep the window open."),
             QMessageBox::Warning, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
             QMessageBox::Retry);
+        if (g_bQuitRequested) { // the question was ended by a request to quit
+            KeepRecoveryCopy(result);
+            return true;
+        }
         if (answer != QMessageBox::Retry) {
             return answer == QMessageBox::Discard;
         }
     }
+}
+
+void CZelvorView::KeepRecoveryCopy(const FileResult& failure) {
+    std::string copy;
+    const FileResult kept = WriteRecoveryCopy(m_strMapPath, m_list, copy);
+    // Standard error is where a program ending without a window can still be heard.
+    if (kept.ok()) {
+        std::fprintf(stderr, "zelvor: %s\nzelvor: the points were kept as %s\n",
+                     failure.message.c_str(), copy.c_str());
+    } else {
+        std::fprintf(stderr, "zelvor: %s\nzelvor: no recovery copy could be written either: %s\n",
+                     failure.message.c_str(), kept.message.c_str());
+    }
+    std::fflush(stderr);
 }
 
 void CZelvorView::OnMapKeptAside(const QString& path, bool unreadable) {
@@ -259,6 +282,10 @@ void CZelvorView::OnDraw(DrawingSurface& surface) {
     painter.translate(-scroll);
     m_pImage->drawScaled(painter, target, QRect(scroll, viewport()->size()));
     painter.restore();
+    if (m_pImage->isTruncated()) {
+        PictureNotice::PaintBanner(painter, QRect(QPoint(0, 0), viewport()->size()),
+                                   PictureNotice::TruncatedText(FromText8(m_strFileName)));
+    }
 
     const DrawnSize extent = ScrollExtent(drawn);
     SetScrollSizes(extent.w, extent.h);

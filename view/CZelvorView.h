@@ -68,7 +68,10 @@ public:
     // could not be written and why, and may retry, discard the points or keep the window open:
     // false means keep it open. Views that must not write (blank, unreadable map with no points
     // added) return true without writing. An unreadable map to which points were added is first
-    // renamed aside ("<map>.bad", ".bad2", ...), then the new list is saved.
+    // renamed aside ("<map>.bad", ".bad2", ...), then the new list is saved. After a request to
+    // quit (g_bQuitRequested, also while the question is open) nothing is asked: a failed save
+    // writes the points to a recovery copy (WriteRecoveryCopy), says where on standard error,
+    // and returns true. A view destroyed with a map it could not save does the same.
     bool CloseMap();
 
     // Commands. Full Size toggles zoom mode (entering it at zoom 1.0); Zoom Plus and Zoom Minus
@@ -153,8 +156,11 @@ private:
     }
     // Tells the user where a version of the map was kept aside.
     void OnMapKeptAside(const QString& path, bool unreadable);
+    // Writes the points to a recovery copy after `failure` and says where on standard error.
+    void KeepRecoveryCopy(const FileResult& failure);
     // Writes the map when the view holds something to write. `quiet` suppresses every
-    // question (the destructor); otherwise a failure asks Retry / Discard / Cancel.
+    // question (the destructor); a failure then, or after a request to quit, goes to a recovery
+    // copy; otherwise a failure asks Retry / Discard / Cancel.
     bool SaveMapAtClose(bool quiet);
 
     bool m_bZoomMode = false;

@@ -13,6 +13,7 @@
 #include "PointRenderer.h"
 #include "SinceTime.h"
 #include "TextBounds.h"
+#include "TextLimits.h"
 #include "ViewGeometry.h"
 
 namespace {
@@ -88,8 +89,9 @@ bool Flashes(const PointRecord& r) {
 }
 
 void PadText(std::string& out, const std::string& text) {
+    const std::string_view shown = ShownText(text);
     out.assign(1, ' ');
-    out.append(text, 0, text.find('\0'));
+    out.append(shown.substr(0, shown.find('\0')));
     out.push_back(' ');
 }
 
@@ -157,7 +159,8 @@ bool TextMayReach(const PointPlan& p, const QRect& area) {
         return false;
     }
     const std::int64_t glyph = (p.font.lfWidth != 0 ? kStretchedGlyphPerEm : kGlyphPerEm) * em;
-    const auto length = static_cast<std::int64_t>(std::min(p.text->find('\0'), p.text->size()));
+    const std::string_view shown = ShownText(*p.text);
+    const auto length = static_cast<std::int64_t>(std::min(shown.find('\0'), shown.size()));
     return x + (length + 2) * glyph + overhang >= area.left() && y + line + overhang >= area.top();
 }
 

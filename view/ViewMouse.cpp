@@ -21,13 +21,16 @@
 #include "MessageBox.h"
 #include "StatusPane.h"
 #include "Text8.h"
+#include "TextLimits.h"
 #include "ViewGeometry.h"
 
 namespace {
 
 // A text as "%s" formats it: up to its first NUL byte.
+// The part of a text that is shown: up to a NUL, at most what drawing shows of it.
 std::string UpToNul(const std::string& text) {
-    return text.substr(0, text.find('\0'));
+    const std::string_view shown = ShownText(text);
+    return std::string(shown.substr(0, shown.find('\0')));
 }
 
 // The zoom as "%5.2f" prints it, but always with "." as the decimal separator: the C library's

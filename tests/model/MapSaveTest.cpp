@@ -4,9 +4,11 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -18,6 +20,7 @@
 #include "MapFiles.h"
 #include "MapMerge.h"
 #include "MapSaveJob.h"
+#include "RecoveryCopy.h"
 #include "TestSupport.h"
 
 using testsupport::ReadBytes;
@@ -231,4 +234,36 @@ TEST(MapSaveJob, ASaveWaitsForAnotherProcessHoldingTheFolderLock) {
     PointList disk;
     ASSERT_EQ(LoadMapFile(path, disk).status, FileResult::Ok);
     EXPECT_EQ(Letters(disk), "abcd");
+}
+
+TEST(MapSaveJob, AMapFolderDeletedMeanwhileIsMadeAgainAtTheNextSave) {
+    TempDir dir;
+    const std::string folder = dir / "MAPS";
+    const std::string path = folder + "/plan.map";
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    MapSaveOutcome first = SaveMapGuarded(Writer(path, "", "ab"));
+    ASSERT_TRUE(first.result.ok());
+    std::filesystem::remove_all(folder);
+
+    MapSaveOutcome again = SaveMapGuarded({path, Points("abc"), Points("ab"), first.known, false});
+    ASSERT_TRUE(again.result.ok()) << again.result.message;
+    EXPECT_EQ(ReadBytes(path), EncodeMap(Points("abc")));
+}
+
+TEST(RecoveryCopy, EachCopyTakesAFreeNameAndNoEarlierCopyIsReplaced) {
+    TempDir dir;
+    ASSERT_EQ(::setenv("XDG_STATE_HOME", dir.path().c_str(), 1), 0);
+    const std::string folder = RecoveryFolder();
+    EXPECT_EQ(folder, dir / "Harrowmere/Zelvor/recovered");
+    std::vector<std::string> copies;
+    for (const char* letters : {"a", "ab", "abc"}) {
+        std::string copy;
+        ASSERT_TRUE(WriteRecoveryCopy("/gone/MAPS/plan.map", Points(letters), copy).ok());
+        copies.push_back(copy);
+    }
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(copies, (std::vector<std::string>{folder + "/plan.map", folder + "/plan-2.map",
+                                                folder + "/plan-3.map"}));
+    EXPECT_EQ(ReadBytes(copies[0]), EncodeMap(Points("a")));
+    EXPECT_EQ(ReadBytes(copies[2]), EncodeMap(Points("abc")));
 }
