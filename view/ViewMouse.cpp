@@ -74,8 +74,13 @@ QPoint ClientPixel(const QMouseEvent* event) {
 } // namespace
 
 void CZelvorView::OnLButtonDown(Qt::KeyboardModifiers, QPoint point) {
-    m_nDragIndex = FindPointAt(point.x(), point.y());
-    m_timer.stop();
+    const int i = FindPointAt(point.x(), point.y());
+    m_dragIds.clear();
+    if (i >= 0) {
+        m_dragIds.push_back(m_map->map().idAt(i));
+        m_map->BeginDrag(m_dragIds);
+    }
+    m_bTicking = false;
 }
 
 void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
@@ -84,17 +89,18 @@ void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
     if (!viewport()->rect().contains(point)) {
         return;
     }
+    const PointList& list = m_map->list();
     const int i = FindPointAt(point.x(), point.y());
     StatusPane::SetText(
-        i < 0 ? StatusText(m_list.count(), point.x(), point.y(), m_dZoom, nullptr, nullptr)
-              : StatusText(m_list.count(), point.x(), point.y(), m_dZoom, &m_list.label(i),
-                           &m_list.memo(i)));
+        i < 0 ? StatusText(list.count(), point.x(), point.y(), m_dZoom, nullptr, nullptr)
+              : StatusText(list.count(), point.x(), point.y(), m_dZoom, &list.label(i),
+                           &list.memo(i)));
 
-    if (m_nDragIndex < 0) {
+    if (m_dragIds.empty()) {
         return;
     }
-    if (m_nDragIndex >= m_list.count()) {
-        m_nDragIndex = -1; // the point went away under the drag
+    if (!m_map->isDragging() || dragIndex() < 0) {
+        m_dragIds.clear(); // the point went away under the drag
         return;
     }
     // The trail: one red pixel per move, left on the surface until the next full repaint.
@@ -105,15 +111,17 @@ void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
     }
     viewport()->update(QRect(point, QSize(1, 1)));
 
-    PointRecord& rec = m_list.point(m_nDragIndex);
+    double x = 0;
+    double y = 0;
     const QPoint scroll = scrollPosition();
-    ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, rec.dX, rec.dY);
-    ListChanged();
+    ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, x, y);
+    m_map->DragTo(m_dragIds.front(), x, y);
 }
 
 void CZelvorView::OnLButtonUp(Qt::KeyboardModifiers, QPoint) {
-    if (m_nDragIndex >= 0) {
-        m_nDragIndex = -1;
+    if (!m_dragIds.empty()) {
+        m_dragIds.clear();
+        m_map->EndDrag("Move Point");
         RedrawWindow();
     }
     StartTimer();
@@ -128,16 +136,20 @@ void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
         return;
     }
 
+    const PointList& list = m_map->list();
     const int i = FindPointAt(point.x(), point.y());
+    // The dialog works on copies; the point is known by its id, which no merge or other view
+    // can give to another point while the dialog is open.
+    const PointId id = i >= 0 ? m_map->map().idAt(i) : 0;
     PointRecord rec{};
     std::string label;
     std::string sinceText;
     std::string memo;
     if (i >= 0) {
-        rec = m_list.point(i);
-        label = m_list.label(i);
-        sinceText = m_list.sinceText(i);
-        memo = m_list.memo(i);
+        rec = list.point(i);
+        label = list.label(i);
+        sinceText = list.sinceText(i);
+        memo = list.memo(i);
     } else {
         rec = g_pDefaults != nullptr ? *g_pDefaults : FactoryDefaults();
     }
@@ -150,21 +162,40 @@ void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
         accepted = runner(this, rec, label, sinceText, memo);
     }
     if (accepted) {
-        if (g_bApplyToAll) {
-            m_list.ApplyToAllPoints(rec);
-            g_bApplyToAll = false;
-        }
-        if (i >= 0) {
-            m_list.SetPoint(i, rec, label, sinceText, memo);
-        } else {
+        const bool applyToAll = g_bApplyToAll;
+        g_bApplyToAll = false;
+        if (i < 0) {
             // Where the double-click was, not where the cursor is after the dialog.
             const QPoint scroll = scrollPosition();
             ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, rec.dX, rec.dY);
-            m_list.AddPoint(rec, label, sinceText, memo);
         }
-        ListChanged();
+        ApplyPointDialog(id, {rec, label, sinceText, memo}, applyToAll);
     }
     RedrawWindow();
+}
+
+void CZelvorView::ApplyPointDialog(PointId id, const PointEntry& entry, bool applyToAll) {
+    PointMap& map = m_map->map();
+    const bool gone = id != 0 && map.indexOf(id) < 0;
+    const std::string name = applyToAll         ? "Apply to All Points"
+                             : id != 0 && !gone ? "Edit Point"
+                                                : "Add Point";
+    // One step, even with "Apply to all points": a slip there is taken back at once.
+    map.BeginGroup(name);
+    if (applyToAll) {
+        map.ApplyLook(entry.rec, {}, name);
+    }
+    if (id != 0 && !gone) {
+        map.Edit(id, entry, name);
+    } else {
+        map.Add(entry, name);
+    }
+    map.EndGroup();
+    m_map->Changed();
+    if (gone) {
+        // Removed while the dialog was open (another window, another program): kept as new.
+        StatusPane::SetText(tr("The point was removed meanwhile; it was added again as edited."));
+    }
 }
 
 void CZelvorView::OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
@@ -180,18 +211,15 @@ void CZelvorView::OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
     if (i < 0) {
         return;
     }
-    const auto answer = MessageBox::Show(this, RemovePrompt(m_list.label(i)), QMessageBox::Question,
-                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    const PointId id = m_map->map().idAt(i);
+    const auto answer =
+        MessageBox::Show(this, RemovePrompt(m_map->list().label(i)), QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) {
         return;
     }
-    m_list.RemovePoint(i);
-    if (m_nDragIndex == i) {
-        m_nDragIndex = -1;
-    } else if (m_nDragIndex > i) {
-        --m_nDragIndex;
-    }
-    ListChanged();
+    const PointId one[] = {id};
+    m_map->Remove(one, "Remove Point");
     RedrawWindow();
 }
 

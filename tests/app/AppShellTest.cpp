@@ -147,7 +147,7 @@ TEST_F(AppTest, AMapsFolderThatCannotBeUsedIsToldOnceAndTheProgramStillWorks) {
     CZelvorView* view = app->activeView();
     ASSERT_NE(view, nullptr);
     EXPECT_TRUE(view->HasPicture());
-    view->points().AddPoint(FactoryDefaults(), "lost", "", "");
+    view->map().Add({FactoryDefaults(), "lost", "", ""});
 
     // The point cannot be saved: the user is asked, and Discard lets the window close.
     m_messageAnswer = QMessageBox::Discard;
