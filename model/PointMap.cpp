@@ -126,6 +126,7 @@ void PointMap::Renumber() {
         m_ids[i] = static_cast<PointId>(i + 1) * kGap;
     }
     m_next = static_cast<PointId>(m_ids.size()) * kGap;
+    ++m_removals;
     ClearHistory();
 }
 
@@ -310,6 +311,7 @@ void PointMap::RemoveIds(const std::vector<PointId>& ids, std::vector<PointEntry
         at.push_back(i);
     }
     m_list.RemovePoints(at, removed);
+    ++m_removals;
     std::size_t out = 0;
     std::size_t next = 0;
     for (std::size_t in = 0; in < m_ids.size(); ++in) {
@@ -557,14 +559,24 @@ void PointMap::BeginMove(std::span<const PointId> ids) {
     }
 }
 
-void PointMap::MoveLive(PointId id, double x, double y) {
-    const int i = indexOf(id);
-    if (!m_moving || i < 0) {
+void PointMap::MoveLive(PointId lead, double x, double y) {
+    if (!m_moving) {
         return;
     }
-    PointRecord& r = m_list.point(i);
-    r.dX = x;
-    r.dY = y;
+    const std::vector<PointId>& ids = m_moving->ids;
+    const auto at = std::lower_bound(ids.begin(), ids.end(), lead);
+    if (at == ids.end() || *at != lead) {
+        return;
+    }
+    const auto k = static_cast<std::size_t>(at - ids.begin());
+    const double dx = x - m_moving->before[2 * k];
+    const double dy = y - m_moving->before[2 * k + 1];
+    for (std::size_t j = 0; j < ids.size(); ++j) {
+        PointRecord& r = m_list.point(indexOf(ids[j]));
+        // The lead exactly where it was put; the others by as much.
+        r.dX = j == k ? x : m_moving->before[2 * j] + dx;
+        r.dY = j == k ? y : m_moving->before[2 * j + 1] + dy;
+    }
     ++m_revision;
 }
 

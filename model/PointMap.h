@@ -50,6 +50,9 @@ public:
     // Counts every change of the points (steps, undo, redo, Reset, TakeMerged, moves while
     // dragging); phases do not count.
     std::uint64_t revision() const { return m_revision; }
+    // Counts the changes that took points away or gave every point a new id; a holder of ids
+    // (a selection) checks them again when it moved on.
+    std::uint64_t removals() const { return m_removals; }
 
     // A freshly read list: new ids, the history cleared.
     void Reset(PointList list);
@@ -85,7 +88,8 @@ public:
     // A drag: BeginMove remembers where the points are; MoveLive sets one point's position
     // without a step; EndMove makes one step of the whole drag (none when nothing moved).
     void BeginMove(std::span<const PointId> ids);
-    void MoveLive(PointId id, double x, double y);
+    // `lead` goes to (x, y), every other point of the move by as much from where it began.
+    void MoveLive(PointId lead, double x, double y);
     bool EndMove(const std::string& name);
     bool isMoving() const { return m_moving != nullptr; }
 
@@ -119,6 +123,7 @@ private:
     std::vector<PointId> m_ids;
     PointId m_next = 0; // ids below it were given out
     std::uint64_t m_revision = 0;
+    std::uint64_t m_removals = 0;
 
     std::vector<std::unique_ptr<Step>> m_steps;
     std::size_t m_done = 0; // steps [0, m_done) are done, the rest undone

@@ -57,6 +57,8 @@ void CZelvorView::SetPointDialogRunner(PointDialogRunner runner) {
 
 CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {
     SetMap(std::make_shared<OpenMap>());
+    connect(&m_selection, &PointSelection::changed, this, &CZelvorView::OnSelectionChanged);
+    setFocusPolicy(Qt::StrongFocus);
     // The surface covers the whole viewport on every paint.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
@@ -78,6 +80,8 @@ void CZelvorView::SetMap(std::shared_ptr<OpenMap> map) {
         m_map->saver().disconnect(this);
     }
     m_map = std::move(map);
+    m_selection.clear();
+    m_seenRemovals = m_map->map().removals();
     MapSaver* saver = &m_map->saver();
     connect(saver, &MapSaver::listReplaced, this, &CZelvorView::RedrawWindow);
     connect(saver, &MapSaver::keptAside, this, [this](const QString& path, bool unreadable) {
@@ -99,7 +103,7 @@ void CZelvorView::SetMap(std::shared_ptr<OpenMap> map) {
 }
 
 int CZelvorView::dragIndex() const {
-    return m_dragIds.empty() ? -1 : m_map->map().indexOf(m_dragIds.front());
+    return m_dragIds.empty() ? -1 : m_map->map().indexOf(m_dragLead);
 }
 
 QPoint CZelvorView::scrollPosition() const {
@@ -319,6 +323,7 @@ void CZelvorView::TickPoints(bool advancePhases) {
         DrawingSurface surface(painter);
         changed = m_renderer.Tick(surface, m_map->map().phaseList(), ctx);
     }
+    changed += DrawSelectionMarks(changed);
     viewport()->update(changed);
 }
 

@@ -38,9 +38,11 @@
 #include "OpenMap.h"
 #include "PointList.h"
 #include "PointRenderer.h"
+#include "PointSelection.h"
 
 class Picture;
 class QMessageBox;
+class QRubberBand;
 class QPainter;
 class QPaintDevice;
 class DrawingSurface;
@@ -112,6 +114,29 @@ public:
     // The hit test: index of the first point within 15 picture pixels of a client position.
     int FindPointAt(int x, int y) const;
 
+    // The points selected in this view (each view has its own). Selected points are marked on
+    // the window surface (never on a printed page); with none selected nothing is drawn.
+    PointSelection& selection() { return m_selection; }
+    const PointSelection& selection() const { return m_selection; }
+
+    // Edit commands on the map and this view's selection. Each change is one step.
+    bool CanEdit() const { return m_pImage != nullptr && m_map->isLoaded() && !isBusy(); }
+    void OnEditUndo();
+    void OnEditRedo();
+    // Removes the selection after one question (the point's label, or the count); `name`
+    // names the step ("Delete", "Cut"); false when nothing was removed.
+    bool OnEditDelete(const std::string& name = "Delete");
+    void OnEditSelectAll();
+    // The selected points in list order, as the clipboard carries them.
+    std::vector<PointEntry> SelectedEntries() const;
+    // Adds `entries` as one step named `name` and selects them. A point that would lie
+    // exactly over a point of the map with the same record and texts moves by 10 picture
+    // pixels right and down (again while taken); positions outside the picture move onto its
+    // edge. Returns how many were moved onto the edge.
+    int PasteEntries(std::vector<PointEntry> entries, const std::string& name);
+    // A drag or rubber band is in progress: keys and edit commands wait.
+    bool isBusy() const { return !m_dragIds.empty() || m_bBand; }
+
     // Mouse handlers, called from Qt's mouse events with the keyboard modifiers and the cursor
     // in viewport (client) coordinates.
     void OnLButtonDown(Qt::KeyboardModifiers keys, QPoint point);
@@ -154,6 +179,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // The runner SetPointDialogRunner installed (empty when none).
@@ -163,10 +190,19 @@ private:
     RenderContext PointContext(double zoom) const;
     void SetScrollSizes(int extentW, int extentH);
     // The points changed (here or in another view): the next tick repaints in full.
-    void OnPointsChanged() {
-        m_renderer.invalidate();
-        m_bRepaintPending = true;
-    }
+    void OnPointsChanged();
+    // The selection changed: the next tick repaints in full, with the new marks.
+    void OnSelectionChanged();
+    // Marks the selected points that reach into `area` on the surface; returns what it drew.
+    QRegion DrawSelectionMarks(const QRegion& area);
+    // Keys: arrows nudge, Delete, Enter, Tab / Shift+Tab, Esc. False: not ours.
+    bool OnKey(int key, Qt::KeyboardModifiers keys);
+    // Selects the points whose positions lie in `band` (client rectangle); `add` keeps the rest.
+    void SelectInBand(const QRect& band, bool add);
+    // Selects point i alone and scrolls it into view.
+    void SelectAndShow(int i);
+    // The Point dialog on point i (-1: a new point at client position `at`).
+    void RunPointDialog(int i, QPoint at);
     // The Point dialog's result as one step: an edit of point `id` (0: a new point; a point
     // removed while the dialog was open comes back as new), after the look of every point
     // with `applyToAll`.
@@ -184,6 +220,17 @@ private:
     bool m_bRepaintPending = false;
     // The points a drag holds (the one pressed on first), empty without a drag.
     std::vector<PointId> m_dragIds;
+    PointId m_dragLead = 0;
+    bool m_bDragMoved = false;
+    Qt::KeyboardModifiers m_pressKeys;
+    // A rubber band from m_bandFrom (client position) while the button is held.
+    bool m_bBand = false;
+    QPoint m_bandFrom;
+    QRubberBand* m_band = nullptr;
+    // The last step was a nudge of this selection: the next arrow press joins it.
+    bool m_bNudgeRun = false;
+    PointSelection m_selection;
+    std::uint64_t m_seenRemovals = 0;
     double m_dZoom = 1.0;
     std::string m_strMapPath;
     std::string m_strPath;

@@ -9,6 +9,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRubberBand>
 
 #include <charconv>
 #include <cmath>
@@ -73,12 +74,24 @@ QPoint ClientPixel(const QMouseEvent* event) {
 
 } // namespace
 
-void CZelvorView::OnLButtonDown(Qt::KeyboardModifiers, QPoint point) {
+void CZelvorView::OnLButtonDown(Qt::KeyboardModifiers keys, QPoint point) {
     const int i = FindPointAt(point.x(), point.y());
     m_dragIds.clear();
+    m_bDragMoved = false;
+    m_bNudgeRun = false;
+    m_pressKeys = keys;
     if (i >= 0) {
-        m_dragIds.push_back(m_map->map().idAt(i));
+        // A selected point drags the whole selection; any other point drags alone.
+        m_dragLead = m_map->map().idAt(i);
+        if (m_selection.contains(m_dragLead) && !(keys & Qt::ControlModifier)) {
+            m_dragIds = m_selection.ids();
+        } else {
+            m_dragIds = {m_dragLead};
+        }
         m_map->BeginDrag(m_dragIds);
+    } else if (m_pImage) {
+        m_bBand = true;
+        m_bandFrom = point;
     }
     m_bTicking = false;
 }
@@ -96,6 +109,14 @@ void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
               : StatusText(list.count(), point.x(), point.y(), m_dZoom, &list.label(i),
                            &list.memo(i)));
 
+    if (m_bBand) {
+        if (m_band == nullptr) {
+            m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
+        }
+        m_band->setGeometry(QRect(m_bandFrom, point).normalized());
+        m_band->show();
+        return;
+    }
     if (m_dragIds.empty()) {
         return;
     }
@@ -103,6 +124,7 @@ void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
         m_dragIds.clear(); // the point went away under the drag
         return;
     }
+    m_bDragMoved = true;
     // The trail: one red pixel per move, left on the surface until the next full repaint.
     if (!m_surface.isNull()) {
         QPainter painter(&m_surface);
@@ -115,16 +137,62 @@ void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
     double y = 0;
     const QPoint scroll = scrollPosition();
     ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, x, y);
-    m_map->DragTo(m_dragIds.front(), x, y);
+    m_map->DragTo(m_dragLead, x, y);
 }
 
-void CZelvorView::OnLButtonUp(Qt::KeyboardModifiers, QPoint) {
+void CZelvorView::OnLButtonUp(Qt::KeyboardModifiers, QPoint point) {
+    const bool ctrl = m_pressKeys & Qt::ControlModifier;
+    if (m_bBand) {
+        m_bBand = false;
+        const bool shown = m_band != nullptr && m_band->isVisible();
+        if (m_band != nullptr) {
+            m_band->hide();
+        }
+        if (shown) {
+            SelectInBand(QRect(m_bandFrom, point).normalized(), ctrl);
+        } else if (!ctrl) {
+            m_selection.clear(); // a click on empty space
+        }
+    }
     if (!m_dragIds.empty()) {
+        const bool several = m_dragIds.size() > 1;
         m_dragIds.clear();
-        m_map->EndDrag("Move Point");
+        m_map->EndDrag(several ? "Move Points" : "Move Point");
+        if (!m_bDragMoved) {
+            // A click on a point: it alone is selected, or with Ctrl added or taken away.
+            if (ctrl) {
+                m_selection.toggle(m_dragLead);
+            } else {
+                m_selection.set({m_dragLead});
+            }
+        }
         RedrawWindow();
     }
     StartTimer();
+}
+
+void CZelvorView::SelectInBand(const QRect& band, bool add) {
+    const QPoint scroll = scrollPosition();
+    double x0 = 0;
+    double y0 = 0;
+    double x1 = 0;
+    double y1 = 0;
+    ClientToPicture(band.left(), band.top(), scroll.x(), scroll.y(), m_dZoom, x0, y0);
+    ClientToPicture(band.right() + 1, band.bottom() + 1, scroll.x(), scroll.y(), m_dZoom, x1, y1);
+    const PointMap& map = m_map->map();
+    const std::vector<PointRecord>& points = map.list().points();
+    std::vector<PointId> inside;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const PointRecord& r = points[i];
+        if (r.dX >= x0 && r.dX < x1 && r.dY >= y0 && r.dY < y1) {
+            inside.push_back(map.ids()[i]);
+        }
+    }
+    if (add) {
+        m_selection.add(inside);
+    } else {
+        m_selection.set(std::move(inside));
+    }
 }
 
 void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
@@ -136,8 +204,11 @@ void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
         return;
     }
 
+    RunPointDialog(FindPointAt(point.x(), point.y()), point);
+}
+
+void CZelvorView::RunPointDialog(int i, QPoint point) {
     const PointList& list = m_map->list();
-    const int i = FindPointAt(point.x(), point.y());
     // The dialog works on copies; the point is known by its id, which no merge or other view
     // can give to another point while the dialog is open.
     const PointId id = i >= 0 ? m_map->map().idAt(i) : 0;
@@ -224,6 +295,7 @@ void CZelvorView::OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
 }
 
 void CZelvorView::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
     if (event->button() == Qt::LeftButton) {
         OnLButtonDown(event->modifiers(), ClientPixel(event));
     }

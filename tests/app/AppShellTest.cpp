@@ -214,7 +214,7 @@ TEST_F(AppTest, MenusSwitchBetweenTheMainAndTheDocumentMenu) {
     Settle();
     EXPECT_EQ(frame.currentMenuId(), IDR_ZelvorTYPE);
     EXPECT_EQ(Titles(frame.menuBar()->actions()),
-              QStringList({"&File", "&View", "&Window", "&Help"}));
+              QStringList({"&File", "&Edit", "&View", "&Window", "&Help"}));
     EXPECT_EQ(Titles(Popup(frame, "&View")->actions()),
               QStringList({"&Toolbar", "&Status Bar", "-", "Full Size", "Show Texts", "Zoom Plus",
                            "Zoom Minus"}));

@@ -43,3 +43,30 @@ TEST(KillAfterEdit, AnAddedPointIsOnDiskWhileTheNextPointDialogIsOpen) {
     ASSERT_TRUE(s.waitForExit()) << s.error().toStdString();
     EXPECT_EQ(s.mapPointCount("plan"), 1);
 }
+
+TEST(KillAfterEdit, AnUndoneDragIsOnDiskTwoAndAHalfSecondsLater) {
+    if (const QString why = E2eSession::Unavailable(); !why.isEmpty()) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    E2eSession s;
+    s.writePicture("plan.png", {800, 600});
+    ASSERT_TRUE(s.start()) << s.error().toStdString();
+    ASSERT_TRUE(s.openPicture(s.path("plan.png"))) << s.error().toStdString();
+    ASSERT_TRUE(s.addPoint(E2eSession::kFirstSpot)) << s.error().toStdString();
+    QThread::msleep(2500);
+    const QPointF placed = s.mapPointPosition("plan", 0);
+    ASSERT_GE(placed.x(), 0);
+
+    ASSERT_TRUE(s.drag(E2eSession::kFirstSpot, E2eSession::kFirstSpot + QPoint(60, 40)))
+        << s.error().toStdString();
+    QThread::msleep(2500);
+    const QPointF dragged = s.mapPointPosition("plan", 0);
+    ASSERT_NE(dragged, placed); // the drag reached the disk
+
+    ASSERT_TRUE(s.key("ctrl+z")) << s.error().toStdString();
+    QThread::msleep(2500);
+    s.sendSignal(SIGKILL);
+    ASSERT_TRUE(s.waitForExit()) << s.error().toStdString();
+    EXPECT_EQ(s.mapPointPosition("plan", 0), placed);
+    EXPECT_EQ(s.mapPointCount("plan"), 1);
+}
