@@ -201,6 +201,9 @@ private:
     void SelectInBand(const QRect& band, bool add);
     // Selects point i alone and scrolls it into view.
     void SelectAndShow(int i);
+    // The Point dialog over several selected points: its look (and its since date, when changed
+    // in the dialog) goes to all of them in one step; positions and texts stay.
+    void RunBulkDialog();
     // The Point dialog on point i (-1: a new point at client position `at`).
     void RunPointDialog(int i, QPoint at);
     // The Point dialog's result as one step: an edit of point `id` (0: a new point; a point

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "DocumentFrame.h"
+#include "Globals.h"
 #include "MapMerge.h"
 #include "MessageBox.h"
 #include "Picture.h"
@@ -215,6 +217,49 @@ int CZelvorView::PasteEntries(std::vector<PointEntry> entries, const std::string
     return onEdge;
 }
 
+void CZelvorView::RunBulkDialog() {
+    const PointMap& map = m_map->map();
+    const int first = map.indexOf(m_selection.ids().front());
+    if (first < 0) {
+        return;
+    }
+    // The dialog shows the first selected point; its look and since date go to all of them.
+    const PointList& list = map.list();
+    PointRecord rec = list.point(first);
+    std::string label = list.label(first);
+    std::string sinceText = list.sinceText(first);
+    std::string memo = list.memo(first);
+    const PointRecord shown = rec;
+    const PointDialogRunner runner = InstalledRunner();
+    bool accepted = false;
+    if (runner) {
+        const DocumentFrame::DialogScope scope(this);
+        accepted = runner(this, rec, label, sinceText, memo);
+    }
+    if (accepted) {
+        const bool applyToAll = g_bApplyToAll;
+        g_bApplyToAll = false;
+        // The selection as it is now: points removed meanwhile are left out.
+        m_selection.prune(m_map->map());
+        const std::vector<PointId> ids = m_selection.ids();
+        const std::string name = applyToAll ? "Apply to All Points" : "Edit Points";
+        PointMap& edit = m_map->map();
+        edit.BeginGroup(name);
+        if (applyToAll || !ids.empty()) {
+            edit.ApplyLook(rec, applyToAll ? std::span<const PointId>() : std::span(ids), name);
+        }
+        // A since date changed in the dialog goes to every selected point; one left as shown
+        // keeps each point's own.
+        if (rec.bSinceDate != shown.bSinceDate ||
+            std::memcmp(&rec.stSince, &shown.stSince, sizeof rec.stSince) != 0) {
+            edit.SetSince(ids, rec.bSinceDate != 0, rec.stSince, name);
+        }
+        edit.EndGroup();
+        m_map->Changed();
+    }
+    RedrawWindow();
+}
+
 void CZelvorView::SelectAndShow(int i) {
     const PointRecord& r = m_map->list().point(i);
     m_selection.set({m_map->map().idAt(i)});
@@ -257,6 +302,8 @@ bool CZelvorView::OnKey(int key, Qt::KeyboardModifiers keys) {
     case Qt::Key_Enter:
         if (m_selection.count() == 1) {
             RunPointDialog(map.indexOf(m_selection.ids().front()), {});
+        } else if (m_selection.count() > 1) {
+            RunBulkDialog();
         }
         return true;
     case Qt::Key_Tab:

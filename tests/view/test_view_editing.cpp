@@ -178,3 +178,33 @@ TEST_F(ViewEditTest, DeleteAsksOnceAndPasteNeverStacksACopyOverItsOriginal) {
     view->OnEditUndo();
     EXPECT_EQ(Bytes(*view), start);
 }
+
+TEST_F(ViewEditTest, EnterOnSeveralPointsGivesThemTheDialogsLookAndSinceDateInOneStep) {
+    auto view = openPlan();
+    const std::string start = Bytes(*view);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(300, 150));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(320, 160));
+    m_dialogEdit = [](PointRecord& rec, std::string& label, std::string&, std::string&) {
+        rec.crRect = RGB(1, 2, 3);
+        rec.nCrossSize = 9;
+        rec.bSinceDate = 1;
+        rec.stSince = {2030, 1, 0, 2, 3, 4, 5, 0};
+        label = "ignored"; // texts stay each point's own
+    };
+    QTest::keyClick(view.get(), Qt::Key_Return);
+    ASSERT_EQ(m_dialogCalls.size(), 1u);
+    EXPECT_EQ(m_dialogCalls[0].label, "second"); // the dialog shows the first selected point
+    for (int i : {1, 2}) {
+        const PointRecord& r = view->points().point(i);
+        EXPECT_EQ(r.crRect, RGB(1, 2, 3)) << i;
+        EXPECT_EQ(r.nCrossSize, 9) << i;
+        EXPECT_EQ(r.bSinceDate, 1) << i;
+        EXPECT_EQ(r.stSince.wYear, 2030) << i;
+    }
+    EXPECT_EQ(view->points().label(2), "third");
+    EXPECT_EQ(view->points().point(2).dX, 640.0);
+    EXPECT_NE(view->points().point(0).crRect, RGB(1, 2, 3));
+    EXPECT_EQ(view->map().map().undoName(), "Edit Points");
+    view->OnEditUndo();
+    EXPECT_EQ(Bytes(*view), start);
+}
