@@ -15,6 +15,8 @@
 #include "CMainFrame.h"
 #include "CZelvorDoc.h"
 #include "CZelvorView.h"
+#include "EditCommands.h"
+#include "SelectionPane.h"
 #include "DocTemplate.h"
 #include "DocumentManager.h"
 #include "FileDropTarget.h"
@@ -89,6 +91,8 @@ bool CZelvorApp::InitInstance() {
     });
     RegisterCommands();
     RegisterViewCommands();
+    EditCommands::Register(m_mainFrame->commands(), [this] { return activeView(); });
+    new SelectionPane(m_mainFrame->statusBar(), [this] { return activeView(); });
     RefreshRecentFiles();
 
     PlaceMainWindow(*m_mainFrame);

@@ -93,7 +93,9 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
                 m_tracker.notePending(i, SinceInstant(r.stSince));
             }
         } else if (Flashes(r)) {
-            AdvancePhases(list, i);
+            if (ctx.advancePhases) {
+                AdvancePhases(list, i);
+            }
             if (record) {
                 m_tracker.noteFlasher(i);
             }

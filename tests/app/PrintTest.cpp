@@ -103,7 +103,7 @@ protected:
         PointRecord rec = FactoryDefaults();
         rec.dX = 100;
         rec.dY = 100;
-        view->points().AddPoint(rec, "Label", "", "");
+        view->map().Add({rec, "Label", "", ""});
     }
 
     // The shared printer.

@@ -69,16 +69,19 @@ TEST(ZelvorMenus, MainMenuShownWithoutDocument) {
 TEST(ZelvorMenus, DocumentMenuShownWithDocument) {
     const MenuLayout* menu = table().menu(IDR_ZelvorTYPE);
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(titles(*menu), QStringList({"&File", "&View", "&Window", "&Help"}));
+    ASSERT_EQ(titles(*menu), QStringList({"&File", "&Edit", "&View", "&Window", "&Help"}));
     EXPECT_EQ(itemTexts(menu->popups[0]),
               QStringList({"&Open...\tCtrl+O", "&Close", "Save &As...", "-", "&Print...\tCtrl+P",
                            "Print Pre&view", "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
+    EXPECT_EQ(itemTexts(menu->popups[1]),
+              QStringList({"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                           "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A"}));
     // The view commands close the View popup in this order.
-    EXPECT_EQ(itemTexts(menu->popups[1]), QStringList({"&Toolbar", "&Status Bar", "-", "Full Size",
+    EXPECT_EQ(itemTexts(menu->popups[2]), QStringList({"&Toolbar", "&Status Bar", "-", "Full Size",
                                                        "Show Texts", "Zoom Plus", "Zoom Minus"}));
-    EXPECT_EQ(itemTexts(menu->popups[2]),
+    EXPECT_EQ(itemTexts(menu->popups[3]),
               QStringList({"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
-    EXPECT_EQ(itemTexts(menu->popups[3]), QStringList({"&Help Topics", "-", "&About Zelvor..."}));
+    EXPECT_EQ(itemTexts(menu->popups[4]), QStringList({"&Help Topics", "-", "&About Zelvor..."}));
 }
 
 TEST(ZelvorMenus, ItemsCarryIdsAndChecksOfTheirCommands) {
@@ -87,7 +90,7 @@ TEST(ZelvorMenus, ItemsCarryIdsAndChecksOfTheirCommands) {
     const std::vector<int> view = {ID_VIEW_TOOLBAR,  ID_VIEW_STATUS_BAR, kSeparatorId,
                                    ID_VIEW_FULLSIZE, ID_VIEW_SHOWTEXTS,  ID_VIEW_ZOOMPLUS,
                                    ID_VIEW_ZOOMMINUS};
-    EXPECT_EQ(menu->popups[1].items, view);
+    EXPECT_EQ(menu->popups[2].items, view);
     // Check marks: the two bars, Full Size and Show Texts; the zoom steps only enable.
     for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_FULLSIZE, ID_VIEW_SHOWTEXTS}) {
         EXPECT_TRUE(table().command(id)->checkable) << id;
@@ -120,6 +123,10 @@ TEST(ZelvorAccelerators, OneTableForEveryWindow) {
         {QKeySequence("Ctrl+C"), ID_EDIT_COPY},
         {QKeySequence("Ctrl+V"), ID_EDIT_PASTE},
         {QKeySequence("Alt+Backspace"), ID_EDIT_UNDO},
+        {QKeySequence("Ctrl+Y"), ID_EDIT_REDO},
+        {QKeySequence("Ctrl+Shift+Z"), ID_EDIT_REDO},
+        {QKeySequence("Ctrl+A"), ID_EDIT_SELECT_ALL},
+        {QKeySequence("Del"), ID_EDIT_CLEAR},
         {QKeySequence("Shift+Del"), ID_EDIT_CUT},
         {QKeySequence("Ctrl+Ins"), ID_EDIT_COPY},
         {QKeySequence("Shift+Ins"), ID_EDIT_PASTE},
@@ -149,7 +156,7 @@ TEST(ZelvorAccelerators, OneTableForEveryWindow) {
         const QKeySequence shown(info.menuText.mid(tab + 1));
         EXPECT_TRUE(table().shortcutsFor(id).contains(shown)) << info.menuText.toStdString();
     }
-    EXPECT_EQ(itemsWithShortcutText, 2);
+    EXPECT_EQ(itemsWithShortcutText, 9); // Open, Print and the seven Edit items
 }
 
 TEST(ZelvorStrings, PromptsAndTooltipsOfTheViewCommands) {

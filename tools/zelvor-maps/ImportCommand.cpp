@@ -34,15 +34,6 @@ constexpr int kMaxRowErrors = 20;
 enum Column { X, Y, Label, Memo, Since, SinceText, ColumnCount };
 const char* const kColumnNames[ColumnCount] = {"x", "y", "label", "memo", "since", "since_text"};
 
-struct NewPoint {
-    double x = 0;
-    double y = 0;
-    std::string label;
-    std::string memo;
-    std::string sinceText;
-    bool hasSince = false;
-    SYSTEMTIME since{};
-};
 
 bool ParseNumber(const QString& text, double& value) {
     const std::string s = text.trimmed().toStdString();
@@ -131,6 +122,13 @@ bool ReadCsv(const QString& path, std::vector<NewPoint>& points, TextSink& err) 
         ReportError(err, name + ": cannot read: " + why8);
         return false;
     }
+    return ReadCsvPoints(std::move(bytes), name, points, err);
+}
+
+} // namespace
+
+bool ReadCsvPoints(QByteArray bytes, const std::string& name, std::vector<NewPoint>& points,
+                   TextSink& err) {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         bytes.remove(0, 3);
     }
@@ -181,7 +179,16 @@ bool ReadCsv(const QString& path, std::vector<NewPoint>& points, TextSink& err) 
     return errors == 0;
 }
 
-} // namespace
+PointRecord NewPointRecord(const NewPoint& p, const PointRecord& look) {
+    PointRecord rec = look;
+    rec.dX = p.x;
+    rec.dY = p.y;
+    rec.bSinceDate = p.hasSince ? 1 : 0;
+    if (p.hasSince) {
+        rec.stSince = p.since;
+    }
+    return rec;
+}
 
 int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
     const MapTarget target = LocateMap(options.baseDir, options.picture);
@@ -225,14 +232,7 @@ int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
         list.RemoveAllPoints();
     }
     for (const NewPoint& p : points) {
-        PointRecord rec = look;
-        rec.dX = p.x;
-        rec.dY = p.y;
-        rec.bSinceDate = p.hasSince ? 1 : 0;
-        if (p.hasSince) {
-            rec.stSince = p.since;
-        }
-        list.AddPoint(rec, p.label, p.sinceText, p.memo);
+        list.AddPoint(NewPointRecord(p, look), p.label, p.sinceText, p.memo);
     }
     // A picture's MAPS folder is made as the viewer makes it at start-up.
     if (!target.picturePath.empty() &&

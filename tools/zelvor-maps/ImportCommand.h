@@ -1,9 +1,33 @@
 // Adding points to a picture's map from a CSV file.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+#include <string>
+#include <vector>
+
+#include "PointRecord.h"
+
 class TextSink;
+
+// A point as one CSV row gives it.
+struct NewPoint {
+    double x = 0;
+    double y = 0;
+    std::string label;
+    std::string memo;
+    std::string sinceText;
+    bool hasSince = false;
+    SYSTEMTIME since{};
+};
+
+// The rows of a CSV text (`bytes`, a file's whole content) as import reads them (see RunImport);
+// false, with each problem reported on `err` under `name` and line number, when any row is bad.
+bool ReadCsvPoints(QByteArray bytes, const std::string& name, std::vector<NewPoint>& points,
+                   TextSink& err);
+// The record import adds for `p`: the look of `look` at p's place, with p's since date.
+PointRecord NewPointRecord(const NewPoint& p, const PointRecord& look);
 
 struct ImportOptions {
     QString baseDir = QStringLiteral(".");
