@@ -50,7 +50,8 @@ void Printing::preview(const QString& docName, QWidget* parent, const PagePainte
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested,
                      [&page](QPrinter* target) { page(target); });
     if (parent != nullptr) {
-        preview.resize(parent->size() * 9 / 10);
+        constexpr int kTenthsOfParent = 9;
+        preview.resize(parent->size() * kTenthsOfParent / 10);
     }
     preview.exec();
 }

@@ -33,11 +33,16 @@ std::string folderOf(const std::string& path) {
 constexpr std::string_view kTempPrefix = ".zelvor-";
 constexpr std::string_view kTempSuffix = ".tmp";
 constexpr std::size_t kTempDigits = 12;
+constexpr int kBitsPerHexDigit = 4;
 // Earlier versions named them ".<target name>.tmp-<12 hex digits>".
 constexpr std::string_view kOldTempMarker = ".tmp-";
 // A temporary file untouched for this long belongs to no save still running: a running save
 // writes its file continuously and renames it at once.
 constexpr auto kLeftoverAge = std::chrono::hours(1);
+// Permission bits (with set-user, set-group and sticky) a replaced file hands on; those a new
+// file asks for, which the umask then narrows.
+constexpr mode_t kPermissionBits = 07777;
+constexpr mode_t kNewFileMode = 0666;
 
 bool isHexDigits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) {
@@ -51,8 +56,8 @@ std::string temporaryNameIn(const std::string& folder) {
     static const char digits[] = "0123456789abcdef";
     std::string name(kTempPrefix);
     std::uint64_t r = generator();
-    for (std::size_t i = 0; i < kTempDigits; ++i, r >>= 4) {
-        name.push_back(digits[r & 0xF]);
+    for (std::size_t i = 0; i < kTempDigits; ++i, r >>= kBitsPerHexDigit) {
+        name.push_back(digits[r % (1U << kBitsPerHexDigit)]);
     }
     name += kTempSuffix;
     return (fs::path(folder) / name).string();
@@ -198,7 +203,7 @@ private:
 // Gives the new file the permission bits (and, where allowed, the owner) of the file it
 // replaces, so a save does not widen who may read a map.
 bool carryOverAttributes(int fd, const struct stat& old) {
-    if (::fchmod(fd, old.st_mode & 07777) != 0) {
+    if (::fchmod(fd, old.st_mode & kPermissionBits) != 0) {
         return false;
     }
     if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
@@ -235,7 +240,7 @@ Attempt writeAndReplace(const std::string& target, const std::string& folder,
     std::string tempName;
     if (unnamed) {
 #ifdef O_TMPFILE
-        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
         if (fd < 0) {
             if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
                 return Attempt::Unsupported;
@@ -250,7 +255,7 @@ Attempt writeAndReplace(const std::string& target, const std::string& folder,
     } else {
         for (int tries = 0; fd < 0 && tries < 100; ++tries) {
             tempName = temporaryNameIn(folder);
-            fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
             if (fd < 0 && errno != EEXIST) {
                 break;
             }

@@ -19,23 +19,43 @@ void appendLe(std::string& out, std::uint64_t value, int bytes) {
     }
 }
 
+// UTF-8: the lead bytes of two-, three- and four-byte sequences, then continuation bytes of six
+// bits each, the highest bits first.
+constexpr std::uint32_t kUtf8Lead2 = 0xC0;
+constexpr std::uint32_t kUtf8Lead3 = 0xE0;
+constexpr std::uint32_t kUtf8Lead4 = 0xF0;
+constexpr std::uint32_t kUtf8Continuation = 0x80;
+constexpr int kUtf8Bits = 6;
+constexpr std::uint32_t kUtf8BitsMask = (1U << kUtf8Bits) - 1;
+
+char Utf8Continuation(std::uint32_t cp, int shift) {
+    return static_cast<char>(kUtf8Continuation | ((cp >> shift) & kUtf8BitsMask));
+}
+
 void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        out.push_back(static_cast<char>(kUtf8Lead2 | (cp >> kUtf8Bits)));
+        out.push_back(Utf8Continuation(cp, 0));
     } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        out.push_back(static_cast<char>(kUtf8Lead3 | (cp >> (2 * kUtf8Bits))));
+        out.push_back(Utf8Continuation(cp, kUtf8Bits));
+        out.push_back(Utf8Continuation(cp, 0));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        out.push_back(static_cast<char>(kUtf8Lead4 | (cp >> (3 * kUtf8Bits))));
+        out.push_back(Utf8Continuation(cp, 2 * kUtf8Bits));
+        out.push_back(Utf8Continuation(cp, kUtf8Bits));
+        out.push_back(Utf8Continuation(cp, 0));
     }
 }
+
+// UTF-16: a high surrogate then a low one carry ten bits each of a code point past 0xFFFF.
+constexpr std::uint32_t kHighSurrogate = 0xD800;
+constexpr std::uint32_t kHighSurrogateLast = 0xDBFF;
+constexpr std::uint32_t kLowSurrogate = 0xDC00;
+constexpr std::uint32_t kLowSurrogateLast = 0xDFFF;
+constexpr int kSurrogateBits = 10;
 
 } // namespace
 
@@ -324,17 +344,18 @@ std::string Utf16LeToUtf8(const std::uint8_t* data, std::size_t units) {
     out.reserve(units);
     for (std::size_t i = 0; i < units; ++i) {
         const std::uint32_t u = unitAt(i);
-        if (u >= 0xD800 && u <= 0xDBFF) {
+        if (u >= kHighSurrogate && u <= kHighSurrogateLast) {
             if (i + 1 < units) {
                 const std::uint32_t next = unitAt(i + 1);
-                if (next >= 0xDC00 && next <= 0xDFFF) {
-                    appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
+                if (next >= kLowSurrogate && next <= kLowSurrogateLast) {
+                    appendUtf8(out, 0x10000 + ((u - kHighSurrogate) << kSurrogateBits) +
+                                        (next - kLowSurrogate));
                     ++i;
                     continue;
                 }
             }
             appendUtf8(out, kReplacement);
-        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+        } else if (u >= kLowSurrogate && u <= kLowSurrogateLast) {
             appendUtf8(out, kReplacement);
         } else {
             appendUtf8(out, u);
