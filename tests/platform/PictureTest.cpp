@@ -580,10 +580,10 @@ TEST_F(PictureTest, AJpegCutShortOpensMarkedAndAScanBombIsRefused) {
     ASSERT_TRUE(WriteBytes(file("cut.jpg"), bytes.left(bytes.size() * 2 / 3)));
     const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
     const qsizetype end = progressive.lastIndexOf("\xFF\xD9");
-    ASSERT_TRUE(WriteBytes(file("bomb.jpg"),
-                           progressive.left(end) +
-                               progressive.mid(lastScan, end - lastScan).repeated(3000) +
-                               progressive.mid(end)));
+    ASSERT_TRUE(
+        WriteBytes(file("bomb.jpg"), progressive.left(end) +
+                                         progressive.mid(lastScan, end - lastScan).repeated(3000) +
+                                         progressive.mid(end)));
 
     const struct {
         const char* name;

@@ -88,8 +88,8 @@ TEST_F(ViewOpeningTest, HostileInputsOpenWhileTheWindowKeepsAnswering) {
     struct Row {
         const char* picture;
         bool shown;
-        const char* notice;     // a text the final notice holds
-        qint64 openStallBound;  // ms; 0: not bounded (reading a 100 MB map is plain I/O)
+        const char* notice;    // a text the final notice holds
+        qint64 openStallBound; // ms; 0: not bounded (reading a 100 MB map is plain I/O)
     };
     const Row rows[] = {
         {"bomb.jpg", false, "progressive scans", 200},

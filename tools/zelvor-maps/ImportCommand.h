@@ -7,9 +7,9 @@ class TextSink;
 
 struct ImportOptions {
     QString baseDir = QStringLiteral(".");
-    QString picture; // a picture (its map under baseDir) or a .map file
-    QString csvFile;      // "-": standard input
-    bool replace = false; // replace every point instead of adding
+    QString picture;         // a picture (its map under baseDir) or a .map file
+    QString csvFile;         // "-": standard input
+    bool replace = false;    // replace every point instead of adding
     bool allowEmpty = false; // replace with no points at all: remove every point
 };
 
