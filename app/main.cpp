@@ -9,6 +9,7 @@
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
 #include "CommandLine.h"
+#include "CZelvorView.h"
 #include "FontSystemWarmUp.h"
 #include "Globals.h"
 #include "QuitRequest.h"
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
     // writes uses "." whatever the locale, so the C library's number formats stay those of "C".
     std::setlocale(LC_NUMERIC, "C");
     FontSystemWarmUp::ApplicationReady();
+    // Pictures open on a worker: a window shows at once and answers while a large one decodes.
+    CZelvorView::SetOpenInBackground(true);
     CZelvorApp app;
     app.setStartupFiles(line.files);
     // A polite request to end (logout, kill, Ctrl+C) ends any open dialog as if cancelled, then

@@ -61,7 +61,7 @@ std::int64_t FirstInstantShowing(std::int64_t local) {
         return tBefore; // not a gap of one change: the offset of the day before decides
     }
     // A gap: the clock jumps over `local` at the change, between tAfter and tBefore.
-    std::int64_t lo = tAfter; // still the old offset
+    std::int64_t lo = tAfter;  // still the old offset
     std::int64_t hi = tBefore; // already the new one
     while (hi - lo > 1) {
         const std::int64_t mid = lo + (hi - lo) / 2;

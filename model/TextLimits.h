@@ -15,8 +15,8 @@ inline std::string_view ShownText(std::string_view text) {
         return text;
     }
     std::size_t end = kMaxShownTextBytes;
-    for (int back = 0; back < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80;
-         ++back) {
+    for (int back = 0;
+         back < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++back) {
         --end;
     }
     return text.substr(0, end);

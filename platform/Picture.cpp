@@ -338,7 +338,7 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth) {
 }
 
 std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64 budget,
-                                       PictureFailure* failure) {
+                                       PictureFailure* failure, const std::atomic<bool>* cancel) {
     PictureFailure ignored;
     PictureFailure& why = failure != nullptr ? *failure : ignored;
     why = {};
@@ -359,7 +359,7 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64
             first = most;
         }
     }
-    QImage image = PictureDecoder::Decode(path, first, budget, why);
+    QImage image = PictureDecoder::Decode(path, first, budget, why, cancel);
     if (image.isNull()) {
         return nullptr;
     }

@@ -30,6 +30,7 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -49,8 +50,10 @@ public:
     // The same within `budget` bytes (0: the machine's budget); on failure `*failure` (when
     // given) says why. A picture cut short is returned (see isTruncated) with `*failure`
     // Truncated.
+    // `cancel` (when given) ends the decode early once it becomes true (the result is then null).
     static std::unique_ptr<Picture> Load(const QString& path, int fitWidth, qint64 budget,
-                                         PictureFailure* failure);
+                                         PictureFailure* failure,
+                                         const std::atomic<bool>* cancel = nullptr);
     // A picture over pixels already in memory (tests, generated pictures); null for a null
     // image.
     static std::unique_ptr<Picture> FromImage(const QImage& image);

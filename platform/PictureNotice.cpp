@@ -34,9 +34,9 @@ void PaintBanner(QPainter& painter, const QRect& area, const QString& text) {
     painter.save();
     painter.fillRect(band, palette.color(QPalette::ToolTipBase));
     painter.setPen(palette.color(QPalette::ToolTipText));
-    painter.drawText(band.adjusted(kMargin, 0, -kMargin, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                     painter.fontMetrics().elidedText(text, Qt::ElideMiddle,
-                                                      band.width() - 2 * kMargin));
+    painter.drawText(
+        band.adjusted(kMargin, 0, -kMargin, 0), Qt::AlignVCenter | Qt::AlignLeft,
+        painter.fontMetrics().elidedText(text, Qt::ElideMiddle, band.width() - 2 * kMargin));
     painter.restore();
 }
 

@@ -112,20 +112,46 @@ QPoint CZelvorView::scrollPosition() const {
     return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
 }
 
+bool CZelvorView::s_openInBackground = false;
+
+void CZelvorView::SetOpenInBackground(bool background) {
+    s_openInBackground = background;
+}
+
 void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fileName) {
     SetScrollSizes(0, 0);
     m_strPath = path;
     m_strFileName = fileName;
-
+    if (m_strPath.empty()) {
+        RedrawWindow();
+        return;
+    }
     // Fit mode needs no more than the window's width in device pixels at first.
     const int fitWidth = static_cast<int>(std::ceil(width() * devicePixelRatioF()));
-    PictureFailure failure;
-    m_pImage =
-        m_strPath.empty() ? nullptr : Picture::Load(FromText8(m_strPath), fitWidth, 0, &failure);
-    if (!m_pImage) {
-        if (!m_strPath.empty()) {
-            m_notice = PictureNotice::Text(FromText8(m_strFileName), failure);
+    if (s_openInBackground) {
+        // The blank view says what it is waiting for and answers input meanwhile.
+        m_opening = PictureOpening::Start(
+            FromText8(m_strPath), fitWidth, 0,
+            [this](std::unique_ptr<Picture> picture, const PictureFailure& failure) {
+                m_opening.reset();
+                PictureOpened(std::move(picture), failure);
+            });
+        if (m_opening) {
+            m_notice = PictureNotice::LoadingText(FromText8(m_strFileName));
+            RedrawWindow();
+            return;
         }
+    }
+    PictureFailure failure;
+    std::unique_ptr<Picture> picture = Picture::Load(FromText8(m_strPath), fitWidth, 0, &failure);
+    PictureOpened(std::move(picture), failure);
+}
+
+void CZelvorView::PictureOpened(std::unique_ptr<Picture> picture, const PictureFailure& failure) {
+    m_notice.clear();
+    m_pImage = std::move(picture);
+    if (!m_pImage) {
+        m_notice = PictureNotice::Text(FromText8(m_strFileName), failure);
         RedrawWindow();
         return;
     }

@@ -37,6 +37,7 @@
 #include "MapSaver.h"
 #include "OpenMap.h"
 #include "PointList.h"
+#include "PictureOpening.h"
 #include "PointRenderer.h"
 #include "PointSelection.h"
 
@@ -77,7 +78,18 @@ public:
     // notice painted in the view, with the reason. Full pixels decode in the background. A map that
     // exists but cannot be read leaves the picture without points and tells the user once; that
     // file is never overwritten. Call once.
+    // With SetOpenInBackground(true) the picture is opened on a worker (PictureOpening): the
+    // view shows a "loading" notice and answers input until it arrives, and what is said above
+    // happens then.
     void OnInitialUpdate(const std::string& path, const std::string& fileName);
+    // Whether views open their pictures in the background (the application does; by default
+    // they open at once, within OnInitialUpdate).
+    static void SetOpenInBackground(bool background);
+    // True while the picture is still being opened in the background.
+    bool IsOpening() const { return m_opening != nullptr; }
+    // The notice the view paints instead of its picture (opening, or why it cannot be shown);
+    // empty when there is none.
+    const QString& notice() const { return m_notice; }
 
     // Writes the map as the window is about to close. On failure the user is told which file
     // could not be written and why, and may retry, discard the points or keep the window open:
@@ -215,6 +227,8 @@ private:
     void ApplyPointDialog(PointId id, const PointEntry& entry, bool applyToAll);
     // Tells the user where a version of the map was kept aside.
     void OnMapKeptAside(const QString& path, bool unreadable);
+    // Takes the opened picture (null: it cannot be shown, for `failure`), then the map.
+    void PictureOpened(std::unique_ptr<Picture> picture, const PictureFailure& failure);
     // Writes the points to a recovery copy after `failure` and says where on standard error.
     void KeepRecoveryCopy(const FileResult& failure);
     // Writes the map when the view holds something to write. `quiet` suppresses every
@@ -245,6 +259,8 @@ private:
     std::string m_strPath;
     std::string m_strFileName;
     std::unique_ptr<Picture> m_pImage;
+    std::unique_ptr<PictureOpening> m_opening; // while the picture opens in the background
+    static bool s_openInBackground;
     // What a blank view paints in place of a picture that could not be shown.
     QString m_notice;
     std::shared_ptr<OpenMap> m_map;

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "BenchPictures.h"
+#include "JpegStructure.h"
 #include "Picture.h"
 
 namespace {
@@ -74,6 +75,17 @@ void BM_DecoderFullRead24MP(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DecoderFullRead24MP)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// (1a'') The marker walk every whole or reduced JPEG decode begins with (scans counted, the end
+// marker looked for): its share of (1a') and (1b).
+void BM_JpegMarkerWalk24MP(benchmark::State& state) {
+    for (auto _ : state) {
+        const JpegStructure s = JpegStructureReader::Read(PhotoPath());
+        benchmark::DoNotOptimize(s.scans);
+        state.counters["complete"] = s.complete ? 1 : 0;
+    }
+}
+BENCHMARK(BM_JpegMarkerWalk24MP)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 // (1b) Opening in fit mode: from the start of the decode to the first full paint at 1600 px.
 void BM_OpenFitFirstPaint24MP(benchmark::State& state) {

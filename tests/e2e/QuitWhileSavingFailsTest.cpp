@@ -28,7 +28,10 @@ void PrintTo(const QuitCase& c, std::ostream* os) {
 }
 
 const QuitCase kCases[] = {
-    {"WhileEditing", [](E2eSession&) { return true; }},
+    {"WhileEditing",
+     [](E2eSession&) {
+         return true;
+     }},
     {"WhileTheRetryQuestionIsOpen",
      [](E2eSession& s) {
          return s.key("alt+f") && s.key("x") && !s.waitForDialog("Zelvor").isEmpty();

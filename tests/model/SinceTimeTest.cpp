@@ -130,8 +130,8 @@ TEST_F(SinceTimeInBerlin, GapsAndFoldsResolveToTheFirstMomentTheClockShowsTheTim
         {Date(2026, 10, 25, 1, 59, 0), 1792886340}, // 23:59 UTC the day before
         {Date(2026, 10, 25, 2, 0, 0), 1792886400},  // in the fold: the first 02:00, summer time
         {Date(2026, 10, 25, 2, 30, 0), 1792888200},
-        {Date(2026, 10, 25, 3, 0, 0), 1792893600},  // winter time, 02:00 UTC
-        {Date(1850, 6, 1, 12, 0, 0), -3773739208},  // local mean time
+        {Date(2026, 10, 25, 3, 0, 0), 1792893600}, // winter time, 02:00 UTC
+        {Date(1850, 6, 1, 12, 0, 0), -3773739208}, // local mean time
     };
     for (const auto& row : rows) {
         EXPECT_EQ(SinceInstant(row.local), row.utc)

@@ -1,8 +1,10 @@
 // Decoding pictures by path and drawing them scaled, with the limits on size and memory.
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -557,3 +559,56 @@ TEST(PictureGeometry, FitHeightRoundsDownWithoutOverflow) {
 }
 
 } // namespace
+
+// JPEGs are judged by their markers too: a file cut short opens marked as such (its decoder
+// alone does not say so), and a progressive file of thousands of scans is refused undecoded.
+TEST_F(PictureTest, AJpegCutShortOpensMarkedAndAScanBombIsRefused) {
+    const QImage source = Noise(256, 192, 5);
+    ASSERT_TRUE(Write(source, file("whole.jpg"), "jpeg"));
+    QByteArray progressive;
+    {
+        QBuffer buffer(&progressive);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        ASSERT_TRUE(writer.write(source));
+    }
+    ASSERT_TRUE(WriteBytes(file("progressive.jpg"), progressive));
+    QFile whole(file("whole.jpg"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    ASSERT_TRUE(WriteBytes(file("cut.jpg"), bytes.left(bytes.size() * 2 / 3)));
+    const qsizetype lastScan = progressive.lastIndexOf("\xFF\xDA");
+    const qsizetype end = progressive.lastIndexOf("\xFF\xD9");
+    ASSERT_TRUE(
+        WriteBytes(file("bomb.jpg"), progressive.left(end) +
+                                         progressive.mid(lastScan, end - lastScan).repeated(3000) +
+                                         progressive.mid(end)));
+
+    const struct {
+        const char* name;
+        bool opens;
+        PictureFailure::Reason reason;
+    } rows[] = {
+        {"whole.jpg", true, PictureFailure::None},
+        {"progressive.jpg", true, PictureFailure::None},
+        {"cut.jpg", true, PictureFailure::Truncated},
+        {"bomb.jpg", false, PictureFailure::TooComplex},
+    };
+    for (const auto& row : rows) {
+        for (const int fitWidth : {0, 64}) {
+            PictureFailure failure;
+            QElapsedTimer clock;
+            clock.start();
+            const auto picture = Picture::Load(file(row.name), fitWidth, 0, &failure);
+            EXPECT_EQ(picture != nullptr, row.opens) << row.name;
+            EXPECT_EQ(failure.reason, row.reason) << row.name;
+            if (picture) {
+                EXPECT_EQ(picture->isTruncated(), row.reason == PictureFailure::Truncated)
+                    << row.name;
+                EXPECT_EQ(picture->size(), source.size()) << row.name;
+            }
+            EXPECT_LT(clock.elapsed(), 5000) << row.name << " took as long as its scans ask";
+        }
+    }
+}

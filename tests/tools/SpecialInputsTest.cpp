@@ -178,8 +178,7 @@ TEST_F(ToolTest, StandardStreamsCarryPointsInAndPicturesOut) {
     for (const char* type : {"png", "jpeg", "pdf"}) {
         const QString file = QStringLiteral("file.") + type;
         ASSERT_EQ(run({"render", "--at", "2026-01-01", "a.png", file}).status, 0) << type;
-        const ToolRun out =
-            run({"render", "--at", "2026-01-01", "--type", type, "a.png", "-"});
+        const ToolRun out = run({"render", "--at", "2026-01-01", "--type", type, "a.png", "-"});
         EXPECT_EQ(out.status, 0) << type << out.err.toStdString();
         if (std::string(type) == "pdf") { // a PDF holds its creation time
             EXPECT_TRUE(out.out.startsWith("%PDF")) << type;

@@ -94,8 +94,8 @@ bool ReadRow(const QStringList& row, const std::vector<int>& columns, bool named
     point.label = ToText8(cell(Label));
     point.memo = ToText8(cell(Memo));
     point.sinceText = ToText8(cell(SinceText));
-    for (const auto& [text, column] : {std::pair{&point.label, Label}, {&point.memo, Memo},
-                                       {&point.sinceText, SinceText}}) {
+    for (const auto& [text, column] :
+         {std::pair{&point.label, Label}, {&point.memo, Memo}, {&point.sinceText, SinceText}}) {
         if (text->size() > kMaxShownTextBytes) {
             why = QStringLiteral("the %1 is longer than %2 KB")
                       .arg(QLatin1String(kColumnNames[column]))

@@ -31,9 +31,9 @@ PointRecord NewPointRecord(const NewPoint& p, const PointRecord& look);
 
 struct ImportOptions {
     QString baseDir = QStringLiteral(".");
-    QString picture; // a picture (its map under baseDir) or a .map file
-    QString csvFile;      // "-": standard input
-    bool replace = false; // replace every point instead of adding
+    QString picture;         // a picture (its map under baseDir) or a .map file
+    QString csvFile;         // "-": standard input
+    bool replace = false;    // replace every point instead of adding
     bool allowEmpty = false; // replace with no points at all: remove every point
 };
 

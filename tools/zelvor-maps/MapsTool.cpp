@@ -173,8 +173,7 @@ std::vector<Command> Commands() {
              }
              if (p.isSet(QStringLiteral("type"))) {
                  if (!OutputKindNamed(p.value(QStringLiteral("type")), o.kind)) {
-                     return UsageError(err, cmd,
-                                       QStringLiteral("--type must be png, jpeg or pdf"));
+                     return UsageError(err, cmd, QStringLiteral("--type must be png, jpeg or pdf"));
                  }
              } else if (IsStandardStream(o.output)) {
                  return UsageError(err, cmd,
@@ -220,7 +219,9 @@ std::vector<Command> Commands() {
     commands.push_back(
         {QStringLiteral("due"), QString(),
          QStringLiteral("Lists the points of every map under MAPS whose since date has passed "
-                        "(or passes before --before), oldest first."),
+                        "(or passes before --before), oldest first. A local time that a "
+                        "daylight-saving change skips or repeats means the first moment the "
+                        "clock shows it or a later time."),
          QStringLiteral("zelvor-maps due --base ~/plans --before \"2026-12-31 18:00\""),
          [](QCommandLineParser& p) {
              p.addOption(FormatOption());
