@@ -47,7 +47,7 @@ _zelvor_maps()
     case $command in
         list) options+=' --format' ;;
         render) options+=' --width --zoom --no-points --at --type' ;;
-        import) options+=' --replace' ;;
+        import) options+=' --replace --allow-empty' ;;
         due) options+=' --format --before' ;;
     esac
     if [[ $cur == -* ]]; then

@@ -17,4 +17,5 @@ complete -c zelvor-maps -n "__fish_seen_subcommand_from render" -l no-points -d 
 complete -c zelvor-maps -n "__fish_seen_subcommand_from render" -l at -x -d 'Draw as at this local time'
 complete -c zelvor-maps -n "__fish_seen_subcommand_from render" -l type -x -a 'png jpeg pdf' -d 'The output form'
 complete -c zelvor-maps -n "__fish_seen_subcommand_from import" -l replace -d 'Replace all points instead of adding'
+complete -c zelvor-maps -n "__fish_seen_subcommand_from import" -l allow-empty -d 'With --replace, let a file without points remove every point'
 complete -c zelvor-maps -n "__fish_seen_subcommand_from due" -l before -x -d 'Due before this local time'
