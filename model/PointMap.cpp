@@ -194,11 +194,12 @@ bool PointMap::TakeMerged(PointList merged) {
         ++suffix;
     }
     const bool laidOver = m >= n && prefix + suffix == n;
+    const bool hadSteps = !m_steps.empty();
     if (!laidOver) {
         m_list = std::move(merged);
         Renumber();
         ++m_revision;
-        return false;
+        return !hadSteps;
     }
     // New ids strictly between the neighbours', none that a step holds.
     const auto added = static_cast<std::size_t>(m - n);
@@ -236,7 +237,7 @@ bool PointMap::TakeMerged(PointList merged) {
         m_list = std::move(merged);
         Renumber();
         ++m_revision;
-        return false;
+        return !hadSteps;
     }
     m_ids.insert(m_ids.begin() + prefix, fresh.begin(), fresh.end());
     m_list = std::move(merged); // their records, phases included

@@ -66,7 +66,8 @@ public:
     // A list that holds this one's points and other writers' (a merged save). When it is this
     // list with points inserted in one place (compared as MergeMaps compares points), the
     // points keep their ids, the new ones get ids between their neighbours' and the history
-    // stays: true. Otherwise the list is taken with new ids and the history cleared: false.
+    // stays: true. Otherwise the list is taken with new ids and the history cleared: false when
+    // that dropped any step.
     bool TakeMerged(PointList merged);
 
     // Steps. `name` names the step for the Edit menu ("Move Point").
