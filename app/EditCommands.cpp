@@ -22,7 +22,7 @@ QString StepText(const char* word, const std::string& step, const char* keys) {
 
 void Copy(CZelvorView& view) {
     QApplication::clipboard()->setMimeData(
-        PointClipboard::Encode(view.SelectedEntries(), view.mapPath()));
+        PointClipboard::Encode(view.map().map().Subset(view.selection().ids()), view.mapPath()));
 }
 
 void Paste(CZelvorView& view) {

@@ -43,20 +43,11 @@ private:
     std::FILE* m_file;
 };
 
-PointList ListOf(const std::vector<PointEntry>& entries) {
-    PointList list;
-    for (const PointEntry& e : entries) {
-        list.AddPoint(e.rec, e.label, e.sinceText, e.memo);
-    }
-    return list;
-}
-
 } // namespace
 
 namespace PointClipboard {
 
-QMimeData* Encode(const std::vector<PointEntry>& entries, const std::string& mapName) {
-    const PointList list = ListOf(entries);
+QMimeData* Encode(const PointList& list, const std::string& mapName) {
     auto data = std::make_unique<QMimeData>();
     const std::string exact = EncodeMap(list);
     data->setData(QString::fromLatin1(kMimeType),

@@ -19,8 +19,8 @@ namespace PointClipboard {
 
 inline constexpr const char* kMimeType = "application/x-zelvor-points";
 
-// The two forms of `entries`; `mapName` fills the CSV's map column. The caller owns the result.
-QMimeData* Encode(const std::vector<PointEntry>& entries, const std::string& mapName);
+// The two forms of `points`; `mapName` fills the CSV's map column. The caller owns the result.
+QMimeData* Encode(const PointList& points, const std::string& mapName);
 
 // What a paste would add: the points, or none with `problem` saying why (for the status bar).
 // `look` is the look new points from CSV get.

@@ -112,6 +112,49 @@ std::vector<int> PointMap::IndicesOf(std::span<const PointId> ids) const {
     return out;
 }
 
+std::vector<PointEntry> PointMap::Entries(std::span<const PointId> ids) const {
+    std::vector<PointEntry> entries;
+    const std::vector<int> at = IndicesOf(ids);
+    entries.reserve(at.size());
+    for (const int i : at) {
+        entries.push_back({m_list.point(i), m_list.label(i), m_list.sinceText(i), m_list.memo(i)});
+    }
+    return entries;
+}
+
+PointList PointMap::Subset(std::span<const PointId> ids) const {
+    std::vector<PointRecord> points;
+    std::vector<std::string> memos;
+    std::vector<std::string> labels;
+    std::vector<std::string> sinceTexts;
+    const std::vector<int> at = IndicesOf(ids);
+    points.reserve(at.size());
+    memos.reserve(at.size());
+    labels.reserve(at.size());
+    sinceTexts.reserve(at.size());
+    for (const int i : at) {
+        points.push_back(m_list.point(i));
+        memos.push_back(m_list.memo(i));
+        labels.push_back(m_list.label(i));
+        sinceTexts.push_back(m_list.sinceText(i));
+    }
+    PointList list;
+    list.Assign(std::move(points), std::move(memos), std::move(labels), std::move(sinceTexts));
+    return list;
+}
+
+std::vector<PointId> PointMap::IdsInRect(double x0, double y0, double x1, double y1) const {
+    std::vector<PointId> inside;
+    const std::vector<PointRecord>& points = m_list.points();
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const PointRecord& r = points[i];
+        if (r.dX >= x0 && r.dX < x1 && r.dY >= y0 && r.dY < y1) {
+            inside.push_back(m_ids[i]);
+        }
+    }
+    return inside;
+}
+
 PointId PointMap::NextId() {
     if (m_next > kIdCeiling) {
         Renumber();
@@ -151,11 +194,12 @@ bool PointMap::TakeMerged(PointList merged) {
         ++suffix;
     }
     const bool laidOver = m >= n && prefix + suffix == n;
+    const bool hadSteps = !m_steps.empty();
     if (!laidOver) {
         m_list = std::move(merged);
         Renumber();
         ++m_revision;
-        return false;
+        return !hadSteps;
     }
     // New ids strictly between the neighbours', none that a step holds.
     const auto added = static_cast<std::size_t>(m - n);
@@ -193,7 +237,7 @@ bool PointMap::TakeMerged(PointList merged) {
         m_list = std::move(merged);
         Renumber();
         ++m_revision;
-        return false;
+        return !hadSteps;
     }
     m_ids.insert(m_ids.begin() + prefix, fresh.begin(), fresh.end());
     m_list = std::move(merged); // their records, phases included

@@ -47,6 +47,13 @@ public:
     // The index of the point with `id`, or -1 when the map holds no such point.
     int indexOf(PointId id) const;
 
+    // The points of `ids` that exist, in list order, as the clipboard carries them.
+    std::vector<PointEntry> Entries(std::span<const PointId> ids) const;
+    // The same as a list of their own (the form the map file and the clipboard encode).
+    PointList Subset(std::span<const PointId> ids) const;
+    // The ids of the points whose positions lie in [x0, x1) x [y0, y1), in list order.
+    std::vector<PointId> IdsInRect(double x0, double y0, double x1, double y1) const;
+
     // Counts every change of the points (steps, undo, redo, Reset, TakeMerged, moves while
     // dragging); phases do not count.
     std::uint64_t revision() const { return m_revision; }
@@ -59,7 +66,8 @@ public:
     // A list that holds this one's points and other writers' (a merged save). When it is this
     // list with points inserted in one place (compared as MergeMaps compares points), the
     // points keep their ids, the new ones get ids between their neighbours' and the history
-    // stays: true. Otherwise the list is taken with new ids and the history cleared: false.
+    // stays: true. Otherwise the list is taken with new ids and the history cleared: false when
+    // that dropped any step.
     bool TakeMerged(PointList merged);
 
     // Steps. `name` names the step for the Edit menu ("Move Point").

@@ -40,6 +40,7 @@
 #include "PictureOpening.h"
 #include "PointRenderer.h"
 #include "PointSelection.h"
+#include "SelectionMarks.h"
 
 class Picture;
 class QMessageBox;
@@ -253,6 +254,8 @@ private:
     // The last step was a nudge of this selection: the next arrow press joins it.
     bool m_bNudgeRun = false;
     PointSelection m_selection;
+    SelectionMarks m_marks;
+    std::vector<QRect> m_tickPieces; // reused
     std::uint64_t m_seenRemovals = 0;
     double m_dZoom = 1.0;
     std::string m_strMapPath;

@@ -75,8 +75,20 @@ const TextCellCache::Cell* PointRenderer::cellFor(const PointPlan& p, int i) {
                          m_memos[static_cast<std::size_t>(i)]);
 }
 
+bool PointRenderer::lastTickRepaintedPieces(std::vector<QRect>& rects) const {
+    rects.clear();
+    if (!m_lastTickPieces) {
+        return false;
+    }
+    for (const Piece& piece : m_pieces) {
+        rects.push_back(piece.rect);
+    }
+    return true;
+}
+
 QRegion PointRenderer::Tick(DrawingSurface& surface, PointList& list, const RenderContext& ctx) {
     ++m_tickNumber;
+    m_lastTickPieces = false;
     QImage* image = m_caching && ctx.showTexts ? FastTarget(surface, ctx) : nullptr;
     if (image == nullptr) {
         m_tracker.reset();
@@ -88,6 +100,7 @@ QRegion PointRenderer::Tick(DrawingSurface& surface, PointList& list, const Rend
     const bool valid = !m_fullTicks && m_tracker.valid(keyFor(*image, list, ctx), ctx.now);
     m_overlapped = m_overlapped && valid;
     if (valid && tickChanges(surface, *image, list, ctx, bounds, painted)) {
+        m_lastTickPieces = true;
         return painted;
     }
     drawAll(surface, list, ctx, true);

@@ -94,6 +94,9 @@ public:
         m_tracker.reset();
         m_overlapped = false;
     }
+    // The rectangles the last Tick repainted when it repainted only some (false: it drew every
+    // visible point, or nothing).
+    bool lastTickRepaintedPieces(std::vector<QRect>& rects) const;
     // Points the last Tick painted, each counted once.
     int paintedLastTick() const { return m_painted; }
 
@@ -204,4 +207,5 @@ private:
     std::vector<int> m_reach;
     std::vector<std::size_t> m_reachEnds;
     std::uint64_t m_reachVersion = 0;
+    bool m_lastTickPieces = false;
 };

@@ -17,18 +17,13 @@
 #include "MapMerge.h"
 #include "MessageBox.h"
 #include "Picture.h"
+#include "SelectionMarks.h"
 #include "StatusPane.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
 
 namespace {
 
-// The selection marks: a frame in the highlight blue with a white frame inside it, a few pixels
-// outside the point's square and cross.
-constexpr QRgb kMarkOuter = qRgb(0, 120, 215);
-constexpr QRgb kMarkInner = qRgb(255, 255, 255);
-constexpr int kMarkMargin = 3;
-constexpr int kMarkMinRadius = 6;
 // Arrow keys move the selection this far in picture pixels; with Shift ten times as far.
 constexpr double kNudgeStep = 1.0;
 constexpr double kNudgeShiftStep = 10.0;
@@ -37,12 +32,6 @@ constexpr double kPasteOffset = 10.0;
 
 QString UpToNul(const std::string& text) {
     return FromText8(text.substr(0, text.find('\0')));
-}
-
-QRect MarkRect(const PointRecord& r, ClientPoint c) {
-    const int radius = std::max({r.nRectSize, r.nCrossSize, kMarkMinRadius}) + kMarkMargin;
-    const int side = 2 * std::min(radius, 1 << 20) + 1;
-    return {c.x - side / 2, c.y - side / 2, side, side};
 }
 
 // True when a point of `probe` lies exactly where the same point of `list` does: one pass over
@@ -71,13 +60,6 @@ bool StacksOver(const PointList& list, const PointList& probe) {
     return false;
 }
 
-void Frame(QPainter& painter, const QRect& r, QRgb color) {
-    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), QColor(color));
-    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), QColor(color));
-    painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), QColor(color));
-    painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), QColor(color));
-}
-
 } // namespace
 
 void CZelvorView::OnPointsChanged() {
@@ -98,28 +80,15 @@ void CZelvorView::OnSelectionChanged() {
 
 QRegion CZelvorView::DrawSelectionMarks(const QRegion& area) {
     if (m_selection.empty() || m_surface.isNull() || area.isEmpty()) {
+        m_marks.Forget();
         return {};
     }
-    const QRect bounds = area.boundingRect() & QRect(QPoint(0, 0), viewport()->size());
-    const PointMap& map = m_map->map();
-    const QPoint scroll = scrollPosition();
-    QRegion drawn;
-    QPainter painter(&m_surface);
-    for (const PointId id : m_selection.ids()) {
-        const int i = map.indexOf(id);
-        if (i < 0) {
-            continue;
-        }
-        const PointRecord& r = map.list().point(i);
-        const QRect mark = MarkRect(r, PictureToClient(r.dX, r.dY, m_dZoom, scroll.x(), scroll.y()));
-        if (!mark.intersects(bounds)) {
-            continue;
-        }
-        Frame(painter, mark, kMarkOuter);
-        Frame(painter, mark.adjusted(1, 1, -1, -1), kMarkInner);
-        drawn += mark;
+    // After a tick that repainted pieces only the marks over them need drawing again.
+    if (m_renderer.lastTickRepaintedPieces(m_tickPieces)) {
+        return m_marks.DrawOver(m_surface, m_tickPieces);
     }
-    return drawn;
+    return m_marks.DrawAll(m_surface, m_map->map(), m_selection.ids(), m_dZoom, scrollPosition(),
+                           QRect(QPoint(0, 0), viewport()->size()));
 }
 
 void CZelvorView::OnEditUndo() {
@@ -165,17 +134,7 @@ void CZelvorView::OnEditSelectAll() {
 }
 
 std::vector<PointEntry> CZelvorView::SelectedEntries() const {
-    std::vector<PointEntry> entries;
-    const PointMap& map = m_map->map();
-    entries.reserve(m_selection.ids().size());
-    for (const PointId id : m_selection.ids()) {
-        const int i = map.indexOf(id);
-        if (i >= 0) {
-            const PointList& list = map.list();
-            entries.push_back({list.point(i), list.label(i), list.sinceText(i), list.memo(i)});
-        }
-    }
-    return entries;
+    return m_map->map().Entries(m_selection.ids());
 }
 
 int CZelvorView::PasteEntries(std::vector<PointEntry> entries, const std::string& name) {

@@ -182,15 +182,7 @@ void CZelvorView::SelectInBand(const QRect& band, bool add) {
     double y1 = 0;
     ClientToPicture(band.left(), band.top(), scroll.x(), scroll.y(), m_dZoom, x0, y0);
     ClientToPicture(band.right() + 1, band.bottom() + 1, scroll.x(), scroll.y(), m_dZoom, x1, y1);
-    const PointMap& map = m_map->map();
-    const std::vector<PointRecord>& points = map.list().points();
-    std::vector<PointId> inside;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        const PointRecord& r = points[i];
-        if (r.dX >= x0 && r.dX < x1 && r.dY >= y0 && r.dY < y1) {
-            inside.push_back(map.ids()[i]);
-        }
-    }
+    std::vector<PointId> inside = m_map->map().IdsInRect(x0, y0, x1, y1);
     if (add) {
         m_selection.add(inside);
     } else {

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "MapFiles.h"
+#include "SelectionMarks.h"
 #include "ViewTestSupport.h"
 
 namespace {
@@ -207,4 +208,35 @@ TEST_F(ViewEditTest, EnterOnSeveralPointsGivesThemTheDialogsLookAndSinceDateInOn
     EXPECT_EQ(view->map().map().undoName(), "Edit Points");
     view->OnEditUndo();
     EXPECT_EQ(Bytes(*view), start);
+}
+
+TEST(SelectionMarksTest, ATickThatRepaintsPiecesLeavesTheMarksAsAFullDrawingDoes) {
+    // Overlapping marks: redrawn inside a piece, they must end in the full drawing's order.
+    PointList list;
+    PointRecord rec = FactoryDefaults();
+    for (int i = 0; i < 60; ++i) {
+        rec.dX = 20 + (i * 37) % 160;
+        rec.dY = 20 + (i * 53) % 120;
+        rec.nRectSize = 2 + i % 9;
+        list.AddPoint(rec, "", "", "");
+    }
+    PointMap map;
+    map.Reset(std::move(list));
+    QImage full(200, 160, QImage::Format_RGB32);
+    full.fill(Qt::darkGreen);
+    SelectionMarks marks;
+    marks.DrawAll(full, map, map.ids(), 1.0, {0, 0}, full.rect());
+    for (const QRect piece : {QRect(30, 30, 9, 9), QRect(0, 0, 200, 160), QRect(95, 61, 3, 40)}) {
+        QImage ticked = full;
+        ticked.fill(Qt::darkGreen); // what the points' repaint left there, here nothing
+        QImage expected = full;
+        {
+            QPainter outside(&ticked);
+            outside.setClipRegion(QRegion(ticked.rect()) - piece);
+            outside.drawImage(0, 0, full);
+        }
+        const QRect pieces[] = {piece};
+        marks.DrawOver(ticked, pieces);
+        EXPECT_EQ(ticked, expected) << piece.x() << "," << piece.y();
+    }
 }
