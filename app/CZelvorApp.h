@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -25,6 +26,7 @@ class CMainFrame;
 class CZelvorView;
 class DocTemplate;
 class DocumentManager;
+class PointsPanel;
 class PrintModule;
 class QSettings;
 class RecentFileList;
@@ -64,10 +66,16 @@ public:
     PrintModule* printing() const;
     // The view of the active document window, or null.
     CZelvorView* activeView() const;
+    // The Points panel, or null before the first picture opened.
+    PointsPanel* pointsPanel() const;
 
 private:
     void RegisterCommands();
     void RegisterViewCommands();
+    // The Points panel: made when the first picture opens, attached to the active view, with
+    // its command View > Points and its visibility kept in the settings (CZelvorAppPoints.cpp).
+    void RegisterPointsPanel();
+    void FollowActiveView();
     void RefreshRecentFiles();
     void Shutdown();
 
@@ -78,4 +86,5 @@ private:
     std::unique_ptr<DocTemplate> m_template;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<DocumentManager> m_docs;
+    QPointer<PointsPanel> m_points; // a child of the main frame
 };

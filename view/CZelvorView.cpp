@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 
 #include "Clock.h"
 #include "DrawingSurface.h"
@@ -25,6 +24,7 @@
 #include "SurfaceScroll.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
+#include "ViewNavigation.h"
 
 namespace {
 
@@ -62,6 +62,7 @@ CZelvorView::CZelvorView(QWidget* parent)
           return m_nDragIndex >= 0 || QApplication::activeModalWidget() != nullptr;
       }) {
     connect(&m_saver, &MapSaver::listReplaced, this, &CZelvorView::RedrawWindow);
+    connect(&m_saver, &MapSaver::listReplaced, this, &CZelvorView::pointsChanged);
     connect(&m_saver, &MapSaver::keptAside, this, &CZelvorView::OnMapKeptAside);
     connect(&m_saver, &MapSaver::stateChanged, this, [this] {
         if (!m_saver.problem().isEmpty()) {
@@ -74,6 +75,7 @@ CZelvorView::CZelvorView(QWidget* parent)
     // Every move reports to the status bar, with or without a button held.
     viewport()->setMouseTracking(true);
     SetScrollSizes(0, 0);
+    m_navigation = new ViewNavigation(this);
 }
 
 CZelvorView::~CZelvorView() {
@@ -90,7 +92,8 @@ CZelvorView::~CZelvorView() {
 }
 
 QPoint CZelvorView::scrollPosition() const {
-    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+    return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()) -
+           CentringOffset();
 }
 
 void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fileName) {
@@ -116,6 +119,7 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
     m_dZoom = 1.0;
     m_strMapPath = MapPathFor(g_strBaseDir, m_strFileName);
     const FileResult load = m_saver.Load(m_strMapPath);
+    emit pointsChanged();
     StartTimer();
     RedrawWindow();
 
@@ -241,10 +245,7 @@ void CZelvorView::OnDraw(DrawingSurface& surface) {
         }
         return;
     }
-    const auto imgW = static_cast<std::uint32_t>(m_pImage->width());
-    const auto imgH = static_cast<std::uint32_t>(m_pImage->height());
-    const DrawnSize drawn =
-        m_bZoomMode ? ZoomSize(imgW, imgH, m_dZoom) : FitSize(imgW, imgH, width(), m_dZoom);
+    const DrawnSize drawn = DrawnPictureSize();
     const QRect target(0, 0, drawn.w, drawn.h);
     QPainter& painter = surface.painter();
 
@@ -303,19 +304,8 @@ void CZelvorView::OnTimer() {
 
 void CZelvorView::OnViewFullSize() {
     ToggleFullSize(m_bZoomMode, m_dZoom);
+    m_bFitPicture = false;
     RedrawWindow();
-}
-
-void CZelvorView::OnViewZoomPlus() {
-    if (ApplyZoomStep(m_bZoomMode, m_dZoom, kZoomInFactor)) {
-        RedrawWindow();
-    }
-}
-
-void CZelvorView::OnViewZoomMinus() {
-    if (ApplyZoomStep(m_bZoomMode, m_dZoom, kZoomOutFactor)) {
-        RedrawWindow();
-    }
 }
 
 void CZelvorView::OnViewShowTexts() {

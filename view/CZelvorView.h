@@ -21,12 +21,14 @@
 #include <QBasicTimer>
 #include <QImage>
 #include <QPoint>
+#include <QPointF>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "MapFiles.h"
 #include "MapSaver.h"
@@ -38,6 +40,8 @@ class QMessageBox;
 class QPainter;
 class QPaintDevice;
 class DrawingSurface;
+class ViewNavigation;
+struct DrawnSize;
 
 class CZelvorView : public QAbstractScrollArea {
     Q_OBJECT
@@ -78,9 +82,19 @@ public:
     void OnViewZoomPlus();
     void OnViewZoomMinus();
     void OnViewShowTexts();
+    // Fit Picture shows the whole picture inside the window, centred; chosen again it returns
+    // to fitting the width. Full Size leaves it (and leaving Full Size fits the width).
+    void OnViewFitPicture();
+    // Zooms by `factor` (within kMinZoom..kMaxZoom) keeping the picture point under `anchor`
+    // (viewport coordinates) where it is, as far as the scroll range allows. In either fit mode
+    // it first enters zoom mode at the fitted scale. Zoom Plus and Zoom Minus zoom about the
+    // middle of the view. False when nothing changed (no picture, or at a bound).
+    bool ZoomAbout(double factor, QPointF anchor);
     // Update rules: Full Size checked in zoom mode, Zoom Plus/Minus enabled in zoom mode,
-    // Show Texts checked while points are shown.
+    // Fit Picture checked while it fits the whole picture, Show Texts checked while points
+    // are shown.
     bool IsZoomMode() const { return m_bZoomMode; }
+    bool IsFitPicture() const { return !m_bZoomMode && m_bFitPicture; }
     bool IsShowTexts() const { return m_bShowTexts; }
     bool HasPicture() const { return m_pImage != nullptr; }
 
@@ -107,6 +121,12 @@ public:
     void OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point);
     void OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point);
 
+    // Scrolls so that point `index` sits in the middle of the window, as far as the scroll
+    // range allows (in a fit mode the picture may not scroll at all).
+    void CentreOnPoint(int index);
+    // Removes the points at these indices (any order, repeats ignored) and saves soon.
+    void RemovePoints(std::vector<int> indices);
+
     const PointList& points() const { return m_list; }
     PointList& points() { return m_list; }
     double zoom() const { return m_dZoom; }
@@ -115,11 +135,18 @@ public:
     MapSaver& mapSaver() { return m_saver; }
     int dragIndex() const { return m_nDragIndex; }
     bool isTimerRunning() const { return m_timer.isActive(); }
+    // The drawn-picture position of the viewport's top-left corner: the scroll bars' values,
+    // less the margin that centres the picture in Fit Picture. Every conversion between client
+    // and picture coordinates adds it to the client position.
     QPoint scrollPosition() const;
     // The persistent window surface (what the user sees).
     const QImage& surfaceImage() const { return m_surface; }
     // Number of full repaints so far.
     int fullRepaintCount() const { return m_nFullRepaints; }
+
+signals:
+    // The point list changed: an edit, a removal, a merge from another writer, a load.
+    void pointsChanged();
 
 protected:
     // Full repaint: clear the surface, draw the picture (OnDraw), schedule a blit.
@@ -145,11 +172,16 @@ private:
     // What the renderer needs of the view to draw the points at `zoom`.
     RenderContext PointContext(double zoom) const;
     void SetScrollSizes(int extentW, int extentH);
+    // The drawn size of the picture in the current mode; the fit modes set m_dZoom from it.
+    DrawnSize DrawnPictureSize();
+    // Fit Picture's margins around the drawn picture (0, 0 in the other modes).
+    QPoint CentringOffset() const;
     // Marks the list as changed by the user since the map was last settled, and saves it soon.
     void ListChanged() {
         m_bMapSettled = false;
         m_saver.Changed();
         m_renderer.invalidate();
+        emit pointsChanged();
     }
     // Tells the user where a version of the map was kept aside.
     void OnMapKeptAside(const QString& path, bool unreadable);
@@ -158,6 +190,8 @@ private:
     bool SaveMapAtClose(bool quiet);
 
     bool m_bZoomMode = false;
+    // Outside zoom mode: fit the whole picture instead of the width.
+    bool m_bFitPicture = false;
     bool m_bShowTexts = true;
     bool m_bPrinting = false;
     int m_nDragIndex = -1;
@@ -182,4 +216,12 @@ private:
     bool m_bInRedraw = false;
     bool m_bRedrawAgain = false;
     int m_nFullRepaints = 0;
+    // Wheel, pinch and pan gestures (a child object, filtering the viewport's events).
+    ViewNavigation* m_navigation = nullptr;
+    // The last zoom about a point: the anchor, the exact picture point under it, and the
+    // scroll position that zoom left. A next zoom about the same anchor from that position
+    // starts from the exact point.
+    QPointF m_zoomAnchor{-1, -1};
+    QPointF m_zoomPicturePoint;
+    QPoint m_zoomScroll;
 };

@@ -1,0 +1,186 @@
+#include "PointsPanel.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "CZelvorView.h"
+#include "MessageBox.h"
+#include "PointsTableModel.h"
+#include "Text8.h"
+
+namespace {
+constexpr int kTypingPauseMs = 200;
+// Points become due as time passes; the list catches up this often while "due only" is on.
+constexpr int kDueRefreshMs = 30'000;
+} // namespace
+
+PointsPanel::PointsPanel(QWidget* parent)
+    : QDockWidget(tr("Points"), parent), m_model(new PointsTableModel(this)),
+      m_table(new QTableView), m_filter(new QLineEdit), m_dueOnly(new QCheckBox(tr("due only"))),
+      m_count(new QLabel) {
+    setObjectName(QStringLiteral("PointsPanel"));
+    m_filter->setPlaceholderText(tr("Filter"));
+    m_filter->setClearButtonEnabled(true);
+    m_filter->setToolTip(tr("Shows the points whose label, memo or since text contains this"));
+    m_dueOnly->setToolTip(tr("Shows only the points whose since date has passed"));
+
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->horizontalHeader()->setSortIndicatorClearable(true);
+    m_table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setSortingEnabled(true);
+    m_table->installEventFilter(this);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_filter, 1);
+    top->addWidget(m_dueOnly);
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(top);
+    layout->addWidget(m_table, 1);
+    layout->addWidget(m_count);
+    setWidget(box);
+
+    m_typing.setSingleShot(true);
+    m_typing.setInterval(kTypingPauseMs);
+    connect(&m_typing, &QTimer::timeout, this, &PointsPanel::applyFilter);
+    connect(m_filter, &QLineEdit::textChanged, this, [this] { m_typing.start(); });
+    connect(m_filter, &QLineEdit::returnPressed, this, &PointsPanel::applyFilter);
+    connect(m_dueOnly, &QCheckBox::toggled, this, &PointsPanel::applyFilter);
+    m_dueClock.setInterval(kDueRefreshMs);
+    connect(&m_dueClock, &QTimer::timeout, this, [this] { m_model->pointsChanged(); });
+
+    connect(m_model, &PointsTableModel::countsChanged, this, &PointsPanel::updateCount);
+    connect(m_table, &QAbstractItemView::activated, this, &PointsPanel::activateRow);
+    updateCount();
+}
+
+PointsPanel::~PointsPanel() = default;
+
+CZelvorView* PointsPanel::attachedView() const {
+    return m_view.data();
+}
+
+void PointsPanel::attach(CZelvorView* view) {
+    if (m_view == view) {
+        return;
+    }
+    if (m_view) {
+        disconnect(m_view, nullptr, this, nullptr);
+    }
+    m_view = view;
+    m_model->setPoints(view != nullptr ? &view->points() : nullptr);
+    if (view != nullptr) {
+        connect(view, &CZelvorView::pointsChanged, m_model, &PointsTableModel::pointsChanged);
+        // The list goes with the view: stop reading it first.
+        connect(view, &QObject::destroyed, this, [this] {
+            m_view = nullptr;
+            m_model->setPoints(nullptr);
+        });
+    }
+    updateCount();
+}
+
+QString PointsPanel::CountText(int shown, int total, bool filtered) {
+    const QLocale english(QLocale::English);
+    if (filtered) {
+        return tr("%1 of %2 points").arg(english.toString(shown), english.toString(total));
+    }
+    return total == 1 ? tr("1 point") : tr("%1 points").arg(english.toString(total));
+}
+
+void PointsPanel::applyFilter() {
+    m_typing.stop();
+    PointFilter filter;
+    filter.text = m_filter->text().trimmed();
+    filter.dueOnly = m_dueOnly->isChecked();
+    if (filter.dueOnly) {
+        m_dueClock.start();
+    } else {
+        m_dueClock.stop();
+    }
+    m_model->setFilter(filter);
+    updateCount();
+}
+
+void PointsPanel::updateCount() {
+    const bool filtered = !m_model->filter().isEmpty();
+    m_count->setText(CountText(m_model->shownCount(), m_model->totalCount(), filtered));
+}
+
+std::vector<int> PointsPanel::selectedPoints() const {
+    std::vector<int> points;
+    const QItemSelection selection = m_table->selectionModel()->selection();
+    for (const QItemSelectionRange& range : selection) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            const int i = m_model->pointAt(row);
+            if (i >= 0) {
+                points.push_back(i);
+            }
+        }
+    }
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    return points;
+}
+
+void PointsPanel::activateRow(const QModelIndex& index) {
+    if (m_view) {
+        m_view->CentreOnPoint(m_model->pointAt(index.row()));
+    }
+}
+
+void PointsPanel::deleteSelected() {
+    const std::vector<int> points = selectedPoints();
+    const PointList* list = m_model->pointList();
+    if (!m_view || points.empty() || list == nullptr) {
+        return;
+    }
+    const QString question =
+        points.size() == 1
+            ? QLatin1String("Remove that Point?\n\n ") + FromText8(list->label(points.front()))
+            : tr("Remove these %1 points?").arg(QLocale(QLocale::English).toString(
+                  static_cast<qlonglong>(points.size())));
+    const auto answer = MessageBox::Show(this, question, QMessageBox::Question,
+                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes && m_view) {
+        m_table->clearSelection();
+        m_view->RemovePoints(points);
+    }
+}
+
+bool PointsPanel::eventFilter(QObject* watched, QEvent* event) {
+    const bool key = event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress;
+    if (watched == m_table && key) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        if (press->key() == Qt::Key_Delete && press->modifiers() == Qt::NoModifier) {
+            // Delete belongs to the table while it has the focus, before any window shortcut.
+            if (event->type() == QEvent::ShortcutOverride) {
+                event->accept();
+            } else {
+                deleteSelected();
+            }
+            return true;
+        }
+    }
+    return QDockWidget::eventFilter(watched, event);
+}
+
+void PointsPanel::closeEvent(QCloseEvent* event) {
+    QDockWidget::closeEvent(event);
+    emit closedByUser();
+}
