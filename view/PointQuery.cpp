@@ -71,27 +71,39 @@ int TextField(PointColumn column) {
 
 } // namespace
 
-PointSnapshot PointSnapshot::Take(const PointList& list, std::int64_t now) {
+bool PointSnapshot::NeedsTexts(const PointFilter& filter, const PointOrder& order) {
+    return !filter.text.isEmpty() ||
+           (!order.listOrder &&
+            (order.column == PointColumn::Label || order.column == PointColumn::Memo));
+}
+
+PointSnapshot PointSnapshot::Take(const PointList& list, std::int64_t now, bool withTexts) {
     PointSnapshot s;
     const std::size_t n = static_cast<std::size_t>(list.count());
     const std::vector<PointRecord>& recs = list.points();
     const std::vector<std::string>* fields[3] = {&list.labels(), &list.memos(), &list.sinceTexts()};
-    std::size_t bytes = 0;
-    for (const std::vector<std::string>* f : fields) {
-        for (const std::string& t : *f) {
-            bytes += t.size();
+    if (withTexts) {
+        std::size_t bytes = 0;
+        for (const std::vector<std::string>* f : fields) {
+            for (const std::string& t : *f) {
+                bytes += t.size();
+            }
         }
+        s.m_texts.reserve(bytes);
+        s.m_start.reserve(n * 3 + 1);
+    } else {
+        s.m_start.assign(n * 3 + 1, 0); // every text empty
     }
-    s.m_texts.reserve(bytes);
-    s.m_start.reserve(n * 3 + 1);
     s.m_x.resize(n);
     s.m_y.resize(n);
     s.m_since.resize(n);
     s.m_flags.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
-        for (const std::vector<std::string>* f : fields) {
-            s.m_start.push_back(s.m_texts.size());
-            s.m_texts += (*f)[i];
+        if (withTexts) {
+            for (const std::vector<std::string>* f : fields) {
+                s.m_start.push_back(s.m_texts.size());
+                s.m_texts += (*f)[i];
+            }
         }
         const PointRecord& r = recs[i];
         s.m_x[i] = r.dX;
@@ -100,7 +112,9 @@ PointSnapshot PointSnapshot::Take(const PointList& list, std::int64_t now) {
         s.m_flags[i] = static_cast<std::uint8_t>((IsDue(r, now) ? kDue : 0) |
                                                  (r.bSinceDate != 0 ? kHasSince : 0));
     }
-    s.m_start.push_back(s.m_texts.size());
+    if (withTexts) {
+        s.m_start.push_back(s.m_texts.size());
+    }
     return s;
 }
 

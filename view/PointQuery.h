@@ -40,11 +40,14 @@ struct PointOrder {
 class PointSnapshot {
 public:
     PointSnapshot() = default;
-    // Copies the texts, positions and since dates of `list`; `now` decides which are due.
-    static PointSnapshot Take(const PointList& list, std::int64_t now);
+    // Copies the positions and since dates of `list`, and its texts when `withTexts` (a filter
+    // text, or sorting by label or memo, needs them); `now` decides which points are due.
+    static PointSnapshot Take(const PointList& list, std::int64_t now, bool withTexts = true);
+    // Whether QueryPoints needs the texts for this filter and order.
+    static bool NeedsTexts(const PointFilter& filter, const PointOrder& order);
 
     int count() const { return static_cast<int>(m_x.size()); }
-    // Text `field` (0 label, 1 memo, 2 since text) of point i.
+    // Text `field` (0 label, 1 memo, 2 since text) of point i; empty without texts.
     std::string_view text(int i, int field) const;
     double x(int i) const { return m_x[static_cast<std::size_t>(i)]; }
     double y(int i) const { return m_y[static_cast<std::size_t>(i)]; }

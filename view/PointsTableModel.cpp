@@ -115,7 +115,9 @@ void PointsTableModel::requery() {
 void PointsTableModel::startQuery() {
     m_queryAgain = false;
     PointSnapshot snapshot =
-        m_list != nullptr ? PointSnapshot::Take(*m_list, Clock::Now()) : PointSnapshot();
+        m_list != nullptr
+            ? PointSnapshot::Take(*m_list, Clock::Now(), PointSnapshot::NeedsTexts(m_filter, m_order))
+            : PointSnapshot();
     m_watcher.setFuture(QtConcurrent::run(
         [snapshot = std::move(snapshot), filter = m_filter, order = m_order] {
             return QueryPoints(snapshot, filter, order);
