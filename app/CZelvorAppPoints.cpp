@@ -53,6 +53,8 @@ void CZelvorApp::FollowActiveView() {
     if (!m_points) {
         m_points = new PointsPanel(m_mainFrame.get());
         m_mainFrame->addDockWidget(Qt::RightDockWidgetArea, m_points);
+        // Wide enough for every column at first; the user's later width is Qt's to keep.
+        m_mainFrame->resizeDocks({m_points}, {420}, Qt::Horizontal);
         m_points->hide();
         connect(m_points, &PointsPanel::closedByUser, this,
                 [this] { m_settings->setValue(kVisibleKey, false); });

@@ -42,6 +42,11 @@ PointsPanel::PointsPanel(QWidget* parent)
     m_table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setSortingEnabled(true);
+    // Widths that show every column in a panel of a usual width (the last one stretches).
+    const int widths[kPointColumnCount] = {110, 120, 110, 55, 55, 55};
+    for (int c = 0; c < kPointColumnCount; ++c) {
+        m_table->horizontalHeader()->resizeSection(c, widths[c]);
+    }
     m_table->installEventFilter(this);
 
     auto* top = new QHBoxLayout;
@@ -54,6 +59,7 @@ PointsPanel::PointsPanel(QWidget* parent)
     layout->addWidget(m_table, 1);
     layout->addWidget(m_count);
     setWidget(box);
+    box->setMinimumWidth(260);
 
     m_typing.setSingleShot(true);
     m_typing.setInterval(kTypingPauseMs);

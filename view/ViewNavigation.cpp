@@ -93,6 +93,7 @@ bool ViewNavigation::onWheel(QWheelEvent* event) {
             m_zoomDelta += in ? -kNotch : kNotch;
             m_view->ZoomAbout(in ? kZoomInFactor : kZoomOutFactor, event->position());
         }
+        reportAt(event->position());
         return true;
     }
     QScrollBar* h = m_view->horizontalScrollBar();
@@ -116,7 +117,15 @@ bool ViewNavigation::onGesture(QNativeGestureEvent* event) {
     }
     // value() is the change of scale since the last event of the pinch.
     m_view->ZoomAbout(1.0 + event->value(), event->position());
+    reportAt(event->position());
     return true;
+}
+
+void ViewNavigation::reportAt(QPointF position) {
+    // The status line shows the new zoom at once, as a move of the pointer would.
+    m_view->OnMouseMove(QGuiApplication::queryKeyboardModifiers(),
+                        QPoint(static_cast<int>(std::floor(position.x())),
+                               static_cast<int>(std::floor(position.y()))));
 }
 
 bool ViewNavigation::onPress(QMouseEvent* event) {

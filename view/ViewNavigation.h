@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointF>
 
 class CZelvorView;
 class QMouseEvent;
@@ -35,6 +36,7 @@ private:
     bool onGesture(QNativeGestureEvent* event);
     bool onPress(QMouseEvent* event);
     void endPan();
+    void reportAt(QPointF position);
     void updateCursor();
 
     CZelvorView* m_view;
