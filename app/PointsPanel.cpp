@@ -145,7 +145,7 @@ std::vector<int> PointsPanel::selectedPoints() const {
 }
 
 void PointsPanel::activateRow(const QModelIndex& index) {
-    if (m_view) {
+    if (m_view && !m_model->rowsStale()) {
         m_view->CentreOnPoint(m_model->pointAt(index.row()));
     }
 }
@@ -153,8 +153,8 @@ void PointsPanel::activateRow(const QModelIndex& index) {
 void PointsPanel::deleteSelected() {
     const std::vector<int> points = selectedPoints();
     const PointList* list = m_model->pointList();
-    if (!m_view || points.empty() || list == nullptr) {
-        return;
+    if (!m_view || points.empty() || list == nullptr || m_model->rowsStale()) {
+        return; // rows computed before the last change may name other points
     }
     const QString question =
         points.size() == 1

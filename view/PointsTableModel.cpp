@@ -47,7 +47,10 @@ void PointsTableModel::setPoints(const PointList* list) {
 void PointsTableModel::pointsChanged() {
     if (isIdentity()) {
         requery(); // cheap: a repaint, or a reset when the count changed
-    } else if (!m_changeTimer.isActive()) {
+        return;
+    }
+    m_stale = !m_showsList || m_listCount != totalCount();
+    if (!m_changeTimer.isActive()) {
         m_changeTimer.start();
     }
 }
@@ -92,6 +95,7 @@ int PointsTableModel::rowOf(int index) const {
 void PointsTableModel::requery() {
     if (isIdentity()) {
         const int n = totalCount();
+        m_stale = false;
         if (n != m_listCount || !m_showsList) {
             beginResetModel();
             m_showsList = true;
@@ -137,6 +141,9 @@ void PointsTableModel::onQueryDone() {
     m_showsList = false;
     m_rows = m_watcher.result();
     endResetModel();
+    if (!m_changeTimer.isActive()) {
+        m_stale = false; // no change arrived after the snapshot
+    }
     emit countsChanged();
     emit queryFinished();
 }

@@ -51,6 +51,9 @@ public:
     int rowOf(int index) const;
     // True while a query runs in the background.
     bool isBusy() const { return m_watcher.isRunning(); }
+    // True while the list has changed since the rows were computed: a row may then name
+    // another point than the one it shows, so nothing should act on rows until the query ends.
+    bool rowsStale() const { return m_stale; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -80,5 +83,6 @@ private:
     std::vector<int> m_rows;
     QFutureWatcher<std::vector<int>> m_watcher;
     bool m_queryAgain = false;
+    bool m_stale = false;
     QTimer m_changeTimer; // gathers a burst of changes into one query
 };
