@@ -75,7 +75,7 @@ CZelvorView::CZelvorView(QWidget* parent)
     // Every move reports to the status bar, with or without a button held.
     viewport()->setMouseTracking(true);
     SetScrollSizes(0, 0);
-    m_navigation = new ViewNavigation(this);
+    new ViewNavigation(this); // the wheel, pinch and pan gestures: a child filtering events
 }
 
 CZelvorView::~CZelvorView() {

@@ -40,7 +40,6 @@ class QMessageBox;
 class QPainter;
 class QPaintDevice;
 class DrawingSurface;
-class ViewNavigation;
 struct DrawnSize;
 
 class CZelvorView : public QAbstractScrollArea {
@@ -76,8 +75,9 @@ public:
     bool CloseMap();
 
     // Commands. Full Size toggles zoom mode (entering it at zoom 1.0); Zoom Plus and Zoom Minus
-    // multiply the zoom by 1.1 and 0.9 in zoom mode only (in fit mode they do nothing, not
-    // even a repaint); Show Texts hides or shows every point. Each change repaints in full.
+    // multiply the zoom by 1.1 and 0.9 about the middle of the view, in zoom mode only (in fit
+    // mode they do nothing, not even a repaint); Show Texts hides or shows every point. Each
+    // change repaints in full.
     void OnViewFullSize();
     void OnViewZoomPlus();
     void OnViewZoomMinus();
@@ -216,8 +216,6 @@ private:
     bool m_bInRedraw = false;
     bool m_bRedrawAgain = false;
     int m_nFullRepaints = 0;
-    // Wheel, pinch and pan gestures (a child object, filtering the viewport's events).
-    ViewNavigation* m_navigation = nullptr;
     // The last zoom about a point: the anchor, the exact picture point under it, and the
     // scroll position that zoom left. A next zoom about the same anchor from that position
     // starts from the exact point.
