@@ -1,7 +1,8 @@
 // The application's Points panel: made when the first picture opens (start-up makes none),
-// docked on the right of the main window, attached to the active view, and shown or hidden by
-// View > Points. Whether it shows is kept in the settings ("PointsPanel/visible", on unless the
-// user hid it); with no picture open it is hidden without changing that.
+// docked on the right of the main window (or where the user last docked it), attached to the
+// active view, and shown or hidden by View > Points. The settings keep whether it shows
+// ("PointsPanel/visible", on unless the user hid it) and where ("PointsPanel/area", a
+// Qt::DockWidgetArea); with no picture open it is hidden without changing either.
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSettings>
@@ -16,6 +17,20 @@
 
 namespace {
 const QString kVisibleKey = QStringLiteral("PointsPanel/visible");
+const QString kAreaKey = QStringLiteral("PointsPanel/area");
+
+Qt::DockWidgetArea StoredArea(const QSettings& settings) {
+    const int area = settings.value(kAreaKey, int(Qt::RightDockWidgetArea)).toInt();
+    switch (area) {
+    case Qt::LeftDockWidgetArea:
+    case Qt::RightDockWidgetArea:
+    case Qt::TopDockWidgetArea:
+    case Qt::BottomDockWidgetArea:
+        return static_cast<Qt::DockWidgetArea>(area);
+    default:
+        return Qt::RightDockWidgetArea; // a damaged or foreign value
+    }
+}
 } // namespace
 
 PointsPanel* CZelvorApp::pointsPanel() const {
@@ -52,9 +67,18 @@ void CZelvorApp::FollowActiveView() {
     }
     if (!m_points) {
         m_points = new PointsPanel(m_mainFrame.get());
-        m_mainFrame->addDockWidget(Qt::RightDockWidgetArea, m_points);
-        // Wide enough for every column at first; the user's later width is Qt's to keep.
-        m_mainFrame->resizeDocks({m_points}, {420}, Qt::Horizontal);
+        const Qt::DockWidgetArea area = StoredArea(*m_settings);
+        m_mainFrame->addDockWidget(area, m_points);
+        // Wide enough for every column at first, on either side.
+        if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea) {
+            m_mainFrame->resizeDocks({m_points}, {420}, Qt::Horizontal);
+        }
+        connect(m_points, &QDockWidget::dockLocationChanged, this,
+                [this](Qt::DockWidgetArea where) {
+                    if (where != Qt::NoDockWidgetArea) {
+                        m_settings->setValue(kAreaKey, int(where));
+                    }
+                });
         m_points->hide();
         connect(m_points, &PointsPanel::closedByUser, this,
                 [this] { m_settings->setValue(kVisibleKey, false); });

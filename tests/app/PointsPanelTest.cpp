@@ -104,3 +104,24 @@ TEST_F(AppTest, PointsPanelListsFiltersCentresAndDeletes) {
     EXPECT_EQ(panel->model().rowCount(), 0);
     EXPECT_TRUE(QuitApp(app));
 }
+
+TEST_F(AppTest, PointsPanelOpensWhereItWasLastDocked) {
+    settings().setValue("PointsPanel/area", int(Qt::LeftDockWidgetArea));
+    const QString picture = WritePicture("plan.png", {200, 100}, Qt::gray);
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
+    Settle();
+    ASSERT_NE(app->pointsPanel(), nullptr);
+    EXPECT_EQ(app->mainFrame()->dockWidgetArea(app->pointsPanel()), Qt::LeftDockWidgetArea);
+    app->mainFrame()->addDockWidget(Qt::BottomDockWidgetArea, app->pointsPanel());
+    EXPECT_EQ(settings().value("PointsPanel/area").toInt(), int(Qt::BottomDockWidgetArea));
+    EXPECT_TRUE(QuitApp(app));
+
+    settings().setValue("PointsPanel/area", 12345); // damaged: the usual place
+    app = StartApp();
+    ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
+    Settle();
+    EXPECT_EQ(app->mainFrame()->dockWidgetArea(app->pointsPanel()), Qt::RightDockWidgetArea);
+    EXPECT_TRUE(QuitApp(app));
+}
