@@ -6,6 +6,7 @@
 
 CChildFrame::CChildFrame(CZelvorDoc& doc, QWidget* parent)
     : DocumentFrame(doc, parent), m_view(new CZelvorView(this)) {
+    m_view->SetMap(doc.map());
     setWidget(m_view);
     setWindowIcon(Resources::Icon(IDR_ZelvorTYPE));
     setFocusProxy(m_view);

@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <utility>
+
 #include "ActionBuilder.h"
 #include "BuiltInIconStyle.h"
 #include "CAboutDlg.h"
@@ -14,11 +16,14 @@
 #include "CMainFrame.h"
 #include "CZelvorDoc.h"
 #include "CZelvorView.h"
+#include "EditCommands.h"
+#include "SelectionPane.h"
 #include "DocTemplate.h"
 #include "DocumentManager.h"
+#include "FileDropTarget.h"
 #include "Globals.h"
 #include "MessageBox.h"
-#include "PrintModule.h"
+#include "Printing.h"
 #include "RecentFileList.h"
 #include "Resources.h"
 #include "ViewPrinting.h"
@@ -33,20 +38,11 @@ CZelvorApp::CZelvorApp(QSettings* settings) {
     }
     m_settings = settings;
     m_recent = std::make_unique<RecentFileList>(*m_settings, kRecentFileCount);
+    m_printing = std::make_unique<Printing>();
 }
 
-PrintModule* CZelvorApp::printing() const {
-    if (!m_printing) {
-        QString why;
-        m_printing = PrintModule::Create(&why);
-        if (!m_printing) {
-            MessageBox::Show(
-                m_mainFrame.get(),
-                tr("Printing is not available: its module could not be loaded.\n%1").arg(why),
-                QMessageBox::Warning, QMessageBox::Ok);
-        }
-    }
-    return m_printing.get();
+Printing& CZelvorApp::printing() const {
+    return *m_printing;
 }
 
 CZelvorApp::~CZelvorApp() {
@@ -57,7 +53,7 @@ void CZelvorApp::SetIdentity() {
     QCoreApplication::setOrganizationName(QStringLiteral("Harrowmere"));
     QCoreApplication::setApplicationName(Resources::ProductName());
     QCoreApplication::setApplicationVersion(Resources::ProductVersion());
-    QGuiApplication::setDesktopFileName(QStringLiteral("zelvor"));
+    QGuiApplication::setDesktopFileName(Resources::ApplicationId());
 }
 
 bool CZelvorApp::InitInstance() {
@@ -78,6 +74,7 @@ bool CZelvorApp::InitInstance() {
     m_docs->AddDocTemplate(std::move(m_template));
     m_docs->setDialogDirectory(QFile::decodeName(QByteArray::fromStdString(g_strBaseDir)));
     m_mainFrame->setDocumentManager(m_docs.get());
+    FileDropTarget::Install(*m_mainFrame, [this](const QStringList& paths) { OpenFiles(paths); });
     connect(m_docs.get(), &DocumentManager::documentsChanged, this,
             &CZelvorApp::RefreshRecentFiles);
     connect(m_docs.get(), &DocumentManager::documentTitleChanged, this,
@@ -95,14 +92,19 @@ bool CZelvorApp::InitInstance() {
     });
     RegisterCommands();
     RegisterViewCommands();
+    EditCommands::Register(m_mainFrame->commands(), [this] { return activeView(); });
+    new SelectionPane(m_mainFrame->statusBar(), [this] { return activeView(); });
     RegisterPointsPanel();
     RefreshRecentFiles();
 
     PlaceMainWindow(*m_mainFrame);
     m_mainFrame->show();
     // Told from the event loop, so that a quit request while the message is open ends the
-    // program as it would at any other time.
-    QTimer::singleShot(0, m_mainFrame.get(), &CMainFrame::ReportStorageProblem);
+    // program as it would at any other time; the files given at start-up open after it.
+    QTimer::singleShot(0, m_mainFrame.get(), [this] {
+        m_mainFrame->ReportStorageProblem();
+        OpenFiles(std::exchange(m_startupFiles, {}));
+    });
     return true;
 }
 
@@ -153,9 +155,7 @@ void CZelvorApp::OnFileOpen() {
 }
 
 void CZelvorApp::OnFilePrintSetup() {
-    if (PrintModule* print = printing()) {
-        print->printSetup(m_mainFrame.get());
-    }
+    m_printing->printSetup(m_mainFrame.get());
 }
 
 bool CZelvorApp::OnOpenRecentFile(int index) {
@@ -169,6 +169,20 @@ bool CZelvorApp::OnOpenRecentFile(int index) {
     m_recent->Remove(path);
     RefreshRecentFiles();
     return false;
+}
+
+int CZelvorApp::OpenFiles(const QStringList& paths) {
+    int opened = 0;
+    for (const QString& path : paths) {
+        // A request to end while a message about an earlier file was open closed the window.
+        if (!m_mainFrame->isVisible()) {
+            break;
+        }
+        if (m_docs->OpenDocumentFile(path) != nullptr) {
+            ++opened;
+        }
+    }
+    return opened;
 }
 
 void CZelvorApp::RefreshRecentFiles() {
@@ -262,24 +276,22 @@ void CZelvorApp::RegisterViewCommands() {
     const auto withView = [this](CommandState& state) {
         state.enabled = activeView() != nullptr;
     };
-    // A print command works on the active view through the print module (loaded by then or
-    // now); without either it does nothing.
+    // A print command works on the active view; without one it does nothing.
     const auto printCommand = [this](auto run) {
         return [this, run] {
-            CZelvorView* view = activeView();
-            if (PrintModule* print = view != nullptr ? printing() : nullptr) {
-                run(*print, *view);
+            if (CZelvorView* view = activeView()) {
+                run(*m_printing, *view);
             }
         };
     };
-    cmd.setHandler(ID_FILE_PRINT, printCommand([this](PrintModule& print, CZelvorView& view) {
+    cmd.setHandler(ID_FILE_PRINT, printCommand([this](Printing& print, CZelvorView& view) {
                        ViewPrinting::Print(print, view, m_mainFrame.get());
                    }));
     cmd.setUpdateHandler(ID_FILE_PRINT, withView);
     cmd.setHandler(ID_FILE_PRINT_DIRECT, printCommand(&ViewPrinting::PrintDirect));
     cmd.setUpdateHandler(ID_FILE_PRINT_DIRECT, withView);
     cmd.setHandler(ID_FILE_PRINT_PREVIEW,
-                   printCommand([this](PrintModule& print, CZelvorView& view) {
+                   printCommand([this](Printing& print, CZelvorView& view) {
                        ViewPrinting::Preview(print, view, m_mainFrame.get());
                    }));
     cmd.setUpdateHandler(ID_FILE_PRINT_PREVIEW, withView);

@@ -4,13 +4,14 @@
 // application's commands (About, File New, File Open, Print Setup, the recent files, Exit)
 // together with the document and view commands of the active window.
 //
-// Start-up does only what the first window needs; printing (a module of its own), the help window
-// and every dialog are loaded or made when first used.
+// Start-up does only what the first window needs; the printer, the help window and every dialog
+// are made when first used.
 //
 // Start-up (InitInstance): settings, recent-file list, document template, main frame (whose
 // constructor prepares the start-up directory, the defaults and the MAPS folder), its window
-// contents, the document plumbing, then the window is shown. The command line is not examined
-// beyond Qt's own options, and no document is opened at start-up.
+// contents, the document plumbing, then the window is shown. The files given to
+// setStartupFiles (the command line's, see CommandLine.h) open once it shows, after any problem
+// with the start-up folder has been told. Picture files dropped onto the main window open too.
 //
 // Shut-down (Run's end, or the destructor): the main window's document windows close first,
 // then the main frame goes (saving the defaults), then the recent-file list is written.
@@ -19,6 +20,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -27,7 +29,7 @@ class CZelvorView;
 class DocTemplate;
 class DocumentManager;
 class PointsPanel;
-class PrintModule;
+class Printing;
 class QSettings;
 class RecentFileList;
 
@@ -55,15 +57,20 @@ public:
     void OnFilePrintSetup();
     // Opens recent-file entry `index` (0-based); an entry that fails to open is removed.
     bool OnOpenRecentFile(int index);
+    // Opens each file as File > Open does, in order: one that cannot be opened is told once
+    // and the others still open; none once the main window has closed (a request to end came
+    // while a message was open). Returns how many opened.
+    int OpenFiles(const QStringList& paths);
+    // The files to open once the main window shows (before InitInstance).
+    void setStartupFiles(const QStringList& paths) { m_startupFiles = paths; }
 
     CMainFrame* mainFrame() const { return m_mainFrame.get(); }
     DocumentManager* documents() const { return m_docs.get(); }
     RecentFileList& recentFiles() const { return *m_recent; }
     QSettings& settings() const { return *m_settings; }
-    // Printing and the printer all printing shares, loaded on first use (start-up loads no
-    // print library and asks the print system for nothing). Null, after telling the user why,
-    // when the print module cannot be loaded.
-    PrintModule* printing() const;
+    // Printing and the printer all printing shares (start-up asks the print system for
+    // nothing: the printer is made on first use).
+    Printing& printing() const;
     // The view of the active document window, or null.
     CZelvorView* activeView() const;
     // The Points panel, or null before the first picture opened.
@@ -82,9 +89,10 @@ private:
     std::unique_ptr<QSettings> m_ownSettings;
     QSettings* m_settings;
     std::unique_ptr<RecentFileList> m_recent;
-    mutable std::unique_ptr<PrintModule> m_printing;
+    std::unique_ptr<Printing> m_printing;
     std::unique_ptr<DocTemplate> m_template;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<DocumentManager> m_docs;
+    QStringList m_startupFiles;
     QPointer<PointsPanel> m_points; // a child of the main frame
 };

@@ -4,6 +4,11 @@
 
 #include "DocumentArchive.h"
 #include "Globals.h"
+#include "OpenMap.h"
+
+CZelvorDoc::CZelvorDoc() : m_map(std::make_shared<OpenMap>()) {}
+
+CZelvorDoc::~CZelvorDoc() = default;
 
 bool CZelvorDoc::OnNewDocument() {
     return Document::OnNewDocument();

@@ -2,16 +2,23 @@
 // full path and name to the view through g_strOpenPath and g_strOpenName, and remembers them so
 // that every window on this document (Window > New Window too) shows this picture. A document
 // that read nothing (File New, a zero-byte file) gives blank views.
+//
+// It owns the picture's map: the points, their history and their saving, shared by every view
+// of the document; the map is read by the first view whose picture decoded.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "Document.h"
 
+class OpenMap;
+
 class CZelvorDoc : public Document {
     Q_OBJECT
 public:
-    CZelvorDoc() = default;
+    CZelvorDoc();
+    ~CZelvorDoc() override;
 
     bool OnNewDocument() override;
     // Loading: sets g_strOpenPath (full path) and g_strOpenName (file name) and remembers them.
@@ -22,7 +29,11 @@ public:
     const std::string& readPath() const { return m_strReadPath; }
     const std::string& readName() const { return m_strReadName; }
 
+    // The map every view of this document shows and edits.
+    const std::shared_ptr<OpenMap>& map() const { return m_map; }
+
 private:
+    std::shared_ptr<OpenMap> m_map;
     std::string m_strReadPath;
     std::string m_strReadName;
 };

@@ -3,8 +3,6 @@
 #ifdef ZELVOR_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
 
-#include <sched.h>
-
 #include <clocale>
 #include <cstdlib>
 #include <system_error>
@@ -24,27 +22,12 @@ struct WarmUpThread {
         }
         started = true;
         try {
-            thread = std::thread(Run, sched_getcpu());
+            thread = std::thread(Run);
         } catch (const std::system_error&) {
             // No thread to spare: the font system starts on first use, as without a warm-up.
         }
     }
-    // Leaves the processor the starting thread runs on, when others are allowed. A new thread
-    // may otherwise share that processor with it for milliseconds before the scheduler moves
-    // one of them, and then the warm-up slows down the start-up it was meant to overlap.
-    static void LeaveProcessor(int busy) {
-        cpu_set_t allowed;
-        CPU_ZERO(&allowed);
-        if (busy < 0 || busy >= CPU_SETSIZE ||
-            sched_getaffinity(0, sizeof allowed, &allowed) != 0 || !CPU_ISSET(busy, &allowed) ||
-            CPU_COUNT(&allowed) < 2) {
-            return;
-        }
-        CPU_CLR(busy, &allowed);
-        sched_setaffinity(0, sizeof allowed, &allowed);
-    }
-    static void Run(int startingProcessor) {
-        LeaveProcessor(startingProcessor);
+    static void Run() {
         // A locale of the thread's own: QApplication sets the process's locale meanwhile, and
         // the C library does not allow that beside locale-dependent parsing.
         locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);

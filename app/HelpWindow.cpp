@@ -16,7 +16,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent), m_browser(new QTextBr
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_browser);
     layout->addWidget(buttons);
-    resize(640, 560);
+    constexpr QSize kFirstSize(640, 560);
+    resize(kFirstSize);
 }
 
 void HelpWindow::ShowContents() {

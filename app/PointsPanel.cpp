@@ -10,10 +10,12 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "CZelvorView.h"
-#include "MessageBox.h"
+#include "OpenMap.h"
+#include "PointSelection.h"
 #include "PointsTableModel.h"
-#include "Text8.h"
 
 namespace {
 constexpr int kTypingPauseMs = 200;
@@ -72,6 +74,14 @@ PointsPanel::PointsPanel(QWidget* parent)
 
     connect(m_model, &PointsTableModel::countsChanged, this, &PointsPanel::updateCount);
     connect(m_table, &QAbstractItemView::activated, this, &PointsPanel::activateRow);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &PointsPanel::takeTableSelection);
+    // A reset clears the table's selection: that is no choice of the user's.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_syncing = true; });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_syncing = false;
+        showViewSelection();
+    });
     updateCount();
 }
 
@@ -88,17 +98,26 @@ void PointsPanel::attach(CZelvorView* view) {
     if (m_view) {
         disconnect(m_view, nullptr, this, nullptr);
     }
+    disconnect(m_mapChanged);
+    disconnect(m_selectionChanged);
     m_view = view;
+    // The points are the picture's map, which the view shares with the picture's other views.
     m_model->setPoints(view != nullptr ? &view->points() : nullptr);
     if (view != nullptr) {
-        connect(view, &CZelvorView::pointsChanged, m_model, &PointsTableModel::pointsChanged);
-        // The list goes with the view: stop reading it first.
+        m_mapChanged = connect(&view->map(), &OpenMap::pointsChanged, m_model,
+                               &PointsTableModel::pointsChanged);
+        m_selectionChanged = connect(&view->selection(), &PointSelection::changed, this,
+                                     &PointsPanel::showViewSelection);
+        // The map may go with the view: stop reading it first.
         connect(view, &QObject::destroyed, this, [this] {
             m_view = nullptr;
+            disconnect(m_mapChanged);
+            disconnect(m_selectionChanged);
             m_model->setPoints(nullptr);
         });
     }
     updateCount();
+    showViewSelection();
 }
 
 QString PointsPanel::CountText(int shown, int total, bool filtered) {
@@ -145,27 +164,72 @@ std::vector<int> PointsPanel::selectedPoints() const {
 }
 
 void PointsPanel::activateRow(const QModelIndex& index) {
-    if (m_view && !m_model->rowsStale()) {
-        m_view->CentreOnPoint(m_model->pointAt(index.row()));
+    const int i = m_model->pointAt(index.row());
+    if (m_view && !m_model->rowsStale() && i >= 0 && i < m_view->points().count()) {
+        m_view->selection().set({m_view->map().map().idAt(i)});
+        m_view->CentreOnPoint(i);
     }
 }
 
-void PointsPanel::deleteSelected() {
-    const std::vector<int> points = selectedPoints();
-    const PointList* list = m_model->pointList();
-    if (!m_view || points.empty() || list == nullptr || m_model->rowsStale()) {
-        return; // rows computed before the last change may name other points
+void PointsPanel::takeTableSelection() {
+    if (m_syncing || !m_view) {
+        return;
     }
-    const QString question =
-        points.size() == 1
-            ? QLatin1String("Remove that Point?\n\n ") + FromText8(list->label(points.front()))
-            : tr("Remove these %1 points?").arg(QLocale(QLocale::English).toString(
-                  static_cast<qlonglong>(points.size())));
-    const auto answer = MessageBox::Show(this, question, QMessageBox::Question,
-                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer == QMessageBox::Yes && m_view) {
-        m_table->clearSelection();
-        m_view->RemovePoints(points);
+    if (m_model->rowsStale()) {
+        showViewSelection(); // rows computed before the last change may name other points
+        return;
+    }
+    const PointMap& map = m_view->map().map();
+    std::vector<PointId> ids;
+    for (int i : selectedPoints()) {
+        if (i < map.count()) {
+            ids.push_back(map.idAt(i));
+        }
+    }
+    m_syncing = true;
+    m_view->selection().set(std::move(ids));
+    m_syncing = false;
+}
+
+void PointsPanel::showViewSelection() {
+    if (m_syncing) {
+        return;
+    }
+    QItemSelection rows;
+    if (m_view) {
+        const PointMap& map = m_view->map().map();
+        std::vector<int> shown;
+        for (const PointId id : m_view->selection().ids()) {
+            const int row = m_model->rowOf(map.indexOf(id));
+            if (row >= 0) {
+                shown.push_back(row);
+            }
+        }
+        std::sort(shown.begin(), shown.end());
+        // Runs of rows as one range each: a selection of every point is one range.
+        for (std::size_t k = 0; k < shown.size();) {
+            std::size_t end = k + 1;
+            while (end < shown.size() && shown[end] == shown[end - 1] + 1) {
+                ++end;
+            }
+            rows.select(m_model->index(shown[k], 0),
+                        m_model->index(shown[end - 1], kPointColumnCount - 1));
+            k = end;
+        }
+        if (shown.size() == 1) {
+            m_table->scrollTo(m_model->index(shown.front(), 0));
+        }
+    }
+    m_syncing = true;
+    m_table->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+    m_syncing = false;
+}
+
+void PointsPanel::deleteSelected() {
+    // The view's selection is the panel's: the view asks its one question and removes the
+    // points in one step.
+    if (m_view && !m_model->rowsStale()) {
+        m_view->OnEditDelete();
     }
 }
 

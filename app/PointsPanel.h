@@ -2,10 +2,13 @@
 // filter box (label, memo and since text, any part, ignoring case), a "due only" switch, the
 // count ("12 of 3,400 points") and a table sortable by any column (PointsTableModel).
 //
-// Activating a row (double-click or Enter) centres its point in the view; Delete removes the
-// selected points after one question. The panel follows the view it is attached to: every
-// change of its points (edits in any window, merges, removals) reaches the table; attach(null)
-// empties it, and a view that goes away detaches itself.
+// The panel and the view share one selection: selecting rows selects their points in the view
+// and the other way round. Activating a row (double-click or Enter) selects its point and
+// centres it in the view; Delete removes the selected points after the view's one question, as
+// one step of the map's history. The panel follows the
+// map of the view it is attached to: every change of its points (edits in any window of the
+// picture, merges, undo and redo) reaches the table; attach(null) empties it, and a view that
+// goes away detaches itself.
 #pragma once
 
 #include <QDockWidget>
@@ -55,6 +58,10 @@ private:
     void updateCount();
     void activateRow(const QModelIndex& index);
     void deleteSelected();
+    // The selection shared with the view: rows chosen here select their points there, and the
+    // view's selection shows here (also after the rows were computed anew).
+    void takeTableSelection();
+    void showViewSelection();
 
     PointsTableModel* m_model;
     QTableView* m_table;
@@ -64,4 +71,7 @@ private:
     QTimer m_typing;   // a filter runs once typing pauses
     QTimer m_dueClock; // "due only" follows the clock while it is on
     QPointer<CZelvorView> m_view;
+    QMetaObject::Connection m_mapChanged;
+    QMetaObject::Connection m_selectionChanged;
+    bool m_syncing = false; // one side is taking the other's selection
 };

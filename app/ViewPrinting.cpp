@@ -2,7 +2,7 @@
 
 #include "CZelvorView.h"
 #include "DocumentFrame.h"
-#include "PrintModule.h"
+#include "Printing.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ QString DocName(const CZelvorView& view) {
     return frame != nullptr ? frame->windowTitle() : QStringLiteral("Zelvor");
 }
 
-PrintModule::PagePainter PageOf(CZelvorView& view) {
+Printing::PagePainter PageOf(CZelvorView& view) {
     return [&view](QPaintDevice* page) {
         view.PrintPage(page);
     };
@@ -22,17 +22,17 @@ PrintModule::PagePainter PageOf(CZelvorView& view) {
 
 namespace ViewPrinting {
 
-bool Print(PrintModule& printing, CZelvorView& view, QWidget* parent) {
+bool Print(Printing& printing, CZelvorView& view, QWidget* parent) {
     // The view's window stays until the dialog has returned, even if it is closed meanwhile.
     const DocumentFrame::DialogScope scope(&view);
     return printing.print(DocName(view), parent, PageOf(view));
 }
 
-void PrintDirect(PrintModule& printing, CZelvorView& view) {
+void PrintDirect(Printing& printing, CZelvorView& view) {
     printing.printDirect(DocName(view), PageOf(view));
 }
 
-void Preview(PrintModule& printing, CZelvorView& view, QWidget* parent) {
+void Preview(Printing& printing, CZelvorView& view, QWidget* parent) {
     const DocumentFrame::DialogScope scope(&view);
     printing.preview(DocName(view), parent, PageOf(view));
 }

@@ -19,8 +19,11 @@ void PlaceMainWindow(QWidget& window) {
         return;
     }
     const QRect available = screen->availableGeometry();
-    window.setGeometry(
-        FitInside(available, available.size() * 4 / 5, window.minimumSizeHint(), QMargins()));
+    // Four fifths of the screen.
+    constexpr int kFifthsTaken = 4;
+    constexpr int kFifths = 5;
+    window.setGeometry(FitInside(available, available.size() * kFifthsTaken / kFifths,
+                                 window.minimumSizeHint(), QMargins()));
 
     // The frame a window manager adds is known only once the window is shown.
     QTimer::singleShot(0, &window, [w = QPointer<QWidget>(&window), available] {

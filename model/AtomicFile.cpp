@@ -8,14 +8,9 @@
 #include <random>
 #include <system_error>
 
-#if defined(__unix__) || defined(__APPLE__)
-#define ZELVOR_POSIX_FILES 1
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#include <fstream>
-#endif
 
 #include "FileSource.h"
 #include "MapArchive.h"
@@ -38,11 +33,16 @@ std::string folderOf(const std::string& path) {
 constexpr std::string_view kTempPrefix = ".zelvor-";
 constexpr std::string_view kTempSuffix = ".tmp";
 constexpr std::size_t kTempDigits = 12;
+constexpr int kBitsPerHexDigit = 4;
 // Earlier versions named them ".<target name>.tmp-<12 hex digits>".
 constexpr std::string_view kOldTempMarker = ".tmp-";
 // A temporary file untouched for this long belongs to no save still running: a running save
 // writes its file continuously and renames it at once.
 constexpr auto kLeftoverAge = std::chrono::hours(1);
+// Permission bits (with set-user, set-group and sticky) a replaced file hands on; those a new
+// file asks for, which the umask then narrows.
+constexpr mode_t kPermissionBits = 07777;
+constexpr mode_t kNewFileMode = 0666;
 
 bool isHexDigits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) {
@@ -56,8 +56,8 @@ std::string temporaryNameIn(const std::string& folder) {
     static const char digits[] = "0123456789abcdef";
     std::string name(kTempPrefix);
     std::uint64_t r = generator();
-    for (std::size_t i = 0; i < kTempDigits; ++i, r >>= 4) {
-        name.push_back(digits[r & 0xF]);
+    for (std::size_t i = 0; i < kTempDigits; ++i, r >>= kBitsPerHexDigit) {
+        name.push_back(digits[r % (1U << kBitsPerHexDigit)]);
     }
     name += kTempSuffix;
     return (fs::path(folder) / name).string();
@@ -114,8 +114,6 @@ std::string ResolveLinks(const std::string& path) {
     }
     return {};
 }
-
-#ifdef ZELVOR_POSIX_FILES
 
 namespace {
 
@@ -205,7 +203,7 @@ private:
 // Gives the new file the permission bits (and, where allowed, the owner) of the file it
 // replaces, so a save does not widen who may read a map.
 bool carryOverAttributes(int fd, const struct stat& old) {
-    if (::fchmod(fd, old.st_mode & 07777) != 0) {
+    if (::fchmod(fd, old.st_mode & kPermissionBits) != 0) {
         return false;
     }
     if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
@@ -242,7 +240,7 @@ Attempt writeAndReplace(const std::string& target, const std::string& folder,
     std::string tempName;
     if (unnamed) {
 #ifdef O_TMPFILE
-        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode);
         if (fd < 0) {
             if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
                 return Attempt::Unsupported;
@@ -257,7 +255,7 @@ Attempt writeAndReplace(const std::string& target, const std::string& folder,
     } else {
         for (int tries = 0; fd < 0 && tries < 100; ++tries) {
             tempName = temporaryNameIn(folder);
-            fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
             if (fd < 0 && errno != EEXIST) {
                 break;
             }
@@ -362,75 +360,6 @@ FileResult WriteFileAtomically(const std::string& path, const FileProducer& prod
     writeAndReplace(target, folder, produce, options, false, existing, result);
     return result;
 }
-
-#else // Systems without POSIX files: the standard library's streams and rename.
-
-namespace {
-
-class StreamSink : public ByteSink {
-public:
-    StreamSink(std::ofstream& out, const AtomicWriteOptions& options)
-        : m_out(out), m_chunk(std::max<std::size_t>(options.chunkSize, 1)),
-          m_afterChunk(options.afterChunk) {}
-    bool write(std::string_view bytes) override {
-        std::size_t done = 0;
-        while (m_out && done < bytes.size()) {
-            const std::size_t piece = std::min(m_chunk, bytes.size() - done);
-            m_out.write(bytes.data() + done, static_cast<std::streamsize>(piece));
-            done += piece;
-            m_total += piece;
-            if (m_out && m_afterChunk) {
-                m_afterChunk(m_total);
-            }
-        }
-        return static_cast<bool>(m_out);
-    }
-
-private:
-    std::ofstream& m_out;
-    std::size_t m_chunk;
-    const std::function<void(std::size_t)>& m_afterChunk;
-    std::size_t m_total = 0;
-};
-
-} // namespace
-
-FileResult WriteFileAtomically(const std::string& path, const FileProducer& produce,
-                               const AtomicWriteOptions& options) {
-    const std::string target = ResolveLinks(path);
-    if (target.empty()) {
-        return FileResult::failure(path + ": cannot follow the link");
-    }
-    const std::string folder = folderOf(target);
-    removeLeftovers(folder);
-    const std::string tempName = temporaryNameIn(folder);
-    bool ok = false;
-    try {
-        std::ofstream out(tempName, std::ios::binary | std::ios::trunc);
-        StreamSink sink(out, options);
-        produce(sink);
-        out.flush();
-        ok = static_cast<bool>(out);
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(tempName, ignored);
-        throw;
-    }
-    std::error_code ec;
-    if (!ok) {
-        fs::remove(tempName, ec);
-        return FileResult::failure(path + ": cannot write");
-    }
-    fs::rename(tempName, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(tempName, ignored);
-        return FileResult::failure(path + ": cannot replace the file: " + ec.message());
-    }
-    return FileResult::success();
-}
-
-#endif
 
 FileResult WriteFileAtomically(const std::string& path, std::string_view bytes,
                                const AtomicWriteOptions& options) {

@@ -35,10 +35,13 @@ DiskStamp StampOf(const std::string& path, std::string_view content) {
 }
 
 std::uint64_t ContentHash(std::string_view bytes) {
-    std::uint64_t h = 0xcbf29ce484222325ULL;
+    // 64-bit FNV-1a.
+    constexpr std::uint64_t kOffsetBasis = 0xcbf29ce484222325ULL;
+    constexpr std::uint64_t kPrime = 0x100000001b3ULL;
+    std::uint64_t h = kOffsetBasis;
     for (const char c : bytes) {
         h ^= static_cast<unsigned char>(c);
-        h *= 0x100000001b3ULL;
+        h *= kPrime;
     }
     return h;
 }

@@ -16,3 +16,6 @@ extern std::string g_strOpenName;
 extern PointRecord* g_pDefaults;
 // One-shot request from the Point dialog to apply its look to all points; the view clears it.
 extern bool g_bApplyToAll;
+// Set when the program was asked to end (a termination signal): from then on nothing waits for
+// an answer. A map that cannot be saved goes to a recovery copy instead of a question.
+extern bool g_bQuitRequested;

@@ -19,23 +19,43 @@ void appendLe(std::string& out, std::uint64_t value, int bytes) {
     }
 }
 
+// UTF-8: the lead bytes of two-, three- and four-byte sequences, then continuation bytes of six
+// bits each, the highest bits first.
+constexpr std::uint32_t kUtf8Lead2 = 0xC0;
+constexpr std::uint32_t kUtf8Lead3 = 0xE0;
+constexpr std::uint32_t kUtf8Lead4 = 0xF0;
+constexpr std::uint32_t kUtf8Continuation = 0x80;
+constexpr int kUtf8Bits = 6;
+constexpr std::uint32_t kUtf8BitsMask = (1U << kUtf8Bits) - 1;
+
+char Utf8Continuation(std::uint32_t cp, int shift) {
+    return static_cast<char>(kUtf8Continuation | ((cp >> shift) & kUtf8BitsMask));
+}
+
 void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        out.push_back(static_cast<char>(kUtf8Lead2 | (cp >> kUtf8Bits)));
+        out.push_back(Utf8Continuation(cp, 0));
     } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        out.push_back(static_cast<char>(kUtf8Lead3 | (cp >> (2 * kUtf8Bits))));
+        out.push_back(Utf8Continuation(cp, kUtf8Bits));
+        out.push_back(Utf8Continuation(cp, 0));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        out.push_back(static_cast<char>(kUtf8Lead4 | (cp >> (3 * kUtf8Bits))));
+        out.push_back(Utf8Continuation(cp, 2 * kUtf8Bits));
+        out.push_back(Utf8Continuation(cp, kUtf8Bits));
+        out.push_back(Utf8Continuation(cp, 0));
     }
 }
+
+// UTF-16: a high surrogate then a low one carry ten bits each of a code point past 0xFFFF.
+constexpr std::uint32_t kHighSurrogate = 0xD800;
+constexpr std::uint32_t kHighSurrogateLast = 0xDBFF;
+constexpr std::uint32_t kLowSurrogate = 0xDC00;
+constexpr std::uint32_t kLowSurrogateLast = 0xDFFF;
+constexpr int kSurrogateBits = 10;
 
 } // namespace
 
@@ -129,44 +149,35 @@ std::uint32_t MapArchiveReader::ReadCount() {
     return u32();
 }
 
-std::string MapArchiveReader::ReadText() {
-    bool wide = false;
-    std::uint32_t length = 0;
-
+std::optional<std::uint32_t> MapArchiveReader::readTextLength() {
     need(1, "a text's length");
-    std::uint8_t b = u8();
+    const std::uint8_t b = u8();
     if (b < kTextEscape) {
-        length = b;
-    } else {
-        need(2, "a text's length");
-        std::uint16_t w = u16();
-        if (w == kWideMarker) {
-            // A wide text: the length follows again, in the same form, counting 16-bit units.
-            wide = true;
-            need(1, "a text's length");
-            b = u8();
-            if (b < kTextEscape) {
-                length = b;
-            } else {
-                need(2, "a text's length");
-                w = u16();
-                if (w == kWideMarker) {
-                    throw ArchiveFormatError("a text is marked as wide twice");
-                }
-                if (w < kTextEscape32) {
-                    length = w;
-                } else {
-                    need(4, "a text's length");
-                    length = u32();
-                }
-            }
-        } else if (w < kTextEscape32) {
-            length = w;
-        } else {
-            need(4, "a text's length");
-            length = u32();
+        return b;
+    }
+    need(2, "a text's length");
+    const std::uint16_t w = u16();
+    if (w == kWideMarker) {
+        return std::nullopt;
+    }
+    if (w < kTextEscape32) {
+        return w;
+    }
+    need(4, "a text's length");
+    return u32();
+}
+
+std::string MapArchiveReader::ReadText() {
+    std::optional<std::uint32_t> prefix = readTextLength();
+    const bool wide = !prefix;
+    if (wide) {
+        // A wide text: the length follows again, in the same form, counting 16-bit units.
+        prefix = readTextLength();
+        if (!prefix) {
+            throw ArchiveFormatError("a text is marked as wide twice");
         }
     }
+    const std::uint32_t length = *prefix;
 
     // 64-bit arithmetic: twice a 32-bit unit count does not fit 32 bits.
     const std::uint64_t bytes = wide ? std::uint64_t{length} * 2 : std::uint64_t{length};
@@ -333,17 +344,18 @@ std::string Utf16LeToUtf8(const std::uint8_t* data, std::size_t units) {
     out.reserve(units);
     for (std::size_t i = 0; i < units; ++i) {
         const std::uint32_t u = unitAt(i);
-        if (u >= 0xD800 && u <= 0xDBFF) {
+        if (u >= kHighSurrogate && u <= kHighSurrogateLast) {
             if (i + 1 < units) {
                 const std::uint32_t next = unitAt(i + 1);
-                if (next >= 0xDC00 && next <= 0xDFFF) {
-                    appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
+                if (next >= kLowSurrogate && next <= kLowSurrogateLast) {
+                    appendUtf8(out, 0x10000 + ((u - kHighSurrogate) << kSurrogateBits) +
+                                        (next - kLowSurrogate));
                     ++i;
                     continue;
                 }
             }
             appendUtf8(out, kReplacement);
-        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+        } else if (u >= kLowSurrogate && u <= kLowSurrogateLast) {
             appendUtf8(out, kReplacement);
         } else {
             appendUtf8(out, u);

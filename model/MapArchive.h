@@ -18,10 +18,6 @@
 struct ArchiveEndOfFile : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-// A count or length too large to be allocated.
-struct ArchiveMemoryError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
 // The file itself could not be read or written.
 struct ArchiveFileError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -67,6 +63,9 @@ public:
 
 private:
     std::size_t buffered() const { return static_cast<std::size_t>(m_end - m_cur); }
+    // A text's length prefix: a byte below 0xFF, else 16 bits below 0xFFFF, else 32 bits.
+    // Nothing when the 16 bits are the wide-text marker (0xFFFE) instead.
+    std::optional<std::uint32_t> readTextLength();
     // Makes at least `n` bytes (n <= the window) available at m_cur, or throws.
     void need(std::size_t n, const char* what);
     // Copies exactly `n` bytes (n <= remaining()) to `dest`.

@@ -9,6 +9,9 @@
 
 namespace {
 
+// The defaults file holds one record: it is read through a window of a page.
+constexpr std::size_t kDefaultsReadWindow = 4096;
+
 // Bytes a map of `list` takes, so the writer allocates once.
 std::size_t encodedMapSize(const PointList& list) {
     constexpr std::size_t kCountBytes = 6;
@@ -122,6 +125,25 @@ FileResult SaveMapFile(const std::string& path, const PointList& list) {
     }
 }
 
+namespace {
+
+// The defaults file's first record from `reader` into `rec`, or the factory defaults when it
+// holds none (Absent). A failing file's ArchiveFileError passes through.
+FileResult ReadDefaults(MapArchiveReader& reader, PointRecord& rec) {
+    rec = FactoryDefaults();
+    try {
+        if (const std::optional<PointRecord> first = reader.ReadFirstRecord()) {
+            rec = *first;
+            return FileResult::success();
+        }
+    } catch (const ArchiveEndOfFile&) {
+        // The count itself is cut short: no record, so the factory defaults stay.
+    }
+    return FileResult::absent();
+}
+
+} // namespace
+
 FileResult LoadDefaultsFile(const std::string& path, PointRecord& rec) {
     rec = FactoryDefaults();
     FileSource file;
@@ -130,31 +152,16 @@ FileResult LoadDefaultsFile(const std::string& path, PointRecord& rec) {
         return opened;
     }
     try {
-        MapArchiveReader reader(file, 4096);
-        if (const std::optional<PointRecord> first = reader.ReadFirstRecord()) {
-            rec = *first;
-            return FileResult::success();
-        }
-    } catch (const ArchiveEndOfFile&) {
-        // The count itself is cut short: no record, so the factory defaults stay.
+        MapArchiveReader reader(file, kDefaultsReadWindow);
+        return ReadDefaults(reader, rec);
     } catch (const ArchiveFileError& e) {
         return FileResult::failure(e.what());
     }
-    return FileResult::absent();
 }
 
 FileResult DecodeDefaults(std::string_view data, PointRecord& rec) {
-    rec = FactoryDefaults();
-    try {
-        MapArchiveReader reader(data);
-        if (const std::optional<PointRecord> first = reader.ReadFirstRecord()) {
-            rec = *first;
-            return FileResult::success();
-        }
-    } catch (const ArchiveEndOfFile&) {
-        // The count itself is cut short: no record, so the factory defaults stay.
-    }
-    return FileResult::absent();
+    MapArchiveReader reader(data);
+    return ReadDefaults(reader, rec);
 }
 
 std::string EncodeDefaults(const PointRecord& rec) {

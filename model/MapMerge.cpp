@@ -3,8 +3,6 @@
 #include <cstddef>
 #include <cstring>
 
-namespace {
-
 bool SamePoint(const PointList& a, int i, const PointList& b, int j) {
     const PointRecord& x = a.point(i);
     const PointRecord& y = b.point(j);
@@ -16,6 +14,8 @@ bool SamePoint(const PointList& a, int i, const PointList& b, int j) {
            std::memcmp(px + kAfter, py + kAfter, sizeof(PointRecord) - kAfter) == 0 &&
            a.label(i) == b.label(j) && a.memo(i) == b.memo(j) && a.sinceText(i) == b.sinceText(j);
 }
+
+namespace {
 
 bool SameRange(const PointList& a, const PointList& b, int count) {
     for (int i = 0; i < count; ++i) {

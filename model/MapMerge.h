@@ -6,6 +6,8 @@
 
 #include "PointList.h"
 
+// True when point i of `a` and point j of `b` are the same point.
+bool SamePoint(const PointList& a, int i, const PointList& b, int j);
 // True when both lists hold the same points in the same order.
 bool SamePoints(const PointList& a, const PointList& b);
 // True when `list` begins with the points of `prefix`.

@@ -1,13 +1,16 @@
 #include "MapSaveJob.h"
 
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "AsideFile.h"
@@ -17,18 +20,49 @@
 
 namespace {
 
+// The folder a map path names ("./" for a bare name), with its trailing slash.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::function<void(const std::string&)>& LockWaitNotice() {
+    static std::function<void(const std::string&)> notice;
+    return notice;
+}
+
+// After this long behind another writer's lock, the wait is told about.
+constexpr auto kLockNoticeAfter = std::chrono::seconds(2);
+constexpr auto kLockPoll = std::chrono::milliseconds(50);
+
 // An exclusive advisory lock on the folder that holds the map, held for the whole save, so that
 // other running copies check and write one at a time too. Without a folder to lock (it is
 // missing or cannot be opened) the save goes ahead unlocked: it fails or succeeds on its own.
+// The lock-wait notice (when set) is called once when another writer has held it for a while.
 class FolderLock {
 public:
     explicit FolderLock(const std::string& path) {
-        const std::size_t slash = path.rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-        m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_fd >= 0) {
-            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        m_fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0) {
+            return;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR) {
+                continue;
             }
+            if (errno != EWOULDBLOCK) {
+                return; // no lock to be had: the save goes ahead on its own
+            }
+            if (std::chrono::steady_clock::now() - start >= kLockNoticeAfter) {
+                if (LockWaitNotice()) {
+                    LockWaitNotice()(path);
+                }
+                while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+                }
+                return;
+            }
+            std::this_thread::sleep_for(kLockPoll);
         }
     }
     ~FolderLock() {
@@ -42,6 +76,16 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Makes the map's folder again when it has gone (MAPS deleted while the program runs), so the
+// save can succeed; only that last folder, never the path above it.
+void RemakeFolder(const std::string& path) {
+    std::string folder = FolderOf(path);
+    folder.pop_back();
+    if (!folder.empty() && folder != ".") {
+        ::mkdir(folder.c_str(), 0777); // fails harmlessly when it exists
+    }
+}
 
 // Writes `list` and records it as what the file holds.
 FileResult Write(const std::string& path, const PointList& list, MapSaveOutcome& out) {
@@ -129,6 +173,7 @@ FileResult Save(const std::string& path, MapSaveOutcome& out) {
 MapSaveOutcome SaveMapGuarded(MapSaveRequest request) {
     static std::mutex oneAtATime;
     const std::lock_guard<std::mutex> guard(oneAtATime);
+    RemakeFolder(request.path);
     const FolderLock folderLock(request.path);
 
     MapSaveOutcome out;
@@ -144,4 +189,8 @@ MapSaveOutcome SaveMapGuarded(MapSaveRequest request) {
         out.result = FileResult::failure(request.path + ": " + e.what());
     }
     return out;
+}
+
+void SetLockWaitNotice(std::function<void(const std::string& mapPath)> notice) {
+    LockWaitNotice() = std::move(notice);
 }

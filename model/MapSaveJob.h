@@ -12,6 +12,7 @@
 // to call from a worker thread: it touches nothing but its arguments and the files.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "DiskStamp.h"
@@ -43,3 +44,9 @@ struct MapSaveOutcome {
 };
 
 MapSaveOutcome SaveMapGuarded(MapSaveRequest request);
+
+// Sets what a save does when another writer has held the map folder's lock for about two
+// seconds and it is still waiting: `notice` is called once per such save, on the saving thread,
+// with the map's path (an empty function: nothing). For a program whose user would otherwise
+// see it hang; set once at start-up.
+void SetLockWaitNotice(std::function<void(const std::string& mapPath)> notice);

@@ -132,3 +132,85 @@ void PointList::Assign(std::vector<PointRecord> points, std::vector<std::string>
     m_labels = std::move(labels);
     m_sinceTexts = std::move(sinceTexts);
 }
+
+namespace {
+
+void CheckSorted(std::span<const int> sorted, int limit) {
+    int previous = -1;
+    for (const int i : sorted) {
+        if (i <= previous || i >= limit) {
+            throw std::invalid_argument("point indices must ascend within the list");
+        }
+        previous = i;
+    }
+}
+
+} // namespace
+
+void PointList::RemovePoints(std::span<const int> sorted, std::vector<PointEntry>* removed) {
+    CheckSorted(sorted, count());
+    if (sorted.empty()) {
+        return;
+    }
+    if (removed != nullptr) {
+        removed->reserve(removed->size() + sorted.size());
+    }
+    std::size_t out = static_cast<std::size_t>(sorted.front());
+    std::size_t next = 0;
+    for (std::size_t in = out; in < m_points.size(); ++in) {
+        if (next < sorted.size() && in == static_cast<std::size_t>(sorted[next])) {
+            ++next;
+            if (removed != nullptr) {
+                removed->push_back({m_points[in], std::move(m_labels[in]),
+                                    std::move(m_sinceTexts[in]), std::move(m_memos[in])});
+            }
+            continue;
+        }
+        m_points[out] = m_points[in];
+        m_labels[out] = std::move(m_labels[in]);
+        m_sinceTexts[out] = std::move(m_sinceTexts[in]);
+        m_memos[out] = std::move(m_memos[in]);
+        ++out;
+    }
+    m_points.resize(out);
+    m_labels.resize(out);
+    m_sinceTexts.resize(out);
+    m_memos.resize(out);
+}
+
+void PointList::InsertPoints(std::span<const int> at, std::vector<PointEntry> entries) {
+    if (at.size() != entries.size()) {
+        throw std::invalid_argument("one index per inserted point");
+    }
+    const std::size_t total = m_points.size() + entries.size();
+    if (total > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        throw std::length_error("a point list holds at most INT_MAX points");
+    }
+    CheckSorted(at, static_cast<int>(total));
+    if (entries.empty()) {
+        return;
+    }
+    const std::size_t old = m_points.size();
+    m_points.resize(total);
+    m_labels.resize(total);
+    m_sinceTexts.resize(total);
+    m_memos.resize(total);
+    // From the back: each old point moves up by the number of entries that land before it.
+    std::size_t src = old;
+    std::size_t k = entries.size();
+    for (std::size_t dst = total; k > 0 && dst-- > 0;) { // below the last entry all is in place
+        if (dst == static_cast<std::size_t>(at[k - 1])) {
+            --k;
+            m_points[dst] = entries[k].rec;
+            m_labels[dst] = std::move(entries[k].label);
+            m_sinceTexts[dst] = std::move(entries[k].sinceText);
+            m_memos[dst] = std::move(entries[k].memo);
+            continue;
+        }
+        --src;
+        m_points[dst] = m_points[src];
+        m_labels[dst] = std::move(m_labels[src]);
+        m_sinceTexts[dst] = std::move(m_sinceTexts[src]);
+        m_memos[dst] = std::move(m_memos[src]);
+    }
+}

@@ -3,10 +3,19 @@
 // returns the lowest matching index.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
 #include "PointRecord.h"
+
+// A point with its texts, as a step or the clipboard carries it.
+struct PointEntry {
+    PointRecord rec{};
+    std::string label;
+    std::string sinceText;
+    std::string memo;
+};
 
 class PointList {
 public:
@@ -33,6 +42,14 @@ public:
     // (bytes 16-31) and stSince (bytes 168-183) come from `look`; the texts stay.
     void ApplyToAllPoints(const PointRecord& look);
     void RemoveAllPoints();
+
+    // Bulk forms, one pass over the list whatever the count. RemovePoints removes the points at
+    // `sorted` (ascending, distinct, each a valid index), moving them in order into `removed`
+    // when it is given. InsertPoints inserts `entries` so that entry k ends at index `at[k]`
+    // (ascending, distinct, each below the new count); other points keep their order. Bad
+    // indices throw std::invalid_argument and change nothing.
+    void RemovePoints(std::span<const int> sorted, std::vector<PointEntry>* removed = nullptr);
+    void InsertPoints(std::span<const int> at, std::vector<PointEntry> entries);
 
     // The whole arrays, for the file code and for fast read-only passes.
     const std::vector<PointRecord>& points() const { return m_points; }

@@ -18,6 +18,8 @@ PointRecord RecordFromBytes(const std::uint8_t* data, std::size_t size) {
 }
 
 PointRecord FactoryDefaults() {
+    constexpr std::int32_t kCellHeight = 14; // pixels, ascent and descent
+    constexpr std::int32_t kNormalWeight = 400;
     PointRecord rec{};
     rec.bShowCross = 1;
     rec.nRectSize = 8;
@@ -25,8 +27,8 @@ PointRecord FactoryDefaults() {
     rec.crText = RGB(0, 0, 0);
     rec.crBack = RGB(255, 255, 0);
     rec.crRect = RGB(0, 0, 255);
-    rec.lfText.lfHeight = 14;
-    rec.lfText.lfWeight = 400;
+    rec.lfText.lfHeight = kCellHeight;
+    rec.lfText.lfWeight = kNormalWeight;
     constexpr char face[] = "Arial";
     std::memcpy(rec.lfText.lfFaceName, face, sizeof face);
     return rec;

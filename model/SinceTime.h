@@ -1,16 +1,32 @@
-// The since-date conversion: a local SYSTEMTIME to seconds since 1970-01-01 00:00:00 UTC.
+// The since-date conversion: a local SYSTEMTIME to seconds since 1970-01-01 00:00:00 UTC, the
+// one conversion the viewer and zelvor-maps share.
 #pragma once
 
 #include <cstdint>
 
 #include "PointRecord.h"
 
-// Years below 1900 give 0. Otherwise mktime with the daylight-saving flag -1 (the C library
-// decides) on a 64-bit time_t; wDayOfWeek and wMilliseconds take no part. A date the
-// conversion cannot represent is decided once: before 1970 it counts as long passed
-// (INT64_MIN), otherwise as never reached (INT64_MAX). Results are cached per distinct date,
-// so a tick over many points does not call mktime again and again.
+// The first years and last years a record's date is converted in (those SYSTEMTIME can hold).
+inline constexpr int kFirstSinceYear = 1601;
+inline constexpr int kLastSinceYear = 30827;
+
+// The proleptic Gregorian calendar in the local time zone of the C library (TZ), with the
+// zone's offsets of that time (for old dates, the local mean time the zone database gives).
+// Out-of-range fields roll over (month 13 is January of the next year, hour 24 the next day);
+// wDayOfWeek and wMilliseconds take no part. A date before kFirstSinceYear counts as long passed
+// (INT64_MIN), one after kLastSinceYear as never reached (INT64_MAX).
+//
+// Local times that a daylight-saving change skips or repeats are resolved one way: a date is
+// the first moment at which the local clock shows that time or a later one. A time in a fold
+// (shown twice) is its first occurrence; a time in a gap (never shown) is the moment of the
+// change. So the conversion never decreases as the local time grows, and "due before" a time
+// never lists a later one. Results are cached per distinct date, so a tick over many points does
+// not convert again and again.
 std::int64_t SinceInstant(const SYSTEMTIME& st);
+
+// Forgets cached results: for a process that changes TZ while running (tests do; the programs
+// never do).
+void ResetSinceTimeCache();
 
 // True while `now` is strictly later than the since instant.
 inline bool SinceHasPassed(const SYSTEMTIME& st, std::int64_t now) {

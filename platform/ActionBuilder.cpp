@@ -135,6 +135,14 @@ void ActionBuilder::apply(int id, const CommandState& state) {
     if (act->isCheckable()) {
         act->setChecked(state.checked);
     }
+    if (!state.text.isEmpty()) {
+        act->setText(state.text);
+        m_textChanged.insert(id);
+    } else if (m_textChanged.erase(id) > 0) {
+        if (const CommandInfo* info = m_table.command(id)) {
+            act->setText(info->menuText);
+        }
+    }
 }
 
 bool ActionBuilder::execute(int id) {

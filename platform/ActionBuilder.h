@@ -30,6 +30,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "CommandTable.h"
@@ -45,6 +46,8 @@ class QWidget;
 struct CommandState {
     bool enabled = true;
     bool checked = false;
+    // The item's text for now ("&Undo Move Point\tCtrl+Z"); empty: the table's menu text.
+    QString text;
 };
 
 class ActionBuilder : public QObject {
@@ -127,6 +130,7 @@ private:
     std::map<int, QAction*> m_actions;
     std::map<int, Handler> m_handlers;
     std::map<int, UpdateHandler> m_updateHandlers;
+    std::set<int> m_textChanged; // commands whose update gave them a text of their own
     std::map<int, std::vector<QMenu*>> m_menus;
     std::vector<QPointer<QMenu>> m_recentPopups;
     QStringList m_recentNames;

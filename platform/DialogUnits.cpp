@@ -19,9 +19,10 @@ int MulDiv(int a, int b, int c) {
 DialogUnits::DialogUnits(const QFont& dialogFont) {
     const QFontMetrics metrics(dialogFont);
     // The average width of the 52 Latin letters, rounded to the nearest pixel.
+    constexpr int kLetters = 52;
     const int letters = metrics.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    m_baseX = (letters / 26 + 1) / 2;
+    m_baseX = (letters / (kLetters / 2) + 1) / 2;
     m_baseY = metrics.ascent() + metrics.descent();
     if (m_baseX < 1) {
         m_baseX = 1;

@@ -192,18 +192,20 @@ QSize DrawingSurface::textExtent(const std::string& text8) const {
 
 bool DrawingSurface::turnsExactly(int escapement) {
     // textOut turns by -escapement / 10 degrees; the painter makes these turns exactly.
-    const int angle = -(escapement % 3600);
-    return angle == 0 || angle == 900 || angle == -900 || angle == 2700 || angle == -2700 ||
-           angle == 1800;
+    const int angle = -(escapement % kFullTurn);
+    constexpr int kHalfTurn = 2 * kQuarterTurn;
+    constexpr int kThreeQuarters = 3 * kQuarterTurn;
+    return angle == 0 || angle == kQuarterTurn || angle == -kQuarterTurn ||
+           angle == kThreeQuarters || angle == -kThreeQuarters || angle == kHalfTurn;
 }
 
 QRect DrawingSurface::turnedBounds(const QRect& r, int escapement) {
-    const int angle = -(escapement % 3600);
+    const int angle = -(escapement % kFullTurn);
     if (angle == 0) {
         return r;
     }
     QTransform turn;
-    turn.rotate(angle / 10.0);
+    turn.rotate(angle / kTenthsPerDegree);
     const QRectF turned = turn.mapRect(QRectF(r));
     if (turnsExactly(escapement)) {
         return QRect(qRound(turned.left()), qRound(turned.top()), qRound(turned.width()),
@@ -273,7 +275,7 @@ void DrawingSurface::textOut(int x, int y, const std::string& text8) {
     applyTextState();
     m_painter.save();
     m_painter.translate(x, y);
-    m_painter.rotate(-m_escapement / 10.0);
+    m_painter.rotate(-m_escapement / kTenthsPerDegree);
     m_painter.fillRect(QRect(0, 0, width, height), m_bk);
     m_painter.drawText(QPoint(0, m_ascent), text);
     m_painter.restore();

@@ -122,8 +122,10 @@ struct SizeKey {
 
 struct SizeKeyHash {
     std::size_t operator()(const SizeKey& key) const noexcept {
-        return LogFontKeyHash{}(key.style) * 31 + std::size_t(key.pixels) * 65599 +
-               std::size_t(key.stretch);
+        constexpr std::size_t kStyleFactor = 31;
+        constexpr std::size_t kPixelsFactor = 65599;
+        return LogFontKeyHash{}(key.style) * kStyleFactor +
+               std::size_t(key.pixels) * kPixelsFactor + std::size_t(key.stretch);
     }
 };
 
@@ -309,8 +311,9 @@ LogFontMetrics MakeEntry(const LOGFONTA& lf, std::size_t& engine) {
     if (lf.lfWidth != 0) {
         const std::int64_t width = std::llabs(std::int64_t(lf.lfWidth));
         const int natural = MeasureAt(style, font, pixels, QFont::Unstretched).averageWidth;
+        constexpr std::int64_t kMaxStretch = 4000; // QFont's limit, in percent
         stretch = int(std::clamp<std::int64_t>(std::llround(double(width) * 100.0 / natural), 1,
-                                               4000));
+                                               kMaxStretch));
     }
     engine = SizeKeyHash{}(SizeKey{style, pixels, stretch});
     LogFontMetrics entry;
@@ -326,7 +329,7 @@ LogFontMetrics MakeEntry(const LOGFONTA& lf, std::size_t& engine) {
     entry.ascent = metrics.ascent();
     entry.descent = metrics.descent();
     // Whole turns drop out, so negating the angle can never overflow.
-    entry.escapement = lf.lfEscapement % 3600;
+    entry.escapement = lf.lfEscapement % kFullTurn;
     return entry;
 }
 
@@ -409,7 +412,11 @@ LOGFONTA LogFontFromFont(const QFont& font) {
     const QString family = font.families().isEmpty() ? font.family() : font.families().first();
     const QByteArray face = family.toUtf8();
     qsizetype length = std::min<qsizetype>(face.size(), sizeof lf.lfFaceName - 1);
-    while (length > 0 && length < face.size() && (std::uint8_t(face[length]) & 0xC0) == 0x80) {
+    // UTF-8 continuation bytes are 10xxxxxx.
+    constexpr std::uint8_t kContinuationMask = 0xC0;
+    constexpr std::uint8_t kContinuation = 0x80;
+    while (length > 0 && length < face.size() &&
+           (std::uint8_t(face[length]) & kContinuationMask) == kContinuation) {
         --length;
     }
     std::memcpy(lf.lfFaceName, face.constData(), std::size_t(length));

@@ -23,6 +23,11 @@ LOGFONTA LogFontFromFont(const QFont& font);
 
 inline constexpr int kMaxFontPixels = 16384;
 
+// Text angles (lfEscapement) are in tenths of a degree, counterclockwise.
+inline constexpr int kQuarterTurn = 900;
+inline constexpr int kFullTurn = 4 * kQuarterTurn;
+inline constexpr double kTenthsPerDegree = 10.0;
+
 // What the drawing surface needs of a LOGFONTA's font: the font, its cell metrics and the
 // text angle. Looked up in the same cache as FontFromLogFont; the reference stays valid until
 // the next lookup (the cache is trimmed when it grows large). User-interface thread only.

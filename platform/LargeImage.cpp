@@ -1,5 +1,6 @@
 #include "LargeImage.h"
 
+#ifdef __linux__
 #include <sys/mman.h>
 
 #include <cstddef>
@@ -77,3 +78,15 @@ QImage Make(QSize size, QImage::Format format) {
 }
 
 } // namespace LargeImage
+
+#else // Huge pages are advised on Linux alone: elsewhere the heap's memory is as good.
+
+namespace LargeImage {
+
+QImage Make(QSize size, QImage::Format format) {
+    return QImage(size, format);
+}
+
+} // namespace LargeImage
+
+#endif

@@ -1,7 +1,12 @@
 // Images big enough that filling them the first time costs more than drawing into them: each
 // fresh page of memory is a fault, and on some machines (virtual ones above all) a fault costs
-// tens of microseconds. Their pixels go on memory advised for transparent huge pages, one fault
-// per 2 MB where the system grants them, and plain pages where it does not.
+// tens of microseconds. On Linux their pixels go on memory advised for transparent huge pages,
+// one fault per 2 MB where the system grants them, and plain pages where it does not; elsewhere
+// Make is QImage(size, format).
+//
+// Such an image wraps memory Qt did not allocate, so Qt never converts it in place: convertTo,
+// and convertToFormat on an image about to be dropped, make a converted copy beside it (twice
+// the memory for a moment). Use it for images kept in the format they are made in.
 #pragma once
 
 #include <QImage>

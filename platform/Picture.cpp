@@ -366,6 +366,7 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64
 
     std::unique_ptr<Picture> picture(new Picture());
     picture->m_size = header.size;
+    picture->m_truncated = why.reason == PictureFailure::Truncated;
     picture->d->path = path;
     picture->d->budget = budget;
     const qint64 whole = header.peakBytes(header.size);

@@ -47,7 +47,8 @@ public:
     // can reduce cheaply while it decodes (JPEG).
     static std::unique_ptr<Picture> Load(const QString& path, int fitWidth = 0);
     // The same within `budget` bytes (0: the machine's budget); on failure `*failure` (when
-    // given) says why.
+    // given) says why. A picture cut short is returned (see isTruncated) with `*failure`
+    // Truncated.
     static std::unique_ptr<Picture> Load(const QString& path, int fitWidth, qint64 budget,
                                          PictureFailure* failure);
     // A picture over pixels already in memory (tests, generated pictures); null for a null
@@ -65,6 +66,8 @@ public:
     // True once the full-size pixels are in memory (false while only a reduced first decode
     // is there).
     bool hasFullPixels() const;
+    // True when the file is cut short: what is missing is drawn as the decoder filled it.
+    bool isTruncated() const { return m_truncated; }
     // True while the full pixels are being decoded in the background.
     bool isDecoding() const;
     // Why the full pixels are not there after a decode of them failed (TooLarge when only a
@@ -94,4 +97,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
     QSize m_size;
+    bool m_truncated = false;
 };

@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "ImageBands.h"
+#include "JpegStructure.h"
 #include "LargeImage.h"
 
 namespace {
@@ -154,6 +155,11 @@ QString PictureFailure::describe() const {
             .arg(budgetBytes / kMegabyte);
     case Truncated:
         return QCoreApplication::translate("Picture", "it is truncated or damaged");
+    case TooComplex:
+        return QCoreApplication::translate("Picture",
+                                           "it would take too long to decode: it has more than "
+                                           "%1 progressive scans")
+            .arg(JpegStructureReader::kMaxProgressiveScans);
     case None:
         break;
     }
@@ -256,6 +262,17 @@ QImage DecodeFile(const QString& path, QSize scaledTo, const QRect& clip, qint64
         failure = {PictureFailure::TooLarge, needed, budget};
         return {};
     }
+    // A JPEG's markers are walked first: the scans it asks for are bounded before any is
+    // decoded, and a file cut short is told although the decoder does not say so.
+    const bool checkJpeg = !cut && reader.format() == "jpeg";
+    JpegStructure structure;
+    if (checkJpeg) {
+        structure = JpegStructureReader::Read(path, cancel);
+        if (structure.progressive && structure.scans > JpegStructureReader::kMaxProgressiveScans) {
+            failure = {PictureFailure::TooComplex};
+            return {};
+        }
+    }
     QImage image;
     if (cut) {
         reader.setClipRect(clip);
@@ -273,6 +290,9 @@ QImage DecodeFile(const QString& path, QSize scaledTo, const QRect& clip, qint64
         return {};
     }
     PictureDecoder::Normalize(image);
+    if (checkJpeg && !structure.complete) {
+        failure = {PictureFailure::Truncated};
+    }
     return image;
 }
 

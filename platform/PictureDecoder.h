@@ -19,7 +19,7 @@
 
 // Why a picture cannot be shown (or cannot be shown at full size).
 struct PictureFailure {
-    enum Reason { None, NotAPicture, TooLarge, Truncated };
+    enum Reason { None, NotAPicture, TooLarge, Truncated, TooComplex };
     Reason reason = None;
     qint64 neededBytes = 0; // TooLarge: the memory the decode would need
     qint64 budgetBytes = 0; // TooLarge: the memory it may use; 0 when the pixel count is over
@@ -53,8 +53,10 @@ bool ReadHeader(const QString& path, PictureHeader& header, PictureFailure& fail
 
 // Decodes `path` whole (`scaledTo` empty) or reduced to `scaledTo` (used only where the header
 // says the decoder can reduce). Null with `failure` set when the header is unusable, the
-// decode would need more than `budget` bytes, the pixel data is missing or damaged, or
-// `cancel` (checked at every read from the file) became true.
+// decode would need more than `budget` bytes, the pixel data is missing or damaged, a JPEG asks
+// for more progressive scans than JpegStructureReader allows (TooComplex), or `cancel` (checked
+// at every read from the file) became true. A JPEG that decodes but is cut short (no end
+// marker) gives its pixels, the missing part as the decoder fills it, with `failure` Truncated.
 QImage Decode(const QString& path, QSize scaledTo, qint64 budget, PictureFailure& failure,
               const std::atomic<bool>* cancel = nullptr);
 

@@ -17,6 +17,29 @@ QString Text(const QString& fileName, const PictureFailure& failure) {
         .arg(fileName, failure.describe());
 }
 
+QString LoadingText(const QString& fileName) {
+    return QCoreApplication::translate("Picture", "Opening \"%1\"...").arg(fileName);
+}
+
+QString TruncatedText(const QString& fileName) {
+    return QCoreApplication::translate("Picture",
+                                       "\"%1\" is cut short: the missing part is shown grey.")
+        .arg(fileName);
+}
+
+void PaintBanner(QPainter& painter, const QRect& area, const QString& text) {
+    const QPalette palette = QGuiApplication::palette();
+    const int height = painter.fontMetrics().height() + kMargin;
+    const QRect band(area.left(), area.bottom() + 1 - height, area.width(), height);
+    painter.save();
+    painter.fillRect(band, palette.color(QPalette::ToolTipBase));
+    painter.setPen(palette.color(QPalette::ToolTipText));
+    painter.drawText(band.adjusted(kMargin, 0, -kMargin, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     painter.fontMetrics().elidedText(text, Qt::ElideMiddle,
+                                                      band.width() - 2 * kMargin));
+    painter.restore();
+}
+
 void Paint(QPainter& painter, const QRect& area, const QString& text) {
     painter.save();
     painter.setPen(QGuiApplication::palette().color(QPalette::Text));

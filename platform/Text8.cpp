@@ -12,6 +12,8 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr int kCp1252HighFirst = 0x80;
+constexpr int kCp1252HighEnd = kCp1252HighFirst + static_cast<int>(kCp1252High.size());
 
 bool IsAscii(const std::string& bytes) {
     for (const char c : bytes) {
@@ -27,7 +29,9 @@ QString FromCp1252(const std::string& bytes) {
     QChar* dst = out.data();
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        *dst++ = (b >= 0x80 && b < 0xA0) ? QChar(kCp1252High[b - 0x80]) : QChar(b);
+        *dst++ = (b >= kCp1252HighFirst && b < kCp1252HighEnd)
+                     ? QChar(kCp1252High[b - kCp1252HighFirst])
+                     : QChar(b);
     }
     return out;
 }

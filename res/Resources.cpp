@@ -51,4 +51,17 @@ QString ProductName() {
 QString ProductVersion() {
     return QStringLiteral(ZELVOR_VERSION);
 }
+
+QString ApplicationId() {
+    return QStringLiteral(ZELVOR_APP_ID);
+}
+
+QString VersionText(const QString& program) {
+    return QStringLiteral("%1 (%2) %3\n"
+                          "Copyright (c) 2026 Harrowmere\n"
+                          "License MIT: <https://opensource.org/licenses/MIT>.\n"
+                          "This is free software: you are free to change and redistribute it.\n"
+                          "There is NO WARRANTY, to the extent permitted by law.\n")
+        .arg(program, ProductName(), ProductVersion());
+}
 } // namespace Resources

@@ -35,10 +35,13 @@ inline constexpr int ID_FILE_PRINT_PREVIEW = 57609;
 inline constexpr int ID_FILE_MRU_FILE1 = 57616; // ID_FILE_MRU_FILE1 + n - 1 is entry n
 inline constexpr int ID_FILE_MRU_LAST = 57631;
 inline constexpr int kRecentFileCount = 10; // entries kept and shown
+inline constexpr int ID_EDIT_CLEAR = 57632;
 inline constexpr int ID_EDIT_COPY = 57634;
 inline constexpr int ID_EDIT_CUT = 57635;
 inline constexpr int ID_EDIT_PASTE = 57637;
+inline constexpr int ID_EDIT_SELECT_ALL = 57642;
 inline constexpr int ID_EDIT_UNDO = 57643;
+inline constexpr int ID_EDIT_REDO = 57644;
 inline constexpr int ID_WINDOW_NEW = 57648;
 inline constexpr int ID_WINDOW_ARRANGE = 57649;
 inline constexpr int ID_WINDOW_CASCADE = 57650;
@@ -85,4 +88,10 @@ QString HelpPageHtml();
 // "Zelvor" and "1.2.0.0".
 QString ProductName();
 QString ProductVersion();
+// The application id that names the desktop entry, the icon and the AppStream data, and that
+// Wayland compositors match windows by: "org.harrowmere.Zelvor".
+QString ApplicationId();
+// What `--version` prints for `program` ("zelvor", "zelvor-maps"): the line
+// "<program> (Zelvor) 1.2.0.0", then the copyright and the license, ending in a newline.
+QString VersionText(const QString& program);
 } // namespace Resources

@@ -21,6 +21,13 @@ constexpr MenuText kMenuTexts[] = {
     {ID_FILE_PRINT_SETUP, "P&rint Setup...", false},
     {ID_FILE_MRU_FILE1, "Recent File", false},
     {ID_APP_EXIT, "E&xit", false},
+    {ID_EDIT_UNDO, "&Undo\tCtrl+Z", false},
+    {ID_EDIT_REDO, "&Redo\tCtrl+Y", false},
+    {ID_EDIT_CUT, "Cu&t\tCtrl+X", false},
+    {ID_EDIT_COPY, "&Copy\tCtrl+C", false},
+    {ID_EDIT_PASTE, "&Paste\tCtrl+V", false},
+    {ID_EDIT_CLEAR, "&Delete\tDel", false},
+    {ID_EDIT_SELECT_ALL, "Select &All\tCtrl+A", false},
     {ID_VIEW_TOOLBAR, "&Toolbar", true},
     {ID_VIEW_STATUS_BAR, "&Status Bar", true},
     {ID_VIEW_POINTS, "&Points", true},
@@ -39,9 +46,8 @@ constexpr MenuText kMenuTexts[] = {
 
 // Commands that only accelerators (or the framework) reach: they have a prompt but no item.
 constexpr int kCommandsWithoutItem[] = {
-    ID_FILE_NEW,  ID_FILE_SAVE,    ID_FILE_PRINT_DIRECT, ID_EDIT_UNDO, ID_EDIT_CUT,
-    ID_EDIT_COPY, ID_EDIT_PASTE,   ID_NEXT_PANE,         ID_PREV_PANE, ID_CONTEXT_HELP,
-    ID_HELP,      ID_DEFAULT_HELP,
+    ID_FILE_NEW,  ID_FILE_SAVE, ID_FILE_PRINT_DIRECT, ID_NEXT_PANE,
+    ID_PREV_PANE, ID_CONTEXT_HELP, ID_HELP,         ID_DEFAULT_HELP,
 };
 
 constexpr int S = kSeparatorId;
@@ -86,6 +92,9 @@ CommandTable build() {
              {"&File",
               {ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE_AS, S, ID_FILE_PRINT,
                ID_FILE_PRINT_PREVIEW, ID_FILE_PRINT_SETUP, S, ID_FILE_MRU_FILE1, S, ID_APP_EXIT}},
+             {"&Edit",
+              {ID_EDIT_UNDO, ID_EDIT_REDO, S, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
+               ID_EDIT_CLEAR, S, ID_EDIT_SELECT_ALL}},
              {"&View",
               {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_POINTS, S, ID_VIEW_FULLSIZE,
                ID_VIEW_FITPICTURE,
@@ -105,6 +114,10 @@ CommandTable build() {
         {QKeySequence(Qt::CTRL | Qt::Key_C), ID_EDIT_COPY},
         {QKeySequence(Qt::CTRL | Qt::Key_V), ID_EDIT_PASTE},
         {QKeySequence(Qt::ALT | Qt::Key_Backspace), ID_EDIT_UNDO},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), ID_EDIT_REDO},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), ID_EDIT_REDO},
+        {QKeySequence(Qt::CTRL | Qt::Key_A), ID_EDIT_SELECT_ALL},
+        {QKeySequence(Qt::Key_Delete), ID_EDIT_CLEAR},
         {QKeySequence(Qt::SHIFT | Qt::Key_Delete), ID_EDIT_CUT},
         {QKeySequence(Qt::CTRL | Qt::Key_Insert), ID_EDIT_COPY},
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), ID_EDIT_PASTE},

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages Zelvor needs to build, test and run, when any is missing.
+# Installs the Debian/Ubuntu packages Zelvor needs to build, test, package and run, when any is
+# missing (the last line: making the Debian package and checking it).
 # Idempotent: does nothing (and needs no network) when everything is there.
 set -euo pipefail
 
@@ -7,9 +8,10 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
   qt6-image-formats-plugins qt6-qpa-plugins
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev clang-tidy
   fonts-liberation2 fonts-dejavu-core
   xvfb xdotool locales
+  dpkg-dev lintian desktop-file-utils appstream man-db bash-completion zsh fish
 )
 
 missing=()

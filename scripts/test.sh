@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test headless; then builds the
-# tests a second time with AddressSanitizer and UndefinedBehaviorSanitizer (Debug, in
-# build-sanitize/) and runs them all again there. Any sanitizer report from our own code fails
+# Installs what is missing, builds everything and runs every test headless; makes the Debian
+# package and checks it (scripts/check-package.sh); checks the sources listed in
+# scripts/tidy-files.txt with clang-tidy (scripts/tidy.sh); then builds the tests a second time
+# with AddressSanitizer and UndefinedBehaviorSanitizer (Debug, in build-sanitize/) and runs them
+# all again there. Any sanitizer report from our own code fails
 # the run; tests/sanitizers/ holds the suppressions for what comes from system libraries.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,6 +12,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen
 cd "$root/build"
 ctest --output-on-failure --timeout 600 -j2
+"$root/scripts/check-package.sh" "$root/build"
+
+echo "zelvor: clang-tidy on the sources scripts/tidy-files.txt lists"
+"$root/scripts/tidy.sh"
 
 echo "zelvor: the tests again, under AddressSanitizer and UndefinedBehaviorSanitizer"
 san="$root/build-sanitize"

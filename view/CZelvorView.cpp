@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 
 #include "Clock.h"
 #include "DrawingSurface.h"
@@ -20,6 +22,7 @@
 #include "MessageBox.h"
 #include "Picture.h"
 #include "PictureNotice.h"
+#include "RecoveryCopy.h"
 #include "StatusPane.h"
 #include "SurfaceScroll.h"
 #include "Text8.h"
@@ -28,7 +31,6 @@
 
 namespace {
 
-constexpr int kPaintPeriodMs = 300;
 // A scroll-size change can resize or scroll the viewport, which asks for another full repaint;
 // that settles after a pass or two.
 constexpr int kMaxRedrawPasses = 4;
@@ -56,19 +58,10 @@ void CZelvorView::SetPointDialogRunner(PointDialogRunner runner) {
     InstalledRunner() = std::move(runner);
 }
 
-CZelvorView::CZelvorView(QWidget* parent)
-    : QAbstractScrollArea(parent), m_saver(m_list, [this] {
-          // A drag's end is its change; a modal dialog may still act on an index of the list.
-          return m_nDragIndex >= 0 || QApplication::activeModalWidget() != nullptr;
-      }) {
-    connect(&m_saver, &MapSaver::listReplaced, this, &CZelvorView::RedrawWindow);
-    connect(&m_saver, &MapSaver::listReplaced, this, &CZelvorView::pointsChanged);
-    connect(&m_saver, &MapSaver::keptAside, this, &CZelvorView::OnMapKeptAside);
-    connect(&m_saver, &MapSaver::stateChanged, this, [this] {
-        if (!m_saver.problem().isEmpty()) {
-            StatusPane::SetText(tr("The points are not saved: %1").arg(m_saver.problem()));
-        }
-    });
+CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {
+    SetMap(std::make_shared<OpenMap>());
+    connect(&m_selection, &PointSelection::changed, this, &CZelvorView::OnSelectionChanged);
+    setFocusPolicy(Qt::StrongFocus);
     // The surface covers the whole viewport on every paint.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAttribute(Qt::WA_NoSystemBackground);
@@ -79,16 +72,42 @@ CZelvorView::CZelvorView(QWidget* parent)
 }
 
 CZelvorView::~CZelvorView() {
-    m_timer.stop();
-    m_saver.blockSignals(true); // the window is going: nothing more to show
-    if (!m_bMapSettled) {
-        // A destructor cannot ask the user and must not throw: the save is quiet, and a failure
-        // leaves the previous file as it was.
-        try {
-            SaveMapAtClose(true);
-        } catch (...) {
-        }
+    m_map->Detach(this);
+    m_map->disconnect(this);
+    m_map->saver().disconnect(this);
+}
+
+void CZelvorView::SetMap(std::shared_ptr<OpenMap> map) {
+    if (m_map) {
+        m_map->Detach(this);
+        m_map->disconnect(this);
+        m_map->saver().disconnect(this);
     }
+    m_map = std::move(map);
+    m_selection.clear();
+    m_seenRemovals = m_map->map().removals();
+    MapSaver* saver = &m_map->saver();
+    connect(saver, &MapSaver::listReplaced, this, &CZelvorView::RedrawWindow);
+    connect(saver, &MapSaver::keptAside, this, [this](const QString& path, bool unreadable) {
+        if (m_map->isPrimary(this)) {
+            OnMapKeptAside(path, unreadable);
+        }
+    });
+    connect(saver, &MapSaver::stateChanged, this, [this, saver] {
+        if (!saver->problem().isEmpty() && m_map->isPrimary(this)) {
+            StatusPane::SetText(tr("The points are not saved: %1").arg(saver->problem()));
+        }
+    });
+    connect(m_map.get(), &OpenMap::pointsChanged, this, &CZelvorView::OnPointsChanged);
+    connect(m_map.get(), &OpenMap::message, this, [this](const QString& text) {
+        if (m_map->isPrimary(this)) {
+            StatusPane::SetText(text);
+        }
+    });
+}
+
+int CZelvorView::dragIndex() const {
+    return m_dragIds.empty() ? -1 : m_map->map().indexOf(m_dragLead);
 }
 
 QPoint CZelvorView::scrollPosition() const {
@@ -118,12 +137,13 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
 
     m_dZoom = 1.0;
     m_strMapPath = MapPathFor(g_strBaseDir, m_strFileName);
-    const FileResult load = m_saver.Load(m_strMapPath);
-    emit pointsChanged();
+    const bool firstView = !m_map->isLoaded();
+    const FileResult load = m_map->EnsureLoaded(m_strMapPath);
+    m_map->Attach(this);
     StartTimer();
     RedrawWindow();
 
-    if (load.status == FileResult::Failed) {
+    if (firstView && load.status == FileResult::Failed) {
         MessageBox::Show(this,
                          tr("The map file \"%1\" was not loaded:\n%2\n\n"
                             "The picture is shown without points, and the file is left as it "
@@ -137,7 +157,7 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
 bool CZelvorView::CloseMap() {
     const bool closed = SaveMapAtClose(false);
     if (closed) {
-        m_bMapSettled = true;
+        m_map->setSettled();
     }
     return closed;
 }
@@ -146,12 +166,15 @@ bool CZelvorView::SaveMapAtClose(bool quiet) {
     for (;;) {
         // Waits for a background save; keeps an unreadable map aside (".bad") before the first
         // write, and another writer's version (".conflict") when it cannot be merged.
-        const FileResult result = m_saver.SaveNow();
+        const FileResult result = m_map->saver().SaveNow();
         if (result.ok()) {
             return true;
         }
-        if (quiet) {
-            return false;
+        // Nobody is there to answer (the window is going, or the program was asked to end):
+        // the points go to a recovery copy, and an asked end goes on.
+        if (quiet || g_bQuitRequested) {
+            KeepRecoveryCopy(result);
+            return g_bQuitRequested;
         }
         const QString what = tr("The points could not be saved to the map file \"%1\":\n%2")
                                  .arg(PathForUser(m_strMapPath), Reason(result, m_strMapPath));
@@ -161,10 +184,28 @@ bool CZelvorView::SaveMapAtClose(bool quiet) {
                       "or Cancel to keep the window open."),
             QMessageBox::Warning, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
             QMessageBox::Retry);
+        if (g_bQuitRequested) { // the question was ended by a request to quit
+            KeepRecoveryCopy(result);
+            return true;
+        }
         if (answer != QMessageBox::Retry) {
             return answer == QMessageBox::Discard;
         }
     }
+}
+
+void CZelvorView::KeepRecoveryCopy(const FileResult& failure) {
+    std::string copy;
+    const FileResult kept = WriteRecoveryCopy(m_strMapPath, m_map->list(), copy);
+    // Standard error is where a program ending without a window can still be heard.
+    if (kept.ok()) {
+        std::fprintf(stderr, "zelvor: %s\nzelvor: the points were kept as %s\n",
+                     failure.message.c_str(), copy.c_str());
+    } else {
+        std::fprintf(stderr, "zelvor: %s\nzelvor: no recovery copy could be written either: %s\n",
+                     failure.message.c_str(), kept.message.c_str());
+    }
+    std::fflush(stderr);
 }
 
 void CZelvorView::OnMapKeptAside(const QString& path, bool unreadable) {
@@ -192,7 +233,7 @@ void CZelvorView::OnMapKeptAside(const QString& path, bool unreadable) {
 }
 
 void CZelvorView::StartTimer() {
-    m_timer.start(kPaintPeriodMs, this);
+    m_bTicking = true;
 }
 
 void CZelvorView::SetScrollSizes(int extentW, int extentH) {
@@ -213,6 +254,7 @@ void CZelvorView::RedrawWindow() {
         return;
     }
     m_bInRedraw = true;
+    m_bRepaintPending = false;
     ++m_nFullRepaints;
     for (int pass = 0; pass < kMaxRedrawPasses; ++pass) {
         m_bRedrawAgain = false;
@@ -260,6 +302,10 @@ void CZelvorView::OnDraw(DrawingSurface& surface) {
     painter.translate(-scroll);
     m_pImage->drawScaled(painter, target, QRect(scroll, viewport()->size()));
     painter.restore();
+    if (m_pImage->isTruncated()) {
+        PictureNotice::PaintBanner(painter, QRect(QPoint(0, 0), viewport()->size()),
+                                   PictureNotice::TruncatedText(FromText8(m_strFileName)));
+    }
 
     const DrawnSize extent = ScrollExtent(drawn);
     SetScrollSizes(extent.w, extent.h);
@@ -281,24 +327,30 @@ RenderContext CZelvorView::PointContext(double zoom) const {
 }
 
 void CZelvorView::DrawPoints(DrawingSurface& surface, double zoom) {
-    m_renderer.DrawPoints(surface, m_list, PointContext(zoom));
+    m_renderer.DrawPoints(surface, m_map->map().phaseList(), PointContext(zoom));
 }
 
 int CZelvorView::FindPointAt(int x, int y) const {
     const QPoint scroll = scrollPosition();
-    return ::FindPointAt(m_list, x, y, scroll.x(), scroll.y(), m_dZoom);
+    return ::FindPointAt(m_map->list(), x, y, scroll.x(), scroll.y(), m_dZoom);
 }
 
-void CZelvorView::OnTimer() {
+void CZelvorView::TickPoints(bool advancePhases) {
+    if (m_bRepaintPending) {
+        RedrawWindow();
+    }
     if (m_surface.isNull()) {
         return;
     }
+    RenderContext ctx = PointContext(m_dZoom);
+    ctx.advancePhases = advancePhases;
     QRegion changed;
     {
         QPainter painter(&m_surface);
         DrawingSurface surface(painter);
-        changed = m_renderer.Tick(surface, m_list, PointContext(m_dZoom));
+        changed = m_renderer.Tick(surface, m_map->map().phaseList(), ctx);
     }
+    changed += DrawSelectionMarks(changed);
     viewport()->update(changed);
 }
 
@@ -379,12 +431,4 @@ void CZelvorView::scrollContentsBy(int dx, int dy) {
         }
     }
     viewport()->update();
-}
-
-void CZelvorView::timerEvent(QTimerEvent* event) {
-    if (event->timerId() == m_timer.timerId()) {
-        OnTimer();
-        return;
-    }
-    QAbstractScrollArea::timerEvent(event);
 }

@@ -1,6 +1,8 @@
-// The map view: one picture with its points in a document window. It owns its picture and its
-// point list; it paints the picture on every full repaint and the points on a 300 ms timer,
-// straight onto a persistent window surface, without erasing, which is what makes points flash.
+// The map view: one picture with its points in a document window. It owns its picture; the
+// points belong to the picture's OpenMap, shared with every other view of the same picture
+// (each view keeps its own zoom and scroll position). It paints the picture on every full
+// repaint and the points on the map's 300 ms tick, straight onto a persistent window surface,
+// without erasing, which is what makes points flash.
 //
 // The window surface is an image the size of the viewport (at the screen's device pixel ratio):
 // a full repaint clears it and draws the picture into it at once; every timer tick paints the
@@ -9,12 +11,14 @@
 // draws the picture into the strip that comes into view. A tick repaints only what changed
 // and sends only that to the screen.
 //
-// The map file is read once, when the picture has decoded. Every change the user makes reaches
-// it shortly after (MapSaver: write-behind, in the background, never during a drag or under a
-// modal dialog), and it is written once more when the window closes (CloseMap), or quietly by
-// the destructor for hosts that never call CloseMap. A view without a picture never writes a
-// map; a map that could not be read is never overwritten. Another writer's changes to the same
-// map are merged or kept aside; the user is told which file holds the other version.
+// The map file is read once per map, when the first view's picture has decoded. Every change the
+// user makes is a step on the map and reaches the file shortly after (MapSaver: write-behind, in
+// the background, never during a drag, whatever dialog is open), and it is written once more
+// when the window closes (CloseMap), or quietly when the map goes for hosts that never call
+// CloseMap. A view without a picture never writes a map; a map that could not be read is never
+// overwritten. Another writer's changes to the same map are merged or kept aside; the user is
+// told which file holds the other version. A change made in another view of the map shows here
+// at the next tick.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -32,11 +36,14 @@
 
 #include "MapFiles.h"
 #include "MapSaver.h"
+#include "OpenMap.h"
 #include "PointList.h"
 #include "PointRenderer.h"
+#include "PointSelection.h"
 
 class Picture;
 class QMessageBox;
+class QRubberBand;
 class QPainter;
 class QPaintDevice;
 class DrawingSurface;
@@ -53,13 +60,20 @@ public:
                            std::string& sinceText, std::string& memo)>;
     static void SetPointDialogRunner(PointDialogRunner runner);
 
+    // A view with a map of its own; SetMap before OnInitialUpdate shares another one.
     explicit CZelvorView(QWidget* parent = nullptr);
-    // Saves the map quietly if CloseMap has not settled it (hosts and tests that just delete
-    // the view), then frees the picture.
+    // Leaves the map, which saves quietly when its last owner lets it go unsettled.
     ~CZelvorView() override;
 
+    // Shows and edits `map` (the document's) instead of a map of its own. Call before
+    // OnInitialUpdate.
+    void SetMap(std::shared_ptr<OpenMap> map);
+    OpenMap& map() { return *m_map; }
+    const OpenMap& map() const { return *m_map; }
+
     // Decodes the picture at `path` (file name `fileName`), and when that succeeded sets the
-    // zoom to 1.0, loads the picture's map from g_strBaseDir and starts the paint timer.
+    // zoom to 1.0, loads the picture's map from g_strBaseDir unless the map was read already,
+    // and starts ticking with the map.
     // A failed decode (empty strings included) gives a blank view: no map read, no timer, no
     // message box, and it never writes a map; a file that could not be shown is named in a
     // notice painted in the view, with the reason. Full pixels decode in the background. A map that
@@ -71,7 +85,10 @@ public:
     // could not be written and why, and may retry, discard the points or keep the window open:
     // false means keep it open. Views that must not write (blank, unreadable map with no points
     // added) return true without writing. An unreadable map to which points were added is first
-    // renamed aside ("<map>.bad", ".bad2", ...), then the new list is saved.
+    // renamed aside ("<map>.bad", ".bad2", ...), then the new list is saved. After a request to
+    // quit (g_bQuitRequested, also while the question is open) nothing is asked: a failed save
+    // writes the points to a recovery copy (WriteRecoveryCopy), says where on standard error,
+    // and returns true. A view destroyed with a map it could not save does the same.
     bool CloseMap();
 
     // Commands. Full Size toggles zoom mode (entering it at zoom 1.0); Zoom Plus and Zoom Minus
@@ -113,6 +130,29 @@ public:
     // The hit test: index of the first point within 15 picture pixels of a client position.
     int FindPointAt(int x, int y) const;
 
+    // The points selected in this view (each view has its own). Selected points are marked on
+    // the window surface (never on a printed page); with none selected nothing is drawn.
+    PointSelection& selection() { return m_selection; }
+    const PointSelection& selection() const { return m_selection; }
+
+    // Edit commands on the map and this view's selection. Each change is one step.
+    bool CanEdit() const { return m_pImage != nullptr && m_map->isLoaded() && !isBusy(); }
+    void OnEditUndo();
+    void OnEditRedo();
+    // Removes the selection after one question (the point's label, or the count); `name`
+    // names the step ("Delete", "Cut"); false when nothing was removed.
+    bool OnEditDelete(const std::string& name = "Delete");
+    void OnEditSelectAll();
+    // The selected points in list order, as the clipboard carries them.
+    std::vector<PointEntry> SelectedEntries() const;
+    // Adds `entries` as one step named `name` and selects them. A point that would lie
+    // exactly over a point of the map with the same record and texts moves by 10 picture
+    // pixels right and down (again while taken); positions outside the picture move onto its
+    // edge. Returns how many were moved onto the edge.
+    int PasteEntries(std::vector<PointEntry> entries, const std::string& name);
+    // A drag or rubber band is in progress: keys and edit commands wait.
+    bool isBusy() const { return !m_dragIds.empty() || m_bBand; }
+
     // Mouse handlers, called from Qt's mouse events with the keyboard modifiers and the cursor
     // in viewport (client) coordinates.
     void OnLButtonDown(Qt::KeyboardModifiers keys, QPoint point);
@@ -124,17 +164,20 @@ public:
     // Scrolls so that point `index` sits in the middle of the window, as far as the scroll
     // range allows (in a fit mode the picture may not scroll at all).
     void CentreOnPoint(int index);
-    // Removes the points at these indices (any order, repeats ignored) and saves soon.
-    void RemovePoints(std::vector<int> indices);
 
-    const PointList& points() const { return m_list; }
-    PointList& points() { return m_list; }
+    const PointList& points() const { return m_map->list(); }
     double zoom() const { return m_dZoom; }
     const std::string& mapPath() const { return m_strMapPath; }
     // The map's write-behind saves: their timing, their state and their signals.
-    MapSaver& mapSaver() { return m_saver; }
-    int dragIndex() const { return m_nDragIndex; }
-    bool isTimerRunning() const { return m_timer.isActive(); }
+    MapSaver& mapSaver() { return m_map->saver(); }
+    // The index of the point the drag holds, or -1.
+    int dragIndex() const;
+    // Whether the map's tick paints this view (not during a drag).
+    bool isTimerRunning() const { return m_bTicking; }
+    bool isTicking() const { return m_bTicking; }
+    // The map's tick: a pending full repaint (another view changed the points), then the
+    // points; `advancePhases` as RenderContext has it.
+    void TickPoints(bool advancePhases);
     // The drawn-picture position of the viewport's top-left corner: the scroll bars' values,
     // less the margin that centres the picture in Fit Picture. Every conversion between client
     // and picture coordinates adds it to the client position.
@@ -144,26 +187,23 @@ public:
     // Number of full repaints so far.
     int fullRepaintCount() const { return m_nFullRepaints; }
 
-signals:
-    // The point list changed: an edit, a removal, a merge from another writer, a load.
-    void pointsChanged();
-
 protected:
     // Full repaint: clear the surface, draw the picture (OnDraw), schedule a blit.
     void RedrawWindow();
     // Draws the picture (and, while printing, the points) and sets the scroll sizes.
     void OnDraw(DrawingSurface& surface);
-    // One timer tick: the points over the surface, then a blit.
-    void OnTimer();
+    // One tick of this view alone: the points over the surface, then a blit; phases move on.
+    void OnTimer() { TickPoints(true); }
 
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
-    void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // The runner SetPointDialogRunner installed (empty when none).
@@ -176,17 +216,34 @@ private:
     DrawnSize DrawnPictureSize();
     // Fit Picture's margins around the drawn picture (0, 0 in the other modes).
     QPoint CentringOffset() const;
-    // Marks the list as changed by the user since the map was last settled, and saves it soon.
-    void ListChanged() {
-        m_bMapSettled = false;
-        m_saver.Changed();
-        m_renderer.invalidate();
-        emit pointsChanged();
-    }
+    // The points changed (here or in another view): the next tick repaints in full.
+    void OnPointsChanged();
+    // The selection changed: the next tick repaints in full, with the new marks.
+    void OnSelectionChanged();
+    // Marks the selected points that reach into `area` on the surface; returns what it drew.
+    QRegion DrawSelectionMarks(const QRegion& area);
+    // Keys: arrows nudge, Delete, Enter, Tab / Shift+Tab, Esc. False: not ours.
+    bool OnKey(int key, Qt::KeyboardModifiers keys);
+    // Selects the points whose positions lie in `band` (client rectangle); `add` keeps the rest.
+    void SelectInBand(const QRect& band, bool add);
+    // Selects point i alone and scrolls it into view.
+    void SelectAndShow(int i);
+    // The Point dialog over several selected points: its look (and its since date, when changed
+    // in the dialog) goes to all of them in one step; positions and texts stay.
+    void RunBulkDialog();
+    // The Point dialog on point i (-1: a new point at client position `at`).
+    void RunPointDialog(int i, QPoint at);
+    // The Point dialog's result as one step: an edit of point `id` (0: a new point; a point
+    // removed while the dialog was open comes back as new), after the look of every point
+    // with `applyToAll`.
+    void ApplyPointDialog(PointId id, const PointEntry& entry, bool applyToAll);
     // Tells the user where a version of the map was kept aside.
     void OnMapKeptAside(const QString& path, bool unreadable);
+    // Writes the points to a recovery copy after `failure` and says where on standard error.
+    void KeepRecoveryCopy(const FileResult& failure);
     // Writes the map when the view holds something to write. `quiet` suppresses every
-    // question (the destructor); otherwise a failure asks Retry / Discard / Cancel.
+    // question (the destructor); a failure then, or after a request to quit, goes to a recovery
+    // copy; otherwise a failure asks Retry / Discard / Cancel.
     bool SaveMapAtClose(bool quiet);
 
     bool m_bZoomMode = false;
@@ -194,7 +251,21 @@ private:
     bool m_bFitPicture = false;
     bool m_bShowTexts = true;
     bool m_bPrinting = false;
-    int m_nDragIndex = -1;
+    bool m_bTicking = false;
+    bool m_bRepaintPending = false;
+    // The points a drag holds (the one pressed on first), empty without a drag.
+    std::vector<PointId> m_dragIds;
+    PointId m_dragLead = 0;
+    bool m_bDragMoved = false;
+    Qt::KeyboardModifiers m_pressKeys;
+    // A rubber band from m_bandFrom (client position) while the button is held.
+    bool m_bBand = false;
+    QPoint m_bandFrom;
+    QRubberBand* m_band = nullptr;
+    // The last step was a nudge of this selection: the next arrow press joins it.
+    bool m_bNudgeRun = false;
+    PointSelection m_selection;
+    std::uint64_t m_seenRemovals = 0;
     double m_dZoom = 1.0;
     std::string m_strMapPath;
     std::string m_strPath;
@@ -202,16 +273,10 @@ private:
     std::unique_ptr<Picture> m_pImage;
     // What a blank view paints in place of a picture that could not be shown.
     QString m_notice;
-    PointList m_list;
-
-    // True once CloseMap has saved, discarded or deliberately left the map; any later edit
-    // clears it so that the destructor saves again.
-    bool m_bMapSettled = false;
-    MapSaver m_saver;
+    std::shared_ptr<OpenMap> m_map;
     QPointer<QMessageBox> m_keptAsideNotice;
 
     PointRenderer m_renderer;
-    QBasicTimer m_timer;
     QImage m_surface;
     bool m_bInRedraw = false;
     bool m_bRedrawAgain = false;

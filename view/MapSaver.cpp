@@ -9,8 +9,8 @@
 #include "MapMerge.h"
 #include "Text8.h"
 
-MapSaver::MapSaver(PointList& list, std::function<bool()> busy, QObject* parent)
-    : QObject(parent), m_list(list), m_busy(std::move(busy)) {
+MapSaver::MapSaver(PointMap& map, std::function<bool()> busy, QObject* parent)
+    : QObject(parent), m_map(map), m_busy(std::move(busy)) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &MapSaver::Fire);
     connect(&m_watcher, &QFutureWatcher<void>::finished, this, &MapSaver::BackgroundSaveFinished);
@@ -26,14 +26,16 @@ FileResult MapSaver::Load(const std::string& path) {
     // Stamped before reading: a write that lands in between shows as a change at the next save,
     // which then finds the same points and simply saves.
     m_known = StampOf(path);
-    FileResult load = LoadMapFile(path, m_list);
+    PointList list;
+    FileResult load = LoadMapFile(path, list);
     m_knownUnreadable = load.status == FileResult::Failed;
-    m_ancestor = m_list;
+    m_ancestor = list;
+    m_map.Reset(std::move(list));
     return load;
 }
 
 bool MapSaver::mustNotWrite() const {
-    return m_path.empty() || (m_knownUnreadable && m_list.empty());
+    return m_path.empty() || (m_knownUnreadable && m_map.list().empty());
 }
 
 void MapSaver::Changed() {
@@ -70,7 +72,7 @@ void MapSaver::Fire() {
 MapSaveRequest MapSaver::TakeRequest() {
     MapSaveRequest request;
     request.path = m_path;
-    request.ours = m_list;
+    request.ours = m_map.list();
     request.ancestor = std::move(m_ancestor);
     request.known = m_known;
     request.knownUnreadable = m_knownUnreadable;
@@ -101,7 +103,7 @@ void MapSaver::BackgroundSaveFinished() {
         return; // taken in by SaveNow already, and perhaps another save running since
     }
     if (m_outcome && m_outcome->othersTaken && m_busy && m_busy()) {
-        // Other points would shift the indices a drag or a dialog is working on: later.
+        // A drag moves its points in place until it ends: the other points come after it.
         QTimer::singleShot(m_timing.busyPollMs, this, &MapSaver::BackgroundSaveFinished);
         return;
     }
@@ -142,7 +144,7 @@ FileResult MapSaver::SaveNow() {
     MapSaveOutcome outcome = SaveMapGuarded(TakeRequest());
     const FileResult result = outcome.result;
     Apply(std::move(outcome), changes);
-    if (!result.ok() && m_list.empty() && !hadFile) {
+    if (!result.ok() && m_map.list().empty() && !hadFile) {
         m_dirty = false; // no file before and no points now: nothing is lost
         SetProblem({});
         return FileResult::success();
@@ -164,14 +166,12 @@ void MapSaver::Apply(MapSaveOutcome outcome, int snapshotChanges) {
     }
     if (outcome.othersTaken) {
         if (m_changes == snapshotChanges) {
-            m_list = outcome.ancestor;
-            emit listReplaced();
-        } else if (StartsWith(m_list, outcome.ours)) {
+            emit listReplaced(m_map.TakeMerged(outcome.ancestor));
+        } else if (StartsWith(m_map.list(), outcome.ours)) {
             // Points appended while the save ran go after the merged ones.
             PointList merged = outcome.ancestor;
-            AppendFrom(merged, m_list, outcome.ours.count());
-            m_list = std::move(merged);
-            emit listReplaced();
+            AppendFrom(merged, m_map.list(), outcome.ours.count());
+            emit listReplaced(m_map.TakeMerged(std::move(merged)));
         } else {
             // Edited meanwhile in a way that cannot be laid over the other points: the next save
             // compares the file with the list this one saved from, so nothing is dropped.

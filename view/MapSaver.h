@@ -3,15 +3,17 @@
 //
 // Every change (re)starts a quiet period; when it runs out, or at the latest `maxDelayMs` after
 // the first change not yet saved, the list is copied and the copy saved on a worker thread by
-// SaveMapGuarded, so neither the encoding nor the disk stall the interface. While the view is
-// busy (a drag in progress, a dialog open over it), the save waits until it is free. A change
+// SaveMapGuarded, so neither the encoding nor the disk stall the interface. While a drag is in
+// progress (its end is its change) the save waits for it. A dialog never holds a save back: it
+// works on copies and its result is a new step, so the save takes the list as it stands. A change
 // during a running save is saved by another one after it. A failed save is not retried until
 // the next change or the save at close; problem() says why it failed until a save succeeds.
 
 // Other writers of the same map (another window, another running copy) are merged with or kept
-// aside as SaveMapGuarded does; when the merge brought their points in, the list takes them
-// (listReplaced) once the view is not busy, since they may shift the indices of its points; when
-// a version was kept aside, keptAside names its file.
+// aside as SaveMapGuarded does; when the merge brought their points in, the map takes them
+// (PointMap::TakeMerged, then listReplaced) once no drag is in progress; steps and dialogs refer
+// to points by id, so the points they refer to stay theirs. When a version was kept aside,
+// keptAside names its file.
 //
 // Nothing is ever written before Load, nor while the map that was loaded could not be read and
 // the list is empty.
@@ -31,6 +33,7 @@
 #include "FileResult.h"
 #include "MapSaveJob.h"
 #include "PointList.h"
+#include "PointMap.h"
 
 class MapSaver : public QObject {
     Q_OBJECT
@@ -41,15 +44,16 @@ public:
         int busyPollMs = 200;  // how often a waiting save looks whether the view is free again
     };
 
-    // `list` is the view's point list (it must outlive the saver); `busy` tells when a save must
-    // wait (it may be empty).
-    MapSaver(PointList& list, std::function<bool()> busy, QObject* parent = nullptr);
+    // `map` is the picture's map (it must outlive the saver); `busy` tells when a save must wait
+    // (it may be empty).
+    MapSaver(PointMap& map, std::function<bool()> busy, QObject* parent = nullptr);
     // Waits for a running save; never saves by itself.
     ~MapSaver() override;
 
     void setTiming(const Timing& timing) { m_timing = timing; }
 
-    // Loads the map at `path` into the list (see LoadMapFile) and remembers the file as it was.
+    // Loads the map at `path` into the map (see LoadMapFile; PointMap::Reset) and remembers the
+    // file as it was.
     FileResult Load(const std::string& path);
     // The user changed the list: it reaches the disk within the bound.
     void Changed();
@@ -71,8 +75,9 @@ signals:
     // A version of the map was kept aside under `path`: another writer's version, or (with
     // `unreadable`) a file that could not be read.
     void keptAside(const QString& path, bool unreadable);
-    // The list was replaced by one that also holds other writers' points.
-    void listReplaced();
+    // The map took a list that also holds other writers' points; `historyKept` is false when
+    // its edit history had to be cleared for that.
+    void listReplaced(bool historyKept);
 
 private:
     bool mustNotWrite() const;
@@ -85,7 +90,7 @@ private:
     void Apply(MapSaveOutcome outcome, int snapshotChanges);
     void SetProblem(const QString& problem);
 
-    PointList& m_list;
+    PointMap& m_map;
     std::function<bool()> m_busy;
     Timing m_timing;
 

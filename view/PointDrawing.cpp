@@ -12,6 +12,8 @@
 #include "GdiConvert.h"
 #include "PointRenderer.h"
 #include "SinceTime.h"
+#include "TextBounds.h"
+#include "TextLimits.h"
 #include "ViewGeometry.h"
 
 namespace {
@@ -87,8 +89,9 @@ bool Flashes(const PointRecord& r) {
 }
 
 void PadText(std::string& out, const std::string& text) {
+    const std::string_view shown = ShownText(text);
     out.assign(1, ' ');
-    out.append(text, 0, text.find('\0'));
+    out.append(shown.substr(0, shown.find('\0')));
     out.push_back(' ');
 }
 
@@ -134,26 +137,31 @@ bool ShapesReach(const PointPlan& p, const QRect& area) {
 }
 
 bool TextMayReach(const PointPlan& p, const QRect& area) {
-    constexpr std::int64_t kOverhang = 16;
     if (p.font.lfEscapement != 0) {
         return true;
     }
-    const std::int64_t x = p.x + p.textOffset;
-    const std::int64_t y = p.y + p.textOffset;
-    if (x > area.right() + kOverhang || y > area.bottom() + kOverhang) {
-        return false;
-    }
     // A generous bound of the cell's size from the font description alone (no font is made
     // for a point out of sight): a line under two em high, no glyph wider than eight em, or
-    // eighty once stretched (a width stretches up to forty times).
+    // eighty once stretched (a width stretches up to forty times); around the cell, the
+    // overhang of a font with that line.
     constexpr std::int64_t kDefaultEm = 64;
+    constexpr std::int64_t kLinePerEm = 2;
+    constexpr std::int64_t kGlyphPerEm = 8;
+    constexpr std::int64_t kStretchedGlyphPerEm = 80;
     const std::int64_t h = p.font.lfHeight;
     const std::int64_t em =
         std::min<std::int64_t>(h == 0 ? kDefaultEm : (h < 0 ? -h : h), kMaxFontPixels);
-    const std::int64_t glyph = (p.font.lfWidth != 0 ? 80 : 8) * em;
-    const auto length = static_cast<std::int64_t>(std::min(p.text->find('\0'), p.text->size()));
-    return x + (length + 2) * glyph + kOverhang >= area.left() &&
-           y + 2 * em + kOverhang >= area.top();
+    const std::int64_t line = kLinePerEm * em;
+    const std::int64_t overhang = TextOverhang(line);
+    const std::int64_t x = p.x + p.textOffset;
+    const std::int64_t y = p.y + p.textOffset;
+    if (x - overhang > area.right() || y - overhang > area.bottom()) {
+        return false;
+    }
+    const std::int64_t glyph = (p.font.lfWidth != 0 ? kStretchedGlyphPerEm : kGlyphPerEm) * em;
+    const std::string_view shown = ShownText(*p.text);
+    const auto length = static_cast<std::int64_t>(std::min(shown.find('\0'), shown.size()));
+    return x + (length + 2) * glyph + overhang >= area.left() && y + line + overhang >= area.top();
 }
 
 namespace {

@@ -45,7 +45,8 @@ void AdvancePhases(PointList& list, int i);
 // True when point i's phases move on every call once its since date has passed.
 bool Flashes(const PointRecord& r);
 
-// " %s ": the text up to its first NUL, one space on each side.
+// " %s ": the text up to its first NUL, one space on each side; of a text longer than
+// kMaxShownTextBytes only its shown start (ShownText).
 void PadText(std::string& out, const std::string& text);
 
 // Whether any of the point's square, cross or centre pixel reaches into `area`.

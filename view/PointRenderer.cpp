@@ -59,10 +59,14 @@ QRect PointRenderer::boundsFor(const QImage* image, const RenderContext& ctx) co
 
 TickKey PointRenderer::keyFor(const QImage& image, const PointList& list,
                               const RenderContext& ctx) const {
-    return {ctx.zoom,           ctx.scrollX,
-            ctx.scrollY,        boundsFor(&image, ctx),
-            image.constBits(),  image.size(),
-            image.devicePixelRatio(), list.count()};
+    return {ctx.zoom,
+            ctx.scrollX,
+            ctx.scrollY,
+            boundsFor(&image, ctx),
+            image.constBits(),
+            image.size(),
+            image.devicePixelRatio(),
+            list.count()};
 }
 
 const TextCellCache::Cell* PointRenderer::cellFor(const PointPlan& p, int i) {
@@ -91,8 +95,7 @@ QRegion PointRenderer::Tick(DrawingSurface& surface, PointList& list, const Rend
 }
 
 bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointList& list,
-                                const RenderContext& ctx, const QRect& bounds,
-                                QRegion& painted) {
+                                const RenderContext& ctx, const QRect& bounds, QRegion& painted) {
     m_freshTexts = 0;
     m_painted = 0;
     QPainter& painter = surface.painter();
@@ -190,12 +193,16 @@ bool PointRenderer::tickChanges(DrawingSurface& surface, QImage& image, PointLis
     }
 
     // From here on the tick is incremental: the phases move.
-    for (const int i : m_tracker.flashers()) {
-        AdvancePhases(list, i);
+    if (ctx.advancePhases) {
+        for (const int i : m_tracker.flashers()) {
+            AdvancePhases(list, i);
+        }
     }
     for (const int i : due) {
         if (Flashes(list.point(i))) {
-            AdvancePhases(list, i);
+            if (ctx.advancePhases) {
+                AdvancePhases(list, i);
+            }
             m_tracker.addFlasher(i);
         }
     }

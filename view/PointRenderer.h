@@ -68,6 +68,9 @@ struct RenderContext {
     // Logical area worth drawing; points whose square, cross and text all lie outside it are
     // skipped (their phases still advance). Empty: draw everything.
     QRect visible;
+    // false: draws with the phases as they stand and leaves them (another view of the same map
+    // moves them on in the same tick).
+    bool advancePhases = true;
 };
 
 class PointRenderer {

@@ -93,7 +93,9 @@ void PointRenderer::drawAll(DrawingSurface& surface, PointList& list, const Rend
                 m_tracker.notePending(i, SinceInstant(r.stSince));
             }
         } else if (Flashes(r)) {
-            AdvancePhases(list, i);
+            if (ctx.advancePhases) {
+                AdvancePhases(list, i);
+            }
             if (record) {
                 m_tracker.noteFlasher(i);
             }
@@ -266,8 +268,7 @@ void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
         }
     }
     // Drawn afresh at the end, where it shows: within its cell and, around it, as far as its
-    // glyphs may reach (as the text-cell cache allows for), turned about its corner as the text
-    // is.
+    // glyphs may reach (TextOverhang), turned about its corner as the text is.
     if (cell != nullptr) {
         extent = cell->extent;
     } else {
@@ -276,7 +277,7 @@ void PointRenderer::textLastFirst(DrawingSurface& surface, const PointPlan& p, i
     }
     ++m_freshTexts;
     constexpr int kFar = 1 << 28; // no view is as large; keeps the sums below in range
-    const int margin = std::clamp(extent.height(), 4, kFar);
+    const auto margin = static_cast<int>(std::min<std::int64_t>(TextOverhang(extent.height()), kFar));
     const QRect box(0, 0, std::min(extent.width(), kFar), std::min(extent.height(), kFar));
     const int turn = p.font.lfEscapement;
     const QRect reach =

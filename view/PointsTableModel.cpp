@@ -88,8 +88,16 @@ int PointsTableModel::rowOf(int index) const {
     if (m_showsList) {
         return index >= 0 && index < m_listCount ? index : -1;
     }
-    const auto it = std::find(m_rows.begin(), m_rows.end(), index);
-    return it == m_rows.end() ? -1 : static_cast<int>(it - m_rows.begin());
+    if (m_rowOfPoint.empty() && !m_rows.empty()) {
+        const int most = *std::max_element(m_rows.begin(), m_rows.end());
+        m_rowOfPoint.assign(static_cast<std::size_t>(most) + 1, -1);
+        for (std::size_t r = 0; r < m_rows.size(); ++r) {
+            m_rowOfPoint[static_cast<std::size_t>(m_rows[r])] = static_cast<int>(r);
+        }
+    }
+    return index >= 0 && index < static_cast<int>(m_rowOfPoint.size())
+               ? m_rowOfPoint[static_cast<std::size_t>(index)]
+               : -1;
 }
 
 void PointsTableModel::requery() {
@@ -100,6 +108,7 @@ void PointsTableModel::requery() {
             beginResetModel();
             m_showsList = true;
             m_rows = {};
+            m_rowOfPoint = {};
             m_listCount = n;
             endResetModel();
             emit countsChanged();
@@ -140,6 +149,7 @@ void PointsTableModel::onQueryDone() {
     beginResetModel();
     m_showsList = false;
     m_rows = m_watcher.result();
+    m_rowOfPoint = {};
     endResetModel();
     if (!m_changeTimer.isActive()) {
         m_stale = false; // no change arrived after the snapshot

@@ -81,6 +81,7 @@ private:
     bool m_showsList = true;
     int m_listCount = 0;
     std::vector<int> m_rows;
+    mutable std::vector<int> m_rowOfPoint; // m_rows inverted, made on first use after a reset
     QFutureWatcher<std::vector<int>> m_watcher;
     bool m_queryAgain = false;
     bool m_stale = false;

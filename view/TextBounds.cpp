@@ -65,7 +65,7 @@ std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& 
         }
         width += advance + 1;
     }
-    const int margin = std::max(font.height, 4);
+    const auto margin = static_cast<int>(TextOverhang(font.height));
     const long long wide = std::min<long long>(width + 2LL * margin, 1 << 28);
     return DrawingSurface::turnedBounds(
         QRect(-margin, -margin, static_cast<int>(wide), font.height + 2 * margin),

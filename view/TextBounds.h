@@ -3,6 +3,7 @@
 // crowded view hides most of its texts.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -15,12 +16,21 @@
 
 class DrawingSurface;
 
+// How far a text may paint beyond its cell on every side: glyphs overhang their cell (italic
+// and script faces, accents) by less than a line height of their font, and tiny fonts by at
+// most kMinTextOverhang pixels. Every bound of a text's pixels (culling, the coverage of a full
+// drawing, what a tick repaints, which cells the text-cell cache keeps) grows the cell by this.
+inline constexpr std::int64_t kMinTextOverhang = 4;
+constexpr std::int64_t TextOverhang(std::int64_t lineHeight) {
+    return std::max(lineHeight, kMinTextOverhang);
+}
+
 class TextBounds {
 public:
     // A rectangle, relative to the top-left corner of the text's cell, that holds every pixel
     // the surface's textOut of `padded` in `lf` can paint: the cell, as wide as its characters'
-    // advances measured one by one and a pixel more for each (rounding), and a line height
-    // around it for glyphs that overhang (as the text-cell cache allows); for turned text, the
+    // advances measured one by one and a pixel more for each (rounding), grown by TextOverhang
+    // for glyphs that overhang; for turned text, the
     // bounds of all that turned with it. Nothing for text other than
     // printable ASCII, which shaping may join or reorder. Selects `lf` on the surface the first
     // time a font or a character is seen.

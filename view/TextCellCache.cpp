@@ -6,6 +6,7 @@
 #include <QColor>
 
 #include "DrawingSurface.h"
+#include "TextBounds.h"
 
 namespace {
 
@@ -268,8 +269,8 @@ TextCellCache::Cell TextCellCache::Render(const Target& target, const LOGFONTA& 
         qint64{cell.extent.width()} * cell.extent.height() * ratio * ratio > kMaxCellPixels) {
         return cell;
     }
-    // A margin of a line height catches any overhang the glyphs can plausibly have.
-    const qint64 margin = std::max(cell.extent.height(), 4);
+    // Painted with room for all the glyphs may overhang, so that a text leaving its cell is seen.
+    const qint64 margin = TextOverhang(cell.extent.height());
     const qint64 paintW = cell.extent.width() + 2 * margin;
     const qint64 paintH = cell.extent.height() + 2 * margin;
     if (paintW * paintH * ratio * ratio > kMaxPaintPixels) {

@@ -9,6 +9,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRubberBand>
 
 #include <charconv>
 #include <cmath>
@@ -21,13 +22,16 @@
 #include "MessageBox.h"
 #include "StatusPane.h"
 #include "Text8.h"
+#include "TextLimits.h"
 #include "ViewGeometry.h"
 
 namespace {
 
 // A text as "%s" formats it: up to its first NUL byte.
+// The part of a text that is shown: up to a NUL, at most what drawing shows of it.
 std::string UpToNul(const std::string& text) {
-    return text.substr(0, text.find('\0'));
+    const std::string_view shown = ShownText(text);
+    return std::string(shown.substr(0, shown.find('\0')));
 }
 
 // The zoom as "%5.2f" prints it, but always with "." as the decimal separator: the C library's
@@ -73,9 +77,26 @@ QPoint ClientPixel(const QMouseEvent* event) {
 
 } // namespace
 
-void CZelvorView::OnLButtonDown(Qt::KeyboardModifiers, QPoint point) {
-    m_nDragIndex = FindPointAt(point.x(), point.y());
-    m_timer.stop();
+void CZelvorView::OnLButtonDown(Qt::KeyboardModifiers keys, QPoint point) {
+    const int i = FindPointAt(point.x(), point.y());
+    m_dragIds.clear();
+    m_bDragMoved = false;
+    m_bNudgeRun = false;
+    m_pressKeys = keys;
+    if (i >= 0) {
+        // A selected point drags the whole selection; any other point drags alone.
+        m_dragLead = m_map->map().idAt(i);
+        if (m_selection.contains(m_dragLead) && !(keys & Qt::ControlModifier)) {
+            m_dragIds = m_selection.ids();
+        } else {
+            m_dragIds = {m_dragLead};
+        }
+        m_map->BeginDrag(m_dragIds);
+    } else if (m_pImage) {
+        m_bBand = true;
+        m_bandFrom = point;
+    }
+    m_bTicking = false;
 }
 
 void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
@@ -84,19 +105,29 @@ void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
     if (!viewport()->rect().contains(point)) {
         return;
     }
+    const PointList& list = m_map->list();
     const int i = FindPointAt(point.x(), point.y());
     StatusPane::SetText(
-        i < 0 ? StatusText(m_list.count(), point.x(), point.y(), m_dZoom, nullptr, nullptr)
-              : StatusText(m_list.count(), point.x(), point.y(), m_dZoom, &m_list.label(i),
-                           &m_list.memo(i)));
+        i < 0 ? StatusText(list.count(), point.x(), point.y(), m_dZoom, nullptr, nullptr)
+              : StatusText(list.count(), point.x(), point.y(), m_dZoom, &list.label(i),
+                           &list.memo(i)));
 
-    if (m_nDragIndex < 0) {
+    if (m_bBand) {
+        if (m_band == nullptr) {
+            m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
+        }
+        m_band->setGeometry(QRect(m_bandFrom, point).normalized());
+        m_band->show();
         return;
     }
-    if (m_nDragIndex >= m_list.count()) {
-        m_nDragIndex = -1; // the point went away under the drag
+    if (m_dragIds.empty()) {
         return;
     }
+    if (!m_map->isDragging() || dragIndex() < 0) {
+        m_dragIds.clear(); // the point went away under the drag
+        return;
+    }
+    m_bDragMoved = true;
     // The trail: one red pixel per move, left on the surface until the next full repaint.
     if (!m_surface.isNull()) {
         QPainter painter(&m_surface);
@@ -105,18 +136,66 @@ void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
     }
     viewport()->update(QRect(point, QSize(1, 1)));
 
-    PointRecord& rec = m_list.point(m_nDragIndex);
+    double x = 0;
+    double y = 0;
     const QPoint scroll = scrollPosition();
-    ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, rec.dX, rec.dY);
-    ListChanged();
+    ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, x, y);
+    m_map->DragTo(m_dragLead, x, y);
 }
 
-void CZelvorView::OnLButtonUp(Qt::KeyboardModifiers, QPoint) {
-    if (m_nDragIndex >= 0) {
-        m_nDragIndex = -1;
+void CZelvorView::OnLButtonUp(Qt::KeyboardModifiers, QPoint point) {
+    const bool ctrl = m_pressKeys & Qt::ControlModifier;
+    if (m_bBand) {
+        m_bBand = false;
+        const bool shown = m_band != nullptr && m_band->isVisible();
+        if (m_band != nullptr) {
+            m_band->hide();
+        }
+        if (shown) {
+            SelectInBand(QRect(m_bandFrom, point).normalized(), ctrl);
+        } else if (!ctrl) {
+            m_selection.clear(); // a click on empty space
+        }
+    }
+    if (!m_dragIds.empty()) {
+        const bool several = m_dragIds.size() > 1;
+        m_dragIds.clear();
+        m_map->EndDrag(several ? "Move Points" : "Move Point");
+        if (!m_bDragMoved) {
+            // A click on a point: it alone is selected, or with Ctrl added or taken away.
+            if (ctrl) {
+                m_selection.toggle(m_dragLead);
+            } else {
+                m_selection.set({m_dragLead});
+            }
+        }
         RedrawWindow();
     }
     StartTimer();
+}
+
+void CZelvorView::SelectInBand(const QRect& band, bool add) {
+    const QPoint scroll = scrollPosition();
+    double x0 = 0;
+    double y0 = 0;
+    double x1 = 0;
+    double y1 = 0;
+    ClientToPicture(band.left(), band.top(), scroll.x(), scroll.y(), m_dZoom, x0, y0);
+    ClientToPicture(band.right() + 1, band.bottom() + 1, scroll.x(), scroll.y(), m_dZoom, x1, y1);
+    const PointMap& map = m_map->map();
+    const std::vector<PointRecord>& points = map.list().points();
+    std::vector<PointId> inside;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const PointRecord& r = points[i];
+        if (r.dX >= x0 && r.dX < x1 && r.dY >= y0 && r.dY < y1) {
+            inside.push_back(map.ids()[i]);
+        }
+    }
+    if (add) {
+        m_selection.add(inside);
+    } else {
+        m_selection.set(std::move(inside));
+    }
 }
 
 void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
@@ -128,16 +207,23 @@ void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
         return;
     }
 
-    const int i = FindPointAt(point.x(), point.y());
+    RunPointDialog(FindPointAt(point.x(), point.y()), point);
+}
+
+void CZelvorView::RunPointDialog(int i, QPoint point) {
+    const PointList& list = m_map->list();
+    // The dialog works on copies; the point is known by its id, which no merge or other view
+    // can give to another point while the dialog is open.
+    const PointId id = i >= 0 ? m_map->map().idAt(i) : 0;
     PointRecord rec{};
     std::string label;
     std::string sinceText;
     std::string memo;
     if (i >= 0) {
-        rec = m_list.point(i);
-        label = m_list.label(i);
-        sinceText = m_list.sinceText(i);
-        memo = m_list.memo(i);
+        rec = list.point(i);
+        label = list.label(i);
+        sinceText = list.sinceText(i);
+        memo = list.memo(i);
     } else {
         rec = g_pDefaults != nullptr ? *g_pDefaults : FactoryDefaults();
     }
@@ -150,21 +236,40 @@ void CZelvorView::OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
         accepted = runner(this, rec, label, sinceText, memo);
     }
     if (accepted) {
-        if (g_bApplyToAll) {
-            m_list.ApplyToAllPoints(rec);
-            g_bApplyToAll = false;
-        }
-        if (i >= 0) {
-            m_list.SetPoint(i, rec, label, sinceText, memo);
-        } else {
+        const bool applyToAll = g_bApplyToAll;
+        g_bApplyToAll = false;
+        if (i < 0) {
             // Where the double-click was, not where the cursor is after the dialog.
             const QPoint scroll = scrollPosition();
             ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, rec.dX, rec.dY);
-            m_list.AddPoint(rec, label, sinceText, memo);
         }
-        ListChanged();
+        ApplyPointDialog(id, {rec, label, sinceText, memo}, applyToAll);
     }
     RedrawWindow();
+}
+
+void CZelvorView::ApplyPointDialog(PointId id, const PointEntry& entry, bool applyToAll) {
+    PointMap& map = m_map->map();
+    const bool gone = id != 0 && map.indexOf(id) < 0;
+    const std::string name = applyToAll         ? "Apply to All Points"
+                             : id != 0 && !gone ? "Edit Point"
+                                                : "Add Point";
+    // One step, even with "Apply to all points": a slip there is taken back at once.
+    map.BeginGroup(name);
+    if (applyToAll) {
+        map.ApplyLook(entry.rec, {}, name);
+    }
+    if (id != 0 && !gone) {
+        map.Edit(id, entry, name);
+    } else {
+        map.Add(entry, name);
+    }
+    map.EndGroup();
+    m_map->Changed();
+    if (gone) {
+        // Removed while the dialog was open (another window, another program): kept as new.
+        StatusPane::SetText(tr("The point was removed meanwhile; it was added again as edited."));
+    }
 }
 
 void CZelvorView::OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
@@ -180,22 +285,20 @@ void CZelvorView::OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
     if (i < 0) {
         return;
     }
-    const auto answer = MessageBox::Show(this, RemovePrompt(m_list.label(i)), QMessageBox::Question,
-                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    const PointId id = m_map->map().idAt(i);
+    const auto answer =
+        MessageBox::Show(this, RemovePrompt(m_map->list().label(i)), QMessageBox::Question,
+                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) {
         return;
     }
-    m_list.RemovePoint(i);
-    if (m_nDragIndex == i) {
-        m_nDragIndex = -1;
-    } else if (m_nDragIndex > i) {
-        --m_nDragIndex;
-    }
-    ListChanged();
+    const PointId one[] = {id};
+    m_map->Remove(one, "Remove Point");
     RedrawWindow();
 }
 
 void CZelvorView::mousePressEvent(QMouseEvent* event) {
+    setFocus(Qt::MouseFocusReason);
     if (event->button() == Qt::LeftButton) {
         OnLButtonDown(event->modifiers(), ClientPixel(event));
     }

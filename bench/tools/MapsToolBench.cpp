@@ -138,9 +138,10 @@ void BM_RenderPng24MP10kPoints(benchmark::State& state) {
     o.picture = Made<BigPicture>().jpeg;
     o.output = QString::fromStdString((Made<BigPicture>().folder / "points.png").string());
     o.now = 1'700'000'000;
+    TextSink out(stdout);
     TextSink err(stderr);
     for (auto _ : state) {
-        if (RunRender(o, err) != 0) {
+        if (RunRender(o, out, err) != 0) {
             state.SkipWithError("render failed");
             break;
         }

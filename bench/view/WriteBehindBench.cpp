@@ -45,10 +45,10 @@ Fixture& fixture() {
 
 void BM_WriteBehindSave(benchmark::State& state) {
     Fixture& f = fixture();
-    PointList list;
-    MapSaver saver(list, {});
+    PointMap map;
+    MapSaver saver(map, {});
     saver.setTiming({0, 0, 10});
-    if (!saver.Load(f.mapPath).ok() || list.count() != kPoints) {
+    if (!saver.Load(f.mapPath).ok() || map.count() != kPoints) {
         state.SkipWithError("load failed");
         return;
     }
@@ -56,7 +56,8 @@ void BM_WriteBehindSave(benchmark::State& state) {
     double sumStallMs = 0;
     double x = 0;
     for (auto _ : state) {
-        list.point(kPoints / 2).dX = ++x;
+        const PointId one[] = {map.idAt(kPoints / 2)};
+        map.Nudge(one, ++x, 0, false, "Move Point");
         saver.Changed();
         QElapsedTimer pass;
         double stallMs = 0;

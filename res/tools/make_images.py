@@ -10,8 +10,11 @@ Run from anywhere; writes into res/images/ next to this script's folder:
 Outputs: toolbar.png (eight 16 x 15 button images side by side, 128 x 15, in button order:
 open, full size, show texts, zoom plus, zoom minus, save as, print, print preview),
 app-32.png and app-16.png (icon 128: a map sheet with a pin), doc-32.png and doc-16.png
-(icon 129: a picture page with a marked point); app-64.png and app-128.png are the 32 x 32
-application icon enlarged, for desktop launchers.
+(icon 129: a picture page with a marked point); for desktop launchers and software centres
+the application icon at every size of the icon theme, app-<size>.png for 22, 24, 48, 64, 128
+and 256 pixels (the 16 or 32 pixel drawing enlarged by whole cells, centred on a transparent
+square where the size is no multiple of it), and app.svg, the 32 x 32 drawing as squares,
+for any size.
 """
 
 import math
@@ -132,6 +135,15 @@ class Canvas:
         for y in range(big.height):
             for x in range(big.width):
                 big.cells[y][x] = self.cells[y // factor][x // factor]
+        return big
+
+    def padded(self, size):
+        """This drawing centred on a transparent size x size canvas."""
+        big = Canvas(size, size)
+        x0, y0 = (size - self.width) // 2, (size - self.height) // 2
+        for y in range(self.height):
+            for x in range(self.width):
+                big.set(x0 + x, y0 + y, self.cells[y][x])
         return big
 
     def paste(self, x0, other):
@@ -405,6 +417,43 @@ def png_bytes(canvas):
             + chunk(b"IEND", b""))
 
 
+def svg_text(canvas):
+    """The drawing as an SVG of unit squares (runs of one colour in a row joined), crisp at
+    every size; the transparent cells are left out."""
+    rects = []
+    for y, row in enumerate(canvas.cells):
+        x = 0
+        while x < canvas.width:
+            c = row[x]
+            end = x
+            while end + 1 < canvas.width and row[end + 1] == c:
+                end += 1
+            if c != ".":
+                r, g, b = dict(PALETTE)[c]
+                rects.append(f'<rect x="{x}" y="{y}" width="{end - x + 1}" height="1" '
+                             f'fill="#{r:02x}{g:02x}{b:02x}"/>')
+            x = end + 1
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            f'<svg xmlns="http://www.w3.org/2000/svg" width="{canvas.width}" '
+            f'height="{canvas.height}" viewBox="0 0 {canvas.width} {canvas.height}" '
+            'shape-rendering="crispEdges">\n' + "\n".join(rects) + "\n</svg>\n")
+
+
+def app_icon_sizes():
+    """The application icon at each size of the icon theme, from the drawing that fills it best."""
+    small, large = icon_app(16), icon_app(32)
+    return {
+        16: small,
+        22: small.padded(22),
+        24: small.padded(24),
+        32: large,
+        48: small.scaled(3),
+        64: large.scaled(2),
+        128: large.scaled(4),
+        256: large.scaled(8),
+    }
+
+
 def main():
     out = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "images")
     if len(sys.argv) > 1:
@@ -416,14 +465,17 @@ def main():
         "app-16.png": icon_app(16),
         "doc-32.png": icon_doc(32),
         "doc-16.png": icon_doc(16),
-        # Larger copies of the application icon for desktop launchers (installed, not built in).
-        "app-64.png": icon_app(32).scaled(2),
-        "app-128.png": icon_app(32).scaled(4),
     }
+    # The other sizes of the application icon are for the desktop (installed, not built in).
+    for size, canvas in app_icon_sizes().items():
+        images[f"app-{size}.png"] = canvas
     for name, canvas in images.items():
         with open(os.path.join(out, name), "wb") as f:
             f.write(png_bytes(canvas))
         print(f"{name}: {canvas.width} x {canvas.height}")
+    with open(os.path.join(out, "app.svg"), "w", encoding="utf-8") as f:
+        f.write(svg_text(icon_app(32)))
+    print("app.svg: 32 x 32, scalable")
 
 
 if __name__ == "__main__":

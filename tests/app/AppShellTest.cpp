@@ -147,7 +147,7 @@ TEST_F(AppTest, AMapsFolderThatCannotBeUsedIsToldOnceAndTheProgramStillWorks) {
     CZelvorView* view = app->activeView();
     ASSERT_NE(view, nullptr);
     EXPECT_TRUE(view->HasPicture());
-    view->points().AddPoint(FactoryDefaults(), "lost", "", "");
+    view->map().Add({FactoryDefaults(), "lost", "", ""});
 
     // The point cannot be saved: the user is asked, and Discard lets the window close.
     m_messageAnswer = QMessageBox::Discard;
@@ -214,7 +214,7 @@ TEST_F(AppTest, MenusSwitchBetweenTheMainAndTheDocumentMenu) {
     Settle();
     EXPECT_EQ(frame.currentMenuId(), IDR_ZelvorTYPE);
     EXPECT_EQ(Titles(frame.menuBar()->actions()),
-              QStringList({"&File", "&View", "&Window", "&Help"}));
+              QStringList({"&File", "&Edit", "&View", "&Window", "&Help"}));
     EXPECT_EQ(Titles(Popup(frame, "&View")->actions()),
               QStringList({"&Toolbar", "&Status Bar", "&Points", "-", "Full Size",
                            "Fit Picture\tCtrl+0", "Show Texts", "Zoom Plus", "Zoom Minus"}));

@@ -173,7 +173,7 @@ TEST_F(AppTest, SaveAsMakesAnEmptyFileAndRetitlesWithoutTouchingThePicture) {
     Document* doc = app->documents()->OpenDocumentFile(picture);
     ASSERT_NE(doc, nullptr);
     CZelvorView* view = app->activeView();
-    view->points().AddPoint(FactoryDefaults(), "kept", "", "");
+    view->map().Add({FactoryDefaults(), "kept", "", ""});
 
     const QString copy = baseDir() + "/pics/copy.dat";
     ChooseFile(copy);
@@ -218,7 +218,7 @@ TEST_F(AppTest, NewWindowShowsItsDocumentsPictureAndReopeningActivates) {
     DocumentManager& docs = *app->documents();
     Document* planDoc = docs.OpenDocumentFile(plan);
     ASSERT_NE(planDoc, nullptr);
-    app->activeView()->points().AddPoint(FactoryDefaults(), "p", "", "");
+    app->activeView()->map().Add({FactoryDefaults(), "p", "", ""});
     Document* photoDoc = docs.OpenDocumentFile(photo);
     ASSERT_NE(photoDoc, nullptr);
     EXPECT_EQ(g_strOpenName, "photo.png"); // the last file read
@@ -239,7 +239,7 @@ TEST_F(AppTest, NewWindowShowsItsDocumentsPictureAndReopeningActivates) {
     ASSERT_NE(second, nullptr);
     CZelvorView* view = second->view();
     ASSERT_TRUE(view->HasPicture());
-    EXPECT_EQ(view->points().count(), 0); // the map on disk is still empty
+    EXPECT_EQ(view->points().count(), 1); // every window of the plan shows its one map
     const QImage surface = view->surfaceImage();
     ASSERT_FALSE(surface.isNull());
     EXPECT_EQ(QColor(surface.pixel(2, 2)), QColor(Qt::red));
@@ -252,7 +252,7 @@ TEST_F(AppTest, AMapThatCannotBeSavedKeepsTheWindowOpenUntilTheUserDecides) {
     auto app = StartApp();
     ASSERT_TRUE(app);
     ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
-    app->activeView()->points().AddPoint(FactoryDefaults(), "precious", "", "");
+    app->activeView()->map().Add({FactoryDefaults(), "precious", "", ""});
 
     // A folder where the map file should go makes the save fail.
     ASSERT_TRUE(QDir().mkpath(mapsDir() + "/plan.map/blocked"));

@@ -19,6 +19,7 @@
 #include "CZelvorView.h"
 #include "DocumentManager.h"
 #include "MapFiles.h"
+#include "OpenMap.h"
 #include "PointsPanel.h"
 #include "PointsTableModel.h"
 #include "Resources.h"
@@ -80,7 +81,29 @@ TEST_F(AppTest, PointsPanelListsFiltersCentresAndDeletes) {
     const QSize vp = view->viewport()->size();
     EXPECT_EQ(view->scrollPosition(), QPoint(2500 - vp.width() / 2, 1800 - vp.height() / 2));
 
-    // Delete removes the selected points after one question.
+    // Activation selected that point in the view too: the selection is shared both ways.
+    ASSERT_EQ(view->selection().count(), 1);
+    EXPECT_EQ(view->points().label(view->map().map().indexOf(view->selection().ids()[0])),
+              "Roof hatch");
+    table->selectRow(0);
+    ASSERT_EQ(view->selection().count(), 1);
+    EXPECT_EQ(view->selection().ids()[0], view->map().map().idAt(0));
+    view->selection().set({view->map().map().idAt(1), view->map().map().idAt(2)});
+    EXPECT_EQ(panel->selectedPoints(), std::vector<int>({1, 2}));
+
+    // Under a filter that reorders the rows the view's selection still shows on its points.
+    panel->filterBox()->setText("boiler");
+    panel->table()->sortByColumn(0, Qt::DescendingOrder); // "boiler flue" (2), "Boiler" (0)
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return panel->model().rowCount() == 2 && !panel->model().isBusy(); }, 3000));
+    Settle();
+    EXPECT_EQ(panel->model().pointAt(0), 2);
+    EXPECT_EQ(panel->selectedPoints(), std::vector<int>({2}));
+    panel->filterBox()->clear();
+    panel->table()->sortByColumn(-1, Qt::AscendingOrder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->model().rowCount() == 3; }, 3000));
+
+    // Delete removes the selected points after the view's one question, in one step.
     table->selectRow(0);
     m_messageAnswer = QMessageBox::Yes;
     QTest::keyClick(table, Qt::Key_Delete);
@@ -89,6 +112,18 @@ TEST_F(AppTest, PointsPanelListsFiltersCentresAndDeletes) {
     EXPECT_EQ(view->points().count(), 2);
     EXPECT_EQ(panel->model().rowCount(), 2);
     EXPECT_EQ(panel->countLabel()->text(), "2 points");
+
+    // Several at once are one step: one undo brings them all back, and the list follows.
+    table->selectAll();
+    QTest::keyClick(table, Qt::Key_Delete);
+    ASSERT_EQ(m_messages.size(), 2);
+    EXPECT_EQ(view->points().count(), 0);
+    ASSERT_TRUE(view->map().Undo());
+    EXPECT_EQ(view->points().count(), 2);
+    EXPECT_EQ(panel->model().rowCount(), 2);
+    EXPECT_EQ(panel->countLabel()->text(), "2 points");
+    ASSERT_TRUE(view->map().Undo());
+    EXPECT_EQ(panel->model().rowCount(), 3) << "the first Delete was a step of its own";
 
     // View > Points hides it, and it stays hidden for the next picture.
     ActionBuilder& cmd = app->mainFrame()->commands();

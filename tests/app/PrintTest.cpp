@@ -22,7 +22,7 @@
 #include "CZelvorApp.h"
 #include "CZelvorView.h"
 #include "DocumentManager.h"
-#include "PrintModule.h"
+#include "Printing.h"
 #include "Resources.h"
 
 namespace {
@@ -103,18 +103,11 @@ protected:
         PointRecord rec = FactoryDefaults();
         rec.dX = 100;
         rec.dY = 100;
-        view->points().AddPoint(rec, "Label", "", "");
+        view->map().Add({rec, "Label", "", ""});
     }
 
-    // The shared printer, from the print module (loaded by then or now).
-    QPrinter& Printer() {
-        PrintModule* printing = app->printing();
-        if (printing == nullptr) {
-            ADD_FAILURE() << "the print module did not load";
-            std::abort();
-        }
-        return printing->printer();
-    }
+    // The shared printer.
+    QPrinter& Printer() { return app->printing().printer(); }
 
     // Prints through File > Print with the dialog accepted, into a PDF file; returns its bytes.
     QByteArray PrintToPdf(const QString& name) {

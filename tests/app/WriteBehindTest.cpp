@@ -30,7 +30,7 @@ TEST_F(AppTest, AMapThatCannotBeWrittenShowsInTheTitleUntilASaveSucceeds) {
     const QString map = mapsDir() + "/plan.map";
     ASSERT_TRUE(QDir().mkpath(map + "/blocked"));
 
-    view->points().AddPoint(FactoryDefaults(), "precious", "", "");
+    view->map().Add({FactoryDefaults(), "precious", "", ""});
     view->mapSaver().Changed();
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return frame->windowTitle() == "plan.png (not saved)"; }, 2000))

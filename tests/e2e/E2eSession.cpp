@@ -115,6 +115,16 @@ int E2eSession::mapPointCount(const QString& stem) const {
     return result.status == FileResult::Ok ? list.count() : -1;
 }
 
+QPointF E2eSession::mapPointPosition(const QString& stem, int i) const {
+    PointList list;
+    const FileResult result =
+        LoadMapFile(QFile::encodeName(path("MAPS/" + stem + ".map")).toStdString(), list);
+    if (result.status != FileResult::Ok || i < 0 || i >= list.count()) {
+        return {-1, -1};
+    }
+    return {list.point(i).dX, list.point(i).dY};
+}
+
 bool E2eSession::startDisplay(QSize screen) {
     // -displayfd 1: the server picks a free display and writes its number to its stdout.
     m_xvfb = std::make_unique<QProcess>();
@@ -279,6 +289,27 @@ bool E2eSession::click(QPoint pos, int button, int count, const QString& window)
                      "--delay", "80", QString::number(button)})
                 .isNull() ||
            fail("xdotool could not click in window " + target);
+}
+
+bool E2eSession::drag(QPoint from, QPoint to, const QString& window) {
+    const QString target = window.isEmpty() ? m_mainWindow : window;
+    auto moveTo = [&](QPoint p) {
+        return !xdotool({"mousemove", "--window", target, QString::number(p.x()),
+                         QString::number(p.y())})
+                    .isNull();
+    };
+    if (!moveTo(from) || xdotool({"mousedown", "1"}).isNull()) {
+        return fail("xdotool could not press in window " + target);
+    }
+    constexpr int kSteps = 5;
+    for (int k = 1; k <= kSteps; ++k) {
+        QThread::msleep(60);
+        if (!moveTo(from + (to - from) * k / kSteps)) {
+            return fail("xdotool could not move in window " + target);
+        }
+    }
+    QThread::msleep(60);
+    return !xdotool({"mouseup", "1"}).isNull() || fail("xdotool could not release");
 }
 
 QString E2eSession::clickForDialog(QPoint pos, int button, int count, const QString& pattern) {

@@ -26,6 +26,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QPoint>
+#include <QPointF>
 #include <QProcess>
 #include <QRect>
 #include <QSize>
@@ -68,6 +69,8 @@ public:
     QByteArray readFile(const QString& name) const;
     // Points in MAPS/<stem>.map; -1 when the map is missing or cannot be read.
     int mapPointCount(const QString& stem) const;
+    // Point i's position in MAPS/<stem>.map; (-1, -1) when there is no such point.
+    QPointF mapPointPosition(const QString& stem, int i) const;
 
     // Starts the X server (screen of `screen` pixels) and zelvor in the start-up folder, and
     // waits for the main window. False (with error()) when either fails to come up.
@@ -99,6 +102,9 @@ public:
     // with error(), when none did after a few tries). On a loaded machine a double-click can
     // reach the program as two single clicks; a repeated click is harmless where nothing
     // opened, and no click is repeated once the window is there.
+    // Presses the left button at `from`, moves in a few steps to `to` and releases there.
+    bool drag(QPoint from, QPoint to, const QString& window = {});
+
     QString clickForDialog(QPoint pos, int button, int count, const QString& pattern);
 
     // Steps a user takes. openPicture: File > Open, type the path, Return, and (unless told

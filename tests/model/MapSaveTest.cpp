@@ -1,13 +1,26 @@
 // Saving a map that other writers may have changed: the merge rule, and the guarded save that
 // merges, keeps the other version aside, or sets an unreadable file aside.
+#include <atomic>
 #include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "MapFiles.h"
 #include "MapMerge.h"
 #include "MapSaveJob.h"
+#include "RecoveryCopy.h"
 #include "TestSupport.h"
 
 using testsupport::ReadBytes;
@@ -113,4 +126,144 @@ TEST(MapSaveJob, AnAmbiguousChangeIsKeptAsideAndNumbered) {
     EXPECT_EQ(bad.keptAside, path + ".bad");
     EXPECT_TRUE(bad.keptUnreadable);
     EXPECT_EQ(ReadBytes(path), EncodeMap(Points("x")));
+}
+
+TEST(MapSaveJob, OutcomesOtherThanAConflict) {
+    // Another writer changed the file (or it vanished) since this writer last saw "ab"; no
+    // version is ambiguous, so nothing goes aside. `theirs` null: the file was removed.
+    // Upper case marks an edited point; `disk` is what the file holds after the save.
+    const struct {
+        const char* name;
+        const char* theirs;
+        bool phasesOnly; // theirs is "ab" with its flash phases moved on
+        const char* ours;
+        const char* disk;
+        bool othersTaken;
+    } cases[] = {
+        {"their rewrite with moved phases: ours", "ab", true, "abc", "abc", false},
+        {"they added, we did not change: theirs stays", "abc", false, "ab", "abc", true},
+        {"they removed, we did not change: theirs stays", "b", false, "ab", "b", true},
+        {"both made the same change: theirs stays", "abC", false, "abC", "abC", false},
+        {"both only added: merged", "abc", false, "abde", "abcde", true},
+        {"the file vanished: ours anew", nullptr, false, "aB", "aB", false},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string path = dir / "plan.map";
+        ASSERT_TRUE(SaveMapFile(path, Points("ab")).ok());
+        MapSaveRequest request = Writer(path, "ab", c.ours);
+        if (c.theirs == nullptr) {
+            std::remove(path.c_str());
+        } else {
+            PointList theirs = Points(c.theirs);
+            if (c.phasesOnly) {
+                theirs.point(0).bTextPhase = 1;
+            }
+            WriteBytes(path, EncodeMap(theirs));
+        }
+
+        const MapSaveOutcome out = SaveMapGuarded(std::move(request));
+        ASSERT_TRUE(out.result.ok()) << c.name << ": " << out.result.message;
+        PointList disk;
+        ASSERT_EQ(LoadMapFile(path, disk).status, FileResult::Ok) << c.name;
+        EXPECT_EQ(Letters(disk), c.disk) << c.name;
+        EXPECT_EQ(out.othersTaken, c.othersTaken) << c.name;
+        EXPECT_TRUE(out.keptAside.empty()) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(path + ".conflict")) << c.name;
+        // What the writer now knows is what the file holds: a save straight after changes
+        // nothing and finds no other writer.
+        EXPECT_EQ(Letters(out.ancestor), c.disk) << c.name;
+        const MapSaveOutcome again =
+            SaveMapGuarded({path, out.ancestor, out.ancestor, out.known, false});
+        ASSERT_TRUE(again.result.ok()) << c.name;
+        EXPECT_FALSE(again.othersTaken) << c.name;
+        EXPECT_TRUE(again.keptAside.empty()) << c.name;
+    }
+}
+
+TEST(MapSaveJob, ASaveWaitsForAnotherProcessHoldingTheFolderLock) {
+    // Another running copy holds the map folder's lock while it saves its version (a point
+    // added). Our save, started meanwhile, must wait for it and then merge both additions; a
+    // save that went ahead would be overwritten by theirs and lose our point.
+    TempDir dir;
+    const std::string path = dir / "plan.map";
+    ASSERT_TRUE(SaveMapFile(path, Points("ab")).ok());
+    MapSaveRequest ours = Writer(path, "ab", "abd");
+
+    int locked[2];
+    int release[2];
+    ASSERT_EQ(::pipe(locked), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+        const bool held = folder >= 0 && ::flock(folder, LOCK_EX) == 0;
+        char c = held ? 'y' : 'n';
+        (void)!::write(locked[1], &c, 1);
+        (void)!::read(release[0], &c, 1); // until the parent's save is under way
+        const bool saved = SaveMapFile(path, Points("abc")).ok();
+        ::_exit(held && saved ? 0 : 1);
+    }
+    char answer = 0;
+    ASSERT_EQ(::read(locked[0], &answer, 1), 1);
+    ASSERT_EQ(answer, 'y');
+
+    std::atomic<bool> done{false};
+    MapSaveOutcome out;
+    std::thread saver([&] {
+        out = SaveMapGuarded(std::move(ours));
+        done = true;
+    });
+    // Give the save every chance to go ahead if the lock did not hold it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const bool wentAhead = done.load();
+    const char go = 'g';
+    EXPECT_EQ(::write(release[1], &go, 1), 1);
+    saver.join();
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (const int fd : {locked[0], locked[1], release[0], release[1]}) {
+        ::close(fd);
+    }
+
+    EXPECT_FALSE(wentAhead);
+    ASSERT_TRUE(out.result.ok()) << out.result.message;
+    EXPECT_TRUE(out.othersTaken);
+    PointList disk;
+    ASSERT_EQ(LoadMapFile(path, disk).status, FileResult::Ok);
+    EXPECT_EQ(Letters(disk), "abcd");
+}
+
+TEST(MapSaveJob, AMapFolderDeletedMeanwhileIsMadeAgainAtTheNextSave) {
+    TempDir dir;
+    const std::string folder = dir / "MAPS";
+    const std::string path = folder + "/plan.map";
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    MapSaveOutcome first = SaveMapGuarded(Writer(path, "", "ab"));
+    ASSERT_TRUE(first.result.ok());
+    std::filesystem::remove_all(folder);
+
+    MapSaveOutcome again = SaveMapGuarded({path, Points("abc"), Points("ab"), first.known, false});
+    ASSERT_TRUE(again.result.ok()) << again.result.message;
+    EXPECT_EQ(ReadBytes(path), EncodeMap(Points("abc")));
+}
+
+TEST(RecoveryCopy, EachCopyTakesAFreeNameAndNoEarlierCopyIsReplaced) {
+    TempDir dir;
+    ASSERT_EQ(::setenv("XDG_STATE_HOME", dir.path().c_str(), 1), 0);
+    const std::string folder = RecoveryFolder();
+    EXPECT_EQ(folder, dir / "Harrowmere/Zelvor/recovered");
+    std::vector<std::string> copies;
+    for (const char* letters : {"a", "ab", "abc"}) {
+        std::string copy;
+        ASSERT_TRUE(WriteRecoveryCopy("/gone/MAPS/plan.map", Points(letters), copy).ok());
+        copies.push_back(copy);
+    }
+    ::unsetenv("XDG_STATE_HOME");
+    EXPECT_EQ(copies, (std::vector<std::string>{folder + "/plan.map", folder + "/plan-2.map",
+                                                folder + "/plan-3.map"}));
+    EXPECT_EQ(ReadBytes(copies[0]), EncodeMap(Points("a")));
+    EXPECT_EQ(ReadBytes(copies[2]), EncodeMap(Points("abc")));
 }

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 
@@ -23,17 +24,40 @@ class SinceTime : public ::testing::Test {
 protected:
     void SetUp() override {
         ::setenv("TZ", "UTC", 1);
-        ::tzset();
+        ResetSinceTimeCache();
+    }
+};
+
+// Berlin: clocks go from 02:00 to 03:00 on 2026-03-29 and from 03:00 back to 02:00 on
+// 2026-10-25; before 1893 the zone database gives local mean time (+0:53:28).
+class SinceTimeInBerlin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "Europe/Berlin", 1);
+        ResetSinceTimeCache();
+    }
+    void TearDown() override {
+        ::setenv("TZ", "UTC", 1);
+        ResetSinceTimeCache();
     }
 };
 
 } // namespace
 
-TEST_F(SinceTime, YearsBefore1900GiveZero) {
-    for (int year : {0, 1, 1601, 1899}) {
-        EXPECT_EQ(SinceInstant(Date(year, 6, 15, 12)), 0) << year;
-        EXPECT_TRUE(SinceHasPassed(Date(year, 6, 15), 1)) << year;
-        EXPECT_FALSE(SinceHasPassed(Date(year, 6, 15), 0)) << year;
+TEST_F(SinceTime, TheWholeRangeARecordHoldsConvertsAndSortsInOrder) {
+    EXPECT_EQ(SinceInstant(Date(1601, 1, 1)), -11644473600);
+    EXPECT_EQ(SinceInstant(Date(1899, 12, 31, 23, 59, 59)), -2208988801);
+    EXPECT_EQ(SinceInstant(Date(30827, 12, 31, 23, 59, 59)), 910670515199);
+    // Outside it: long passed, never reached.
+    EXPECT_EQ(SinceInstant(Date(1600, 12, 31, 23, 59, 59)), INT64_MIN);
+    EXPECT_EQ(SinceInstant(Date(0, 1, 1)), INT64_MIN);
+    EXPECT_EQ(SinceInstant(Date(30828, 1, 1)), INT64_MAX);
+    EXPECT_EQ(SinceInstant(Date(30827, 13, 1)), INT64_MAX);
+    std::int64_t last = INT64_MIN;
+    for (int year : {1601, 1700, 1850, 1899, 1900, 1969, 1970, 2026, 9999, 30827}) {
+        const std::int64_t t = SinceInstant(Date(year, 6, 15, 12));
+        EXPECT_GT(t, last) << year;
+        last = t;
     }
 }
 
@@ -89,4 +113,39 @@ TEST_F(SinceTime, CacheKeepsDatesApart) {
         EXPECT_EQ(SinceInstant(it->st) - t, it->offset);
     }
     EXPECT_EQ(SinceInstant(base), t);
+}
+
+// A skipped time is the moment of the change, a repeated time its first occurrence: the first
+// moment the clock shows that time or later.
+TEST_F(SinceTimeInBerlin, GapsAndFoldsResolveToTheFirstMomentTheClockShowsTheTime) {
+    const struct {
+        SYSTEMTIME local;
+        std::int64_t utc;
+    } rows[] = {
+        {Date(2026, 3, 29, 1, 59, 59), 1774745999}, // 00:59:59 UTC
+        {Date(2026, 3, 29, 2, 0, 0), 1774746000},   // in the gap: the change, 01:00 UTC
+        {Date(2026, 3, 29, 2, 30, 0), 1774746000},
+        {Date(2026, 3, 29, 3, 0, 0), 1774746000},
+        {Date(2026, 3, 29, 3, 30, 0), 1774747800},
+        {Date(2026, 10, 25, 1, 59, 0), 1792886340}, // 23:59 UTC the day before
+        {Date(2026, 10, 25, 2, 0, 0), 1792886400},  // in the fold: the first 02:00, summer time
+        {Date(2026, 10, 25, 2, 30, 0), 1792888200},
+        {Date(2026, 10, 25, 3, 0, 0), 1792893600},  // winter time, 02:00 UTC
+        {Date(1850, 6, 1, 12, 0, 0), -3773739208},  // local mean time
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(SinceInstant(row.local), row.utc)
+            << row.local.wYear << "-" << row.local.wMonth << "-" << row.local.wDay << " "
+            << row.local.wHour << ":" << row.local.wMinute;
+    }
+    // Later local times are never earlier instants, minute by minute through both changes.
+    for (int month : {3, 10}) {
+        const int day = month == 3 ? 29 : 25;
+        std::int64_t last = SinceInstant(Date(2026, month, day, 0, 0));
+        for (int minute = 1; minute < 5 * 60; ++minute) {
+            const std::int64_t t = SinceInstant(Date(2026, month, day, minute / 60, minute % 60));
+            EXPECT_GE(t, last) << month << " " << minute;
+            last = t;
+        }
+    }
 }

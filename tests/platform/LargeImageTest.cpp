@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr std::uintptr_t kHugePage = std::uintptr_t(2) * 1024 * 1024;
+[[maybe_unused]] constexpr std::uintptr_t kHugePage = std::uintptr_t(2) * 1024 * 1024;
 
 TEST(LargeImage, LaidOutAsQtsOwnOnHugePageBoundaries) {
     for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_Grayscale8}) {
@@ -17,7 +17,9 @@ TEST(LargeImage, LaidOutAsQtsOwnOnHugePageBoundaries) {
         EXPECT_EQ(image.size(), size);
         EXPECT_EQ(image.format(), format);
         EXPECT_EQ(image.bytesPerLine(), reference.bytesPerLine());
+#ifdef __linux__
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(image.constBits()) % kHugePage, 0u);
+#endif
 
         // Every row is writable to its end; a copy written to leaves the original as it was.
         image.fill(Qt::white);

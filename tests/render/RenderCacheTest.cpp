@@ -306,25 +306,29 @@ TEST(RenderCache, TicksLeaveThePixelsOfFullDrawingsOverTheSameSurface) {
         const std::vector<Labelled> scene = TickScene(start, italic);
         PointList tickList = ListOf(scene);
         PointList freshList = ListOf(scene);
+        PointList fullList = ListOf(scene);
         PointRenderer ticking;
         PointRenderer fresh;
         fresh.setCaching(false);
+        PointRenderer full; // a full tick every time, for the count of points it paints
         Canvas tickCanvas(QSize(300, 200), format, ratio);
         Canvas freshCanvas(QSize(300, 200), format, ratio);
+        Canvas fullCanvas(QSize(300, 200), format, ratio);
         RenderContext ctx;
         ctx.now = start;
         ctx.zoom = 1.25;
         ctx.scrollX = 30;
         ctx.scrollY = 20;
         ctx.visible = QRect(0, 0, 280, 190);
-        int partial = 0;
-        int visible = 0; // points the first, full tick painted
+        int partial = 0; // ticks that painted fewer points than a full tick
         int tick = 0;
         for (const Edit edit : edits) {
             const int before = tickList.count();
             edit(tickList, ctx.now);
             std::int64_t same = ctx.now;
             edit(freshList, same);
+            same = ctx.now;
+            edit(fullList, same);
             if (tick == 3) {
                 ticking.invalidate();
             }
@@ -344,10 +348,13 @@ TEST(RenderCache, TicksLeaveThePixelsOfFullDrawingsOverTheSameSurface) {
                 << format;
             ASSERT_EQ(Phases(tickList), Phases(freshList)) << "tick " << tick;
             EXPECT_TRUE(ctx.visible.contains(painted.boundingRect()) || painted.isEmpty());
-            if (tick == 1) {
-                visible = ticking.paintedLastTick();
+            full.invalidate();
+            {
+                QPainter painter(&fullCanvas.image);
+                DrawingSurface surface(painter);
+                full.Tick(surface, fullList, ctx);
             }
-            partial += ticking.paintedLastTick() < visible ? 1 : 0;
+            partial += ticking.paintedLastTick() < full.paintedLastTick() ? 1 : 0;
         }
         // Plain fonts tick incrementally after the first tick; an italic overhang in sight
         // makes every tick full.

@@ -164,8 +164,8 @@ TEST(ActionBuilder, MenuBarsSwitchBetweenTheTwoMenus) {
     EXPECT_EQ(itemTexts(builder.popup(IDR_MAINFRAME, 1)), QStringList({"&Toolbar", "&Status Bar"}));
 
     builder.showMenu(bar, IDR_ZelvorTYPE);
-    EXPECT_EQ(menuTitles(bar), QStringList({"&File", "&View", "&Window", "&Help"}));
-    EXPECT_EQ(itemTexts(builder.popup(IDR_ZelvorTYPE, 1)),
+    EXPECT_EQ(menuTitles(bar), QStringList({"&File", "&Edit", "&View", "&Window", "&Help"}));
+    EXPECT_EQ(itemTexts(builder.popup(IDR_ZelvorTYPE, 2)),
               QStringList({"&Toolbar", "&Status Bar", "&Points", "-", "Full Size",
                            "Fit Picture\tCtrl+0", "Show Texts", "Zoom Plus", "Zoom Minus"}));
     // One action per command, shared by both menus.
@@ -334,7 +334,7 @@ TEST(ActionBuilder, HoveredMenuItemsShowTheirPrompt) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     StatusRecorder status;
-    QMenu* view = builder.popup(IDR_ZelvorTYPE, 1);
+    QMenu* view = builder.popup(IDR_ZelvorTYPE, 2);
     window.menuBar()->setActiveAction(view->menuAction());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
     QAction* plus = builder.action(ID_VIEW_ZOOMPLUS);

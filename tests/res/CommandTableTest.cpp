@@ -69,17 +69,20 @@ TEST(ZelvorMenus, MainMenuShownWithoutDocument) {
 TEST(ZelvorMenus, DocumentMenuShownWithDocument) {
     const MenuLayout* menu = table().menu(IDR_ZelvorTYPE);
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(titles(*menu), QStringList({"&File", "&View", "&Window", "&Help"}));
+    ASSERT_EQ(titles(*menu), QStringList({"&File", "&Edit", "&View", "&Window", "&Help"}));
     EXPECT_EQ(itemTexts(menu->popups[0]),
               QStringList({"&Open...\tCtrl+O", "&Close", "Save &As...", "-", "&Print...\tCtrl+P",
                            "Print Pre&view", "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
+    EXPECT_EQ(itemTexts(menu->popups[1]),
+              QStringList({"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                           "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A"}));
     // The view commands close the View popup in this order.
-    EXPECT_EQ(itemTexts(menu->popups[1]), QStringList({"&Toolbar", "&Status Bar", "&Points", "-", "Full Size",
-                                                       "Fit Picture\tCtrl+0", "Show Texts",
-                                                       "Zoom Plus", "Zoom Minus"}));
     EXPECT_EQ(itemTexts(menu->popups[2]),
+              QStringList({"&Toolbar", "&Status Bar", "&Points", "-", "Full Size",
+                           "Fit Picture\tCtrl+0", "Show Texts", "Zoom Plus", "Zoom Minus"}));
+    EXPECT_EQ(itemTexts(menu->popups[3]),
               QStringList({"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
-    EXPECT_EQ(itemTexts(menu->popups[3]), QStringList({"&Help Topics", "-", "&About Zelvor..."}));
+    EXPECT_EQ(itemTexts(menu->popups[4]), QStringList({"&Help Topics", "-", "&About Zelvor..."}));
 }
 
 TEST(ZelvorMenus, ItemsCarryIdsAndChecksOfTheirCommands) {
@@ -88,7 +91,7 @@ TEST(ZelvorMenus, ItemsCarryIdsAndChecksOfTheirCommands) {
     const std::vector<int> view = {ID_VIEW_TOOLBAR,   ID_VIEW_STATUS_BAR, ID_VIEW_POINTS,
                                    kSeparatorId,      ID_VIEW_FULLSIZE,   ID_VIEW_FITPICTURE,
                                    ID_VIEW_SHOWTEXTS, ID_VIEW_ZOOMPLUS,   ID_VIEW_ZOOMMINUS};
-    EXPECT_EQ(menu->popups[1].items, view);
+    EXPECT_EQ(menu->popups[2].items, view);
     // Check marks: the two bars, the display modes and Show Texts; the zoom steps only enable.
     for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_POINTS, ID_VIEW_FULLSIZE,
                    ID_VIEW_FITPICTURE, ID_VIEW_SHOWTEXTS}) {
@@ -122,6 +125,10 @@ TEST(ZelvorAccelerators, OneTableForEveryWindow) {
         {QKeySequence("Ctrl+C"), ID_EDIT_COPY},
         {QKeySequence("Ctrl+V"), ID_EDIT_PASTE},
         {QKeySequence("Alt+Backspace"), ID_EDIT_UNDO},
+        {QKeySequence("Ctrl+Y"), ID_EDIT_REDO},
+        {QKeySequence("Ctrl+Shift+Z"), ID_EDIT_REDO},
+        {QKeySequence("Ctrl+A"), ID_EDIT_SELECT_ALL},
+        {QKeySequence("Del"), ID_EDIT_CLEAR},
         {QKeySequence("Shift+Del"), ID_EDIT_CUT},
         {QKeySequence("Ctrl+Ins"), ID_EDIT_COPY},
         {QKeySequence("Shift+Ins"), ID_EDIT_PASTE},
@@ -155,7 +162,7 @@ TEST(ZelvorAccelerators, OneTableForEveryWindow) {
         const QKeySequence shown(info.menuText.mid(tab + 1));
         EXPECT_TRUE(table().shortcutsFor(id).contains(shown)) << info.menuText.toStdString();
     }
-    EXPECT_EQ(itemsWithShortcutText, 3);
+    EXPECT_EQ(itemsWithShortcutText, 10); // Open, Print, Fit Picture and the seven Edit items
 }
 
 TEST(ZelvorStrings, PromptsAndTooltipsOfTheViewCommands) {

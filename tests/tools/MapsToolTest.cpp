@@ -120,6 +120,7 @@ TEST_F(ToolTest, ImportedTextsListUnchangedInCsvAndJsonAndListingsImportBack) {
 
     // A listing imports back into the same points.
     write("copy.csv", csv.out);
+    write("copy.png", "");
     ASSERT_EQ(run({"import", "--replace", "copy.png", "copy.csv"}).status, 0);
     const auto copied = CsvRows(run({"list", "--format", "csv", "copy.png"}).out);
     ASSERT_EQ(copied.size(), rows.size());
@@ -263,6 +264,35 @@ TEST_F(ToolTest, DueListsPassedSinceDatesOldestFirstUpToBefore) {
     EXPECT_EQ(labels("2025-01-01"), QStringList());
 }
 
+// The tool converts as the viewer does: old dates sort before 1970, and around a daylight-saving
+// change "due before" a time lists exactly the points whose first moment on the clock is
+// earlier.
+TEST_F(ToolTest, DueSortsOldDatesFirstAndStaysInOrderAcrossDaylightSavingChanges) {
+    PointList list;
+    list.AddPoint(SincePoint(1, 1, "2026-10-25 02:30"), "fold 02:30", "", "");
+    list.AddPoint(SincePoint(1, 1, "2026-03-29 02:30"), "gap 02:30", "", "");
+    list.AddPoint(SincePoint(1, 1, "1969-07-20 20:17"), "1969", "", "");
+    list.AddPoint(SincePoint(1, 1, "1850-01-01 00:00"), "1850", "", "");
+    list.AddPoint(SincePoint(1, 1, "1601-01-01"), "1601", "", "");
+    saveMap("plan", list);
+    const auto labels = [this](const char* before) {
+        const ToolRun due = runShell(QStringLiteral("TZ=Europe/Berlin $TOOL due --format csv "
+                                                    "--before '%1'")
+                                         .arg(QLatin1String(before)));
+        EXPECT_EQ(due.status, 0) << due.err.toStdString();
+        QStringList seen;
+        for (const auto& row : CsvRows(due.out)) {
+            seen << row["label"];
+        }
+        return seen;
+    };
+    const QStringList old = {"1601", "1850", "1969"};
+    EXPECT_EQ(labels("2026-03-29 02:00"), old); // the gap: 02:00 is the change itself
+    EXPECT_EQ(labels("2026-03-29 03:01"), old + QStringList{"gap 02:30"});
+    EXPECT_EQ(labels("2026-10-25 02:00"), old + QStringList{"gap 02:30"});
+    EXPECT_EQ(labels("2026-10-25 02:31"), old + QStringList({"gap 02:30", "fold 02:30"}));
+}
+
 TEST_F(ToolTest, EveryFailureGivesItsStatusNamesTheFileAndChangesNothing) {
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::white);
@@ -330,5 +360,7 @@ TEST_F(ToolTest, TheToolAndEachCommandDescribeThemselvesWithAnExample) {
     }
     const ToolRun version = run({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "zelvor-maps " ZELVOR_VERSION "\n");
+    EXPECT_TRUE(version.out.startsWith("zelvor-maps (Zelvor) " ZELVOR_VERSION "\n"))
+        << version.out.toStdString();
+    EXPECT_TRUE(version.out.contains("License MIT")) << version.out.toStdString();
 }

@@ -17,10 +17,9 @@ std::string ToolTest::map(const std::string& stem) const {
     return base().toStdString() + "/MAPS/" + stem + ".map";
 }
 
-ToolRun ToolTest::run(const QStringList& arguments) const {
-    QProcess process;
-    process.setWorkingDirectory(base());
-    process.start(QStringLiteral(ZELVOR_MAPS_EXE), arguments);
+namespace {
+
+ToolRun Finish(QProcess& process, const QStringList& arguments) {
     ToolRun result;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
         ADD_FAILURE() << "zelvor-maps did not finish: " << arguments.join(' ').toStdString();
@@ -30,6 +29,25 @@ ToolRun ToolTest::run(const QStringList& arguments) const {
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+} // namespace
+
+ToolRun ToolTest::run(const QStringList& arguments) const {
+    QProcess process;
+    process.setWorkingDirectory(base());
+    process.start(QStringLiteral(ZELVOR_MAPS_EXE), arguments);
+    return Finish(process, arguments);
+}
+
+ToolRun ToolTest::runShell(const QString& script) const {
+    QProcess process;
+    process.setWorkingDirectory(base());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TOOL"), QStringLiteral(ZELVOR_MAPS_EXE));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script});
+    return Finish(process, {script});
 }
 
 void ToolTest::write(const QString& name, const QByteArray& bytes) const {

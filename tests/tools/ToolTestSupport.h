@@ -28,6 +28,8 @@ protected:
     std::string map(const std::string& stem) const;
     // Runs zelvor-maps with `arguments` in the base folder.
     ToolRun run(const QStringList& arguments) const;
+    // Runs `script` with /bin/sh in the base folder, the executable's path in $TOOL.
+    ToolRun runShell(const QString& script) const;
     void write(const QString& name, const QByteArray& bytes) const;
     QByteArray read(const QString& name) const;
     void saveMap(const std::string& stem, const PointList& list) const;

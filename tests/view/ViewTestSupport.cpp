@@ -82,8 +82,12 @@ bool ViewTest::exists(const std::string& path) {
     return QFile::exists(QString::fromStdString(path));
 }
 
-std::unique_ptr<TestView> ViewTest::openView(const std::string& pictureName, int w, int h) {
+std::unique_ptr<TestView> ViewTest::openView(const std::string& pictureName, int w, int h,
+                                             std::shared_ptr<OpenMap> map) {
     auto view = std::make_unique<TestView>();
+    if (map) {
+        view->SetMap(std::move(map));
+    }
     view->resize(w, h);
     view->show();
     QApplication::processEvents();

@@ -50,8 +50,10 @@ protected:
     static std::string readFile(const std::string& path);
     static bool exists(const std::string& path);
 
-    // A shown view of `w` x `h` over `pictureName` (already written), initialised.
-    std::unique_ptr<TestView> openView(const std::string& pictureName, int w = 500, int h = 400);
+    // A shown view of `w` x `h` over `pictureName` (already written), initialised; on `map`
+    // when given (several views of one picture), else on a map of its own.
+    std::unique_ptr<TestView> openView(const std::string& pictureName, int w = 500, int h = 400,
+                                       std::shared_ptr<OpenMap> map = nullptr);
 
     // A visible point: square of half-side 4 in `rectColor`, cross 3, the label.
     static PointRecord makePoint(double x, double y, COLORREF rectColor = RGB(255, 0, 255));

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <ctime>
 
+#include "OpenMap.h"
 #include "PointQuery.h"
 #include "PointsTableModel.h"
 #include "ViewTestSupport.h"
@@ -113,7 +114,7 @@ TEST(PointQuery, SortsByAnyColumnKeepingListOrderForEqualKeys) {
     EXPECT_EQ(by(PointColumn::Passed, true), std::vector<int>({0, 3, 1, 2, 4, 5}));
 }
 
-TEST_F(ViewTest, PointsModelFollowsEditsRemovalsAndMerges) {
+TEST_F(ViewTest, PointsModelFollowsEditsRemovalsMergesAndUndo) {
     writePicture("plan.png", 1000, 600, QColor(30, 90, 160));
     auto first = openView("plan.png");
     auto second = openView("plan.png");
@@ -122,7 +123,7 @@ TEST_F(ViewTest, PointsModelFollowsEditsRemovalsAndMerges) {
 
     PointsTableModel model;
     model.setPoints(&second->points());
-    QObject::connect(second.get(), &CZelvorView::pointsChanged, &model,
+    QObject::connect(&second->map(), &OpenMap::pointsChanged, &model,
                      &PointsTableModel::pointsChanged);
     EXPECT_EQ(model.rowCount(), 0);
 
@@ -170,12 +171,17 @@ TEST_F(ViewTest, PointsModelFollowsEditsRemovalsAndMerges) {
         }
     }
     ASSERT_GE(lobby, 0);
-    second->RemovePoints({lobby});
+    second->map().Remove(std::vector<PointId>{second->map().map().idAt(lobby)}, "Delete Point");
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.totalCount() == 3 && model.rowCount() == 1; },
                                 2000));
     EXPECT_EQ(model.data(model.index(0, 0)).toString(), "lobby east");
+    // Undo brings it back, and the rows follow.
+    ASSERT_TRUE(second->map().Undo());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.totalCount() == 4 && model.rowCount() == 2; },
+                                2000));
+    EXPECT_EQ(model.data(model.index(model.rowOf(lobby), 0)).toString(), "Lobby");
     model.setFilter({});
-    EXPECT_EQ(model.rowCount(), 3) << "no filter: the list itself, at once";
+    EXPECT_EQ(model.rowCount(), 4) << "no filter: the list itself, at once";
     model.setPoints(nullptr);
     EXPECT_EQ(model.rowCount(), 0);
 }

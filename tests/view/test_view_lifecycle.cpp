@@ -85,7 +85,7 @@ TEST_F(ViewTest, ClosingWritesTheListByteExactlyAndOnlyOnce) {
     const PointRecord rec = makePoint(12.5, 34.75);
 
     auto first = openView("plan.png");
-    first->points().AddPoint(rec, "abc", "", "");
+    first->map().Add({rec, "abc", "", ""});
     ASSERT_TRUE(first->CloseMap());
     // Record array, memos, labels, since texts: 198 bytes for one point labelled "abc".
     const std::string expected = std::string("\x01\x00", 2) + Bytes(&rec, sizeof rec) +
@@ -103,7 +103,7 @@ TEST_F(ViewTest, ClosingWritesTheListByteExactlyAndOnlyOnce) {
     auto second = openView("plan.png");
     ASSERT_EQ(second->points().count(), 1);
     EXPECT_EQ(std::memcmp(&second->points().point(0), &rec, sizeof rec), 0);
-    second->points().RemovePoint(0);
+    second->map().Remove(std::vector<PointId>{second->map().map().idAt(0)}, "Remove Point");
     second.reset();
     EXPECT_EQ(readFile(mapFile("plan")), std::string(8, '\0'));
 
@@ -137,7 +137,7 @@ TEST_F(ViewTest, AnUnreadableMapIsReportedOnceKeptAndSetAsideWhenPointsAreAdded)
 
     auto edited = openView("plan.png");
     EXPECT_EQ(m_messages.size(), 2);
-    edited->points().AddPoint(makePoint(10, 20), "new", "", "");
+    edited->map().Add({makePoint(10, 20), "new", "", ""});
     EXPECT_TRUE(edited->CloseMap());
     edited.reset();
     EXPECT_EQ(readFile(mapFile("plan") + ".bad"), bad);
@@ -151,7 +151,7 @@ TEST_F(ViewTest, AnUnreadableMapIsReportedOnceKeptAndSetAsideWhenPointsAreAdded)
     const std::string worse("\xff\xff", 2);
     writeFile(mapFile("plan"), worse);
     auto again = openView("plan.png");
-    again->points().AddPoint(makePoint(30, 40), "newer", "", "");
+    again->map().Add({makePoint(30, 40), "newer", "", ""});
     again.reset();
     EXPECT_EQ(readFile(mapFile("plan") + ".bad"), bad);
     EXPECT_EQ(readFile(mapFile("plan") + ".bad2"), worse);
@@ -174,7 +174,7 @@ TEST_F(ViewTest, AnUnreadableMapIsReportedOnceKeptAndSetAsideWhenPointsAreAdded)
 TEST_F(ViewTest, AFailedSaveAtCloseOffersRetryDiscardOrCancel) {
     writePicture("plan.png", 1000, 600, QColor(30, 90, 160));
     auto view = openView("plan.png");
-    view->points().AddPoint(makePoint(10, 20), "kept", "", "");
+    view->map().Add({makePoint(10, 20), "kept", "", ""});
     // A folder where the map file should go makes every save fail.
     const QString blocker = QString::fromStdString(mapFile("plan"));
     ASSERT_TRUE(QDir().mkpath(blocker));

@@ -295,7 +295,8 @@ TEST_F(ViewMouseTest, TheStatusLineReportsCountCursorZoomAndThePointUnderIt) {
                                        "point = \"first\", memo = \"note 1\""));
 
     // 8-bit texts are shown as they are stored.
-    view->points().SetPoint(0, view->points().point(0), "Caf\xc3\xa9", "", "\xe9t\xe9");
+    view->map().Edit(view->map().map().idAt(0),
+                     {view->points().point(0), "Caf\xc3\xa9", "", "\xe9t\xe9"});
     HoverTo(*view, QPoint(102, 51));
     EXPECT_TRUE(m_status.back().endsWith(QString::fromUtf8("point = \"Café\", memo = \"été\"")))
         << m_status.back().toStdString();

@@ -153,7 +153,7 @@ TEST_F(ViewNavigationTest, WheelScrollsAndDragsPan) {
     QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, QPoint(200, 100));
     EXPECT_EQ(view->scrollPosition(), QPoint(550, 530));
     // ... but with Space held it pans, and leaves the points alone.
-    view->points().AddPoint(makePoint(850, 730), "p", "", "");
+    view->map().Add({makePoint(850, 730), "p", "", ""});
     Key(*view, QEvent::KeyPress, Qt::Key_Space);
     QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));
     QTest::mouseMove(vp, QPoint(320, 240));
@@ -185,7 +185,7 @@ TEST_F(ViewNavigationTest, FitPictureShowsATallPlanWholeAndCentred) {
     EXPECT_FALSE(Near(SurfacePixel(*view, left + w, 200), kPicture));
 
     // Points are placed and hit where the picture is shown.
-    view->points().AddPoint(makePoint(300, 1500), "mid", "", "");
+    view->map().Add({makePoint(300, 1500), "mid", "", ""});
     const QPoint mid(static_cast<int>(300 * zoom) + left, static_cast<int>(1500 * zoom));
     EXPECT_EQ(view->FindPointAt(mid.x(), mid.y()), 0);
     EXPECT_EQ(view->FindPointAt(left - 20, mid.y()), -1);

@@ -96,9 +96,9 @@ TEST_F(ViewTest, TwoViewsOfOneMapEndWithBothPointsOrBothVersions) {
 
     // Edits that cannot be combined: the later save keeps the other version beside the map and
     // says where, in a notice that does not block.
-    first->points().RemovePoint(0);
+    first->map().Remove(std::vector<PointId>{first->map().map().idAt(0)}, "Remove Point");
     ASSERT_TRUE(first->CloseMap());
-    second->points().AddPoint(makePoint(10, 10), "three", "", "");
+    second->map().Add({makePoint(10, 10), "three", "", ""});
     ASSERT_TRUE(second->CloseMap());
     EXPECT_EQ(OnDisk(mapFile("plan")).count(), 3);
     EXPECT_EQ(OnDisk(mapFile("plan") + ".conflict").count(), 1);

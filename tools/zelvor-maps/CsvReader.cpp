@@ -30,7 +30,10 @@ bool CsvReader::next(QStringList& fields, int& line, QString& error) {
                     closed = true;
                 }
             } else {
-                if (c == QLatin1Char('\n')) {
+                // A line break inside quotes counts once, whether LF, CRLF or a lone CR.
+                if (c == QLatin1Char('\n') ||
+                    (c == QLatin1Char('\r') &&
+                     (m_pos >= m_text.size() || m_text[m_pos] != QLatin1Char('\n')))) {
                     ++m_line;
                 }
                 field += c;
@@ -41,9 +44,9 @@ bool CsvReader::next(QStringList& fields, int& line, QString& error) {
             fields << field;
             field.clear();
             closed = false;
-        } else if (c == QLatin1Char('\n') || (c == QLatin1Char('\r') && m_pos < m_text.size() &&
-                                              m_text[m_pos] == QLatin1Char('\n'))) {
-            if (c == QLatin1Char('\r')) {
+        } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+            if (c == QLatin1Char('\r') && m_pos < m_text.size() &&
+                m_text[m_pos] == QLatin1Char('\n')) {
                 ++m_pos;
             }
             ++m_line;

@@ -1,6 +1,6 @@
-// Records from CSV text (RFC 4180): fields separated by commas, records by CRLF or LF; a field
-// in double quotes may hold commas, line breaks and doubled quotes. Lenient where it costs
-// nothing (a lone LF, a missing final line break); strict where guessing could mangle data (a
+// Records from CSV text (RFC 4180): fields separated by commas, records by CRLF, LF or a lone
+// CR (old Mac files); a field in double quotes may hold commas, line breaks and doubled quotes.
+// Lenient where it costs nothing (a lone LF or CR, a missing final line break); strict where guessing could mangle data (a
 // quote inside an unquoted field, text after a closing quote, an unclosed quote).
 #pragma once
 

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "SinceTime.h"
+
 namespace {
 
 // Reads exactly `digits` decimal digits at `pos`; advances `pos`.
@@ -46,8 +48,16 @@ bool ParseDateTime(std::string_view text, SYSTEMTIME& st) {
     const std::string_view s = Trimmed(text);
     std::size_t pos = 0;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (!Digits(s, pos, 4, year) || !Expect(s, pos, '-') || !Digits(s, pos, 2, month) ||
-        !Expect(s, pos, '-') || !Digits(s, pos, 2, day)) {
+    int fifth = 0;
+    if (!Digits(s, pos, 4, year)) {
+        return false;
+    }
+    if (std::size_t more = pos; Digits(s, more, 1, fifth)) { // a year past 9999
+        year = year * 10 + fifth;
+        pos = more;
+    }
+    if (!Expect(s, pos, '-') || !Digits(s, pos, 2, month) || !Expect(s, pos, '-') ||
+        !Digits(s, pos, 2, day)) {
         return false;
     }
     if (pos < s.size()) {
@@ -60,8 +70,8 @@ bool ParseDateTime(std::string_view text, SYSTEMTIME& st) {
         }
     }
     const QDate date(year, month, day);
-    if (pos != s.size() || year < 1900 || !date.isValid() || hour > 23 || minute > 59 ||
-        second > 59) {
+    if (pos != s.size() || year < kFirstSinceYear || year > kLastSinceYear || !date.isValid() ||
+        hour > 23 || minute > 59 || second > 59) {
         return false;
     }
     st.wYear = static_cast<std::uint16_t>(year);

@@ -8,8 +8,8 @@
 #include "PointRecord.h"
 
 // Reads "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" ('T' may stand for the
-// space; surrounding spaces are ignored): a real calendar date in the years 1900 to 9999 and a
-// real time of day. Sets every field of `st`, the day of the week included; false (and `st`
+// space; surrounding spaces are ignored): a real calendar date in the years the since-date
+// conversion covers (1601 to 30827; five digits past 9999) and a real time of day. Sets every field of `st`, the day of the week included; false (and `st`
 // unchanged) for anything else.
 bool ParseDateTime(std::string_view text, SYSTEMTIME& st);
 

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CsvReader.h"
@@ -16,13 +17,16 @@
 #include "MapLocator.h"
 #include "MapSaveJob.h"
 #include "Text8.h"
+#include "TextLimits.h"
 #include "TextSink.h"
+#include "ToolFiles.h"
 
 namespace {
 
-// A CSV file larger than this is refused before it is read, and one with more rows than this
-// stops at the first row too many: both keep the memory an import takes bounded.
-constexpr qint64 kMaxCsvBytes = qint64(256) << 20;
+// A CSV file larger than this is refused (no more than one byte past it is ever read), and one
+// with more rows than this stops at the first row too many: both keep the memory an import
+// takes bounded.
+constexpr std::size_t kMaxCsvBytes = std::size_t{256} << 20;
 constexpr std::size_t kMaxImportPoints = 2'000'000;
 // Row problems reported one by one; the rest are counted.
 constexpr int kMaxRowErrors = 20;
@@ -30,15 +34,6 @@ constexpr int kMaxRowErrors = 20;
 enum Column { X, Y, Label, Memo, Since, SinceText, ColumnCount };
 const char* const kColumnNames[ColumnCount] = {"x", "y", "label", "memo", "since", "since_text"};
 
-struct NewPoint {
-    double x = 0;
-    double y = 0;
-    std::string label;
-    std::string memo;
-    std::string sinceText;
-    bool hasSince = false;
-    SYSTEMTIME since{};
-};
 
 bool ParseNumber(const QString& text, double& value) {
     const std::string s = text.trimmed().toStdString();
@@ -47,10 +42,15 @@ bool ParseNumber(const QString& text, double& value) {
            std::isfinite(value);
 }
 
-// Column positions from a header row; false when the row is not a header (it names no x).
+// Column positions from a header row; false when the row is not a header: a header names both
+// x and y, and no field of it is a number (a data row may well hold a label "x").
 bool HeaderColumns(const QStringList& row, std::vector<int>& columns) {
     std::vector<int> found(ColumnCount, -1);
     for (qsizetype i = 0; i < row.size(); ++i) {
+        double number = 0;
+        if (ParseNumber(row[i], number)) {
+            return false;
+        }
         const QString name = row[i].trimmed().toLower();
         for (int c = 0; c < ColumnCount; ++c) {
             if (name == QLatin1String(kColumnNames[c]) && found[c] < 0) {
@@ -58,11 +58,17 @@ bool HeaderColumns(const QStringList& row, std::vector<int>& columns) {
             }
         }
     }
-    if (found[X] < 0 && found[Y] < 0) {
+    if (found[X] < 0 || found[Y] < 0) {
         return false;
     }
     columns = found;
     return true;
+}
+
+// A field as an error message quotes it: its first few characters.
+QString Quoted(const QString& field) {
+    constexpr qsizetype kShown = 40;
+    return field.size() <= kShown ? field : field.left(kShown) + QChar(0x2026);
 }
 
 // One data row into `point`; false with the reason.
@@ -81,17 +87,27 @@ bool ReadRow(const QStringList& row, const std::vector<int>& columns, bool named
         return false;
     }
     if (!ParseNumber(cell(X), point.x) || !ParseNumber(cell(Y), point.y)) {
-        why = QStringLiteral("x and y must be numbers, not \"%1\", \"%2\"").arg(cell(X), cell(Y));
+        why = QStringLiteral("x and y must be numbers, not \"%1\", \"%2\"")
+                  .arg(Quoted(cell(X)), Quoted(cell(Y)));
         return false;
     }
     point.label = ToText8(cell(Label));
     point.memo = ToText8(cell(Memo));
     point.sinceText = ToText8(cell(SinceText));
+    for (const auto& [text, column] : {std::pair{&point.label, Label}, {&point.memo, Memo},
+                                       {&point.sinceText, SinceText}}) {
+        if (text->size() > kMaxShownTextBytes) {
+            why = QStringLiteral("the %1 is longer than %2 KB")
+                      .arg(QLatin1String(kColumnNames[column]))
+                      .arg(kMaxShownTextBytes >> 10);
+            return false;
+        }
+    }
     const QString since = cell(Since).trimmed();
     point.hasSince = !since.isEmpty();
     if (point.hasSince && !ParseDateTime(since.toStdString(), point.since)) {
-        why =
-            QStringLiteral("since must be a date-time as YYYY-MM-DD HH:MM, not \"%1\"").arg(since);
+        why = QStringLiteral("since must be a date-time as YYYY-MM-DD HH:MM, not \"%1\"")
+                  .arg(Quoted(since));
         return false;
     }
     return true;
@@ -99,23 +115,20 @@ bool ReadRow(const QStringList& row, const std::vector<int>& columns, bool named
 
 // The whole file's rows as new points; false (each problem reported) when any row is bad.
 bool ReadCsv(const QString& path, std::vector<NewPoint>& points, TextSink& err) {
-    const std::string name = LocalPath(path);
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        ReportError(err, name + ": cannot open: " +
-                             (QFileInfo(path).isDir() ? std::string("it is a folder")
-                                                      : file.errorString().toStdString()));
+    const std::string name = IsStandardStream(path) ? "standard input" : LocalPath(path);
+    QByteArray bytes;
+    std::string why8;
+    if (!ReadInputFile(path, kMaxCsvBytes, bytes, why8)) {
+        ReportError(err, name + ": cannot read: " + why8);
         return false;
     }
-    if (file.size() > kMaxCsvBytes) {
-        ReportError(err, name + ": too large for a list of points (over 256 MB)");
-        return false;
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        ReportError(err, name + ": cannot read: " + file.errorString().toStdString());
-        return false;
-    }
+    return ReadCsvPoints(std::move(bytes), name, points, err);
+}
+
+} // namespace
+
+bool ReadCsvPoints(QByteArray bytes, const std::string& name, std::vector<NewPoint>& points,
+                   TextSink& err) {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         bytes.remove(0, 3);
     }
@@ -166,10 +179,26 @@ bool ReadCsv(const QString& path, std::vector<NewPoint>& points, TextSink& err) 
     return errors == 0;
 }
 
-} // namespace
+PointRecord NewPointRecord(const NewPoint& p, const PointRecord& look) {
+    PointRecord rec = look;
+    rec.dX = p.x;
+    rec.dY = p.y;
+    rec.bSinceDate = p.hasSince ? 1 : 0;
+    if (p.hasSince) {
+        rec.stSince = p.since;
+    }
+    return rec;
+}
 
 int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
     const MapTarget target = LocateMap(options.baseDir, options.picture);
+    // A misspelt picture name must not make a map of its own (a map already there is kept up
+    // to date even while its picture is elsewhere).
+    if (!target.picturePath.empty() && !FileExists(target.picturePath) &&
+        !FileExists(target.mapPath)) {
+        ReportError(err, target.picturePath + ": no such file, and no map for it");
+        return kExitFailed;
+    }
     // Stamped before reading, as the viewer does: a write landing in between shows at the save.
     const DiskStamp known = StampOf(target.mapPath);
     PointList list;
@@ -190,19 +219,20 @@ int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
         return kExitFailed;
     }
 
+    if (options.replace && points.empty() && !options.allowEmpty) {
+        ReportError(err, (IsStandardStream(options.csvFile) ? std::string("standard input")
+                                                            : LocalPath(options.csvFile)) +
+                             ": no points in it; --replace would remove every point of " +
+                             target.mapPath + " (add --allow-empty to do that)");
+        ReportError(err, target.mapPath + ": not changed");
+        return kExitFailed;
+    }
     PointList ancestor = list;
     if (options.replace) {
         list.RemoveAllPoints();
     }
     for (const NewPoint& p : points) {
-        PointRecord rec = look;
-        rec.dX = p.x;
-        rec.dY = p.y;
-        rec.bSinceDate = p.hasSince ? 1 : 0;
-        if (p.hasSince) {
-            rec.stSince = p.since;
-        }
-        list.AddPoint(rec, p.label, p.sinceText, p.memo);
+        list.AddPoint(NewPointRecord(p, look), p.label, p.sinceText, p.memo);
     }
     // A picture's MAPS folder is made as the viewer makes it at start-up.
     if (!target.picturePath.empty() &&
@@ -213,6 +243,10 @@ int RunImport(const ImportOptions& options, TextSink& out, TextSink& err) {
     // Saved as a viewer window saves: a window or another program that wrote the map meanwhile
     // has its points merged, or its version kept aside, never lost.
     const int count = list.count();
+    SetLockWaitNotice([&err](const std::string& mapPath) {
+        ReportError(err, mapPath + ": waiting for another program that is saving a map in its "
+                                   "folder...");
+    });
     MapSaveOutcome saved =
         SaveMapGuarded({target.mapPath, std::move(list), std::move(ancestor), known, false});
     if (saved.result.status == FileResult::Failed) {

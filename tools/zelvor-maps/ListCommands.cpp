@@ -196,3 +196,12 @@ int RunCheck(const CheckOptions& options, TextSink& out, TextSink& err) {
     }
     return status;
 }
+
+void WriteListCsv(std::string_view mapName, const PointList& list, TextSink& out) {
+    CsvWriter writer(out);
+    writer.begin(ColumnNames(ListFields<NameCollector>));
+    for (int i = 0; i < list.count(); ++i) {
+        ListFields(writer, PointRow{mapName, &list, i});
+    }
+    writer.finish();
+}

@@ -38,3 +38,7 @@ struct CheckOptions {
 // Reads each file with the map reader, or the defaults reader for a file named Defaults.map;
 // "<file>: OK ..." on `out` for each readable one, the reader's reason on `err` otherwise.
 int RunCheck(const CheckOptions& options, TextSink& out, TextSink& err);
+
+// The points of `list` as `list --format csv` prints them, header row first; `mapName` fills
+// the map column.
+void WriteListCsv(std::string_view mapName, const PointList& list, TextSink& out);

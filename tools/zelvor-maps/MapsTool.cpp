@@ -14,8 +14,10 @@
 #include "ImportCommand.h"
 #include "ListCommands.h"
 #include "RenderCommand.h"
+#include "Resources.h"
 #include "SinceTime.h"
 #include "TextSink.h"
+#include "ToolFiles.h"
 
 namespace {
 
@@ -108,8 +110,11 @@ std::vector<Command> Commands() {
     commands.push_back(
         {QStringLiteral("render"), QStringLiteral("PICTURE OUT"),
          QStringLiteral("Writes the picture with its points as the viewer paints them, to PNG, "
-                        "JPEG or a one-page PDF (chosen by OUT's extension). Full size unless "
-                        "--width (fitted to that width) or --zoom is given."),
+                        "JPEG or a one-page PDF (chosen by OUT's extension, or by --type). "
+                        "OUT - is standard output (--type is then needed). Full size unless "
+                        "--width (fitted to that width) or --zoom is given. An existing OUT "
+                        "is replaced only by a complete file, and only if it is a regular "
+                        "file."),
          QStringLiteral("zelvor-maps render --width 1600 --at \"2026-12-24 09:00\" plan.png "
                         "plan-today.png"),
          [](QCommandLineParser& p) {
@@ -120,11 +125,15 @@ std::vector<Command> Commands() {
                           QStringLiteral("Draw the picture at this zoom (1 is full size)."),
                           QStringLiteral("Z")});
              p.addOption({QStringLiteral("no-points"), QStringLiteral("Leave the points out.")});
+             p.addOption({QStringLiteral("type"),
+                          QStringLiteral("Write this form whatever OUT's name: png, jpeg or "
+                                         "pdf."),
+                          QStringLiteral("TYPE")});
              p.addOption({QStringLiteral("at"),
                           QStringLiteral("Draw as at this local time (default: now)."),
                           QStringLiteral("YYYY-MM-DD HH:MM")});
          },
-         [](QCommandLineParser& p, const QString& base, TextSink&, TextSink& err) {
+         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
              const QString cmd = QStringLiteral("render");
              const QStringList args = p.positionalArguments();
              if (args.size() != 2) {
@@ -158,25 +167,41 @@ std::vector<Command> Commands() {
                                    QStringLiteral("--at needs a time as \"YYYY-MM-DD HH:MM\""));
              }
              const QFileInfo in(o.picture);
-             if (in.exists() && in.canonicalFilePath() == QFileInfo(o.output).canonicalFilePath()) {
+             if (!IsStandardStream(o.output) && in.exists() &&
+                 in.canonicalFilePath() == QFileInfo(o.output).canonicalFilePath()) {
                  return UsageError(err, cmd, QStringLiteral("OUT would replace the picture"));
              }
-             if (!OutputKindOf(o.output, o.kind)) {
+             if (p.isSet(QStringLiteral("type"))) {
+                 if (!OutputKindNamed(p.value(QStringLiteral("type")), o.kind)) {
+                     return UsageError(err, cmd,
+                                       QStringLiteral("--type must be png, jpeg or pdf"));
+                 }
+             } else if (IsStandardStream(o.output)) {
                  return UsageError(err, cmd,
-                                   QStringLiteral("OUT must end in .png, .jpg, .jpeg or .pdf"));
+                                   QStringLiteral("OUT - (standard output) needs --type"));
+             } else if (!OutputKindOf(o.output, o.kind)) {
+                 return UsageError(err, cmd,
+                                   QStringLiteral("OUT must end in .png, .jpg, .jpeg or .pdf, "
+                                                  "or --type be given"));
              }
-             return RunRender(o, err);
+             return RunRender(o, out, err);
          }});
     commands.push_back(
         {QStringLiteral("import"), QStringLiteral("PICTURE FILE.csv"),
-         QStringLiteral("Adds points from a CSV file to the picture's map, with the look of "
-                        "Defaults.map. Columns x, y, label, memo, since (a date-time, "
-                        "optional); a first row naming them (and optionally since_text) may "
-                        "give them in any order. Any bad row changes nothing."),
+         QStringLiteral("Adds points from a CSV file (- for standard input) to the picture's "
+                        "map, with the look of Defaults.map. Columns x, y, label, memo, since "
+                        "(a date-time, optional); a first row naming x, y and the others (and "
+                        "optionally since_text) may give them in any order. Texts may hold at "
+                        "most 64 KB. Any bad row, or a picture that does not exist, changes "
+                        "nothing."),
          QStringLiteral("zelvor-maps import plan.png positions.csv"),
          [](QCommandLineParser& p) {
              p.addOption({QStringLiteral("replace"),
-                          QStringLiteral("Replace all points instead of adding.")});
+                          QStringLiteral("Replace all points instead of adding (refused for a "
+                                         "file without points unless --allow-empty).")});
+             p.addOption({QStringLiteral("allow-empty"),
+                          QStringLiteral("With --replace, let a file without points remove "
+                                         "every point.")});
          },
          [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
              const QStringList args = p.positionalArguments();
@@ -189,6 +214,7 @@ std::vector<Command> Commands() {
              o.picture = args[0];
              o.csvFile = args[1];
              o.replace = p.isSet(QStringLiteral("replace"));
+             o.allowEmpty = p.isSet(QStringLiteral("allow-empty"));
              return RunImport(o, out, err);
          }});
     commands.push_back(
@@ -274,8 +300,7 @@ int RunMapsTool(const QStringList& arguments, TextSink& out, TextSink& err) {
             return kExitOk;
         }
         if (first == QLatin1String("--version") || first == QLatin1String("-v")) {
-            out.write(kTool + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
-                      QLatin1Char('\n'));
+            out.write(Resources::VersionText(kTool));
             return kExitOk;
         }
         err.write(ToolHelp(commands));

@@ -54,6 +54,10 @@ private:
 
 class TableWriter final : public RowWriter {
 public:
+    // Texts longer than this are cut, ending in an ellipsis, so one long text cannot widen
+    // every row of the table.
+    static constexpr qsizetype kMaxCellChars = 60;
+
     TableWriter(TextSink& out, std::vector<std::string> columns)
         : m_out(out), m_columns(std::move(columns)) {}
     void begin(const std::vector<std::string>& names) override {
@@ -68,7 +72,13 @@ public:
         m_row.clear();
     }
     void text(const char* name, std::string_view utf8) override {
-        QString cell = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+        // Only a start of the text is ever shown: a character takes at most four bytes.
+        const std::string_view head = utf8.substr(0, 4 * (kMaxCellChars + 1));
+        QString cell = QString::fromUtf8(head.data(), static_cast<qsizetype>(head.size()));
+        if (cell.size() > kMaxCellChars) {
+            cell.truncate(kMaxCellChars - 1);
+            cell += QChar(0x2026); // an ellipsis
+        }
         for (QChar& c : cell) {
             if (c.category() == QChar::Other_Control) {
                 c = QLatin1Char(' ');

@@ -8,7 +8,7 @@
 // JSON: {"version": 1, "points": [ {...}, ... ]}, one object per row whose keys are the column
 // names: numbers as numbers, booleans as true/false, a missing value as null, texts as strings.
 // Table: the chosen columns, aligned, for reading on a terminal; control characters in texts
-// show as spaces.
+// show as spaces, and a text over 60 characters is cut, ending in an ellipsis.
 #pragma once
 
 #include <QJsonObject>

@@ -8,12 +8,12 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QScreen>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "DrawingSurface.h"
@@ -23,6 +23,7 @@
 #include "Picture.h"
 #include "PointRenderer.h"
 #include "TextSink.h"
+#include "ToolFiles.h"
 #include "ViewGeometry.h"
 
 namespace {
@@ -68,40 +69,55 @@ std::string Name(const QString& path) {
     return LocalPath(path);
 }
 
-bool WriteRaster(const QImage& image, const RenderOptions& o, QString& why) {
-    QSaveFile file(o.output);
-    if (!file.open(QIODevice::WriteOnly)) {
-        why = file.errorString();
-        return false;
+// A write-only device over the sink the output goes to: Qt's image and PDF writers write
+// through it, and a failed write fails at once, with the system's reason kept by the sink.
+class SinkDevice : public QIODevice {
+public:
+    explicit SinkDevice(ByteSink& sink) : m_sink(sink) { open(QIODevice::WriteOnly); }
+    bool isSequential() const override { return true; }
+    bool failed() const { return m_failed; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (!m_sink.write(std::string_view(data, static_cast<std::size_t>(size)))) {
+            m_failed = true;
+            return -1;
+        }
+        return size;
     }
-    QImageWriter writer(&file, o.kind == OutputKind::Jpeg ? "jpeg" : "png");
-    if (o.kind == OutputKind::Jpeg) {
+
+private:
+    ByteSink& m_sink;
+    bool m_failed = false;
+};
+
+// A failure of the encoder itself (not of the file), which abandons the save.
+struct EncodeError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void EncodeRaster(const QImage& image, OutputKind kind, ByteSink& sink) {
+    SinkDevice device(sink);
+    QImageWriter writer(&device, kind == OutputKind::Jpeg ? "jpeg" : "png");
+    if (kind == OutputKind::Jpeg) {
         writer.setQuality(kJpegQuality);
     }
-    if (!writer.write(image)) {
-        why = writer.errorString();
-        file.cancelWriting();
-        return false;
+    // A write the sink refused is reported by the save with the system's reason; any other
+    // failure is the encoder's.
+    if (!writer.write(image) && !device.failed()) {
+        throw EncodeError(writer.errorString().toStdString());
     }
-    if (!file.commit()) {
-        why = file.errorString();
-        return false;
-    }
-    return true;
 }
 
-bool WritePdf(Picture& picture, PointList& list, DrawnSize drawn, double zoom,
-              const RenderOptions& o, QString& why) {
-    QSaveFile file(o.output);
-    if (!file.open(QIODevice::WriteOnly)) {
-        why = file.errorString();
-        return false;
-    }
+void EncodePdf(Picture& picture, PointList& list, DrawnSize drawn, double zoom,
+               const RenderOptions& o, ByteSink& sink) {
+    SinkDevice device(sink);
     // The page is the drawn picture at the size it has on the screen.
     const QScreen* screen = QGuiApplication::primaryScreen();
     const double dpiX = screen != nullptr ? screen->logicalDotsPerInchX() : 96.0;
     const double dpiY = screen != nullptr ? screen->logicalDotsPerInchY() : 96.0;
-    QPdfWriter pdf(&file);
+    QPdfWriter pdf(&device);
     pdf.setResolution(kPdfDpi);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     // Pages are whole points: rounded up, so that no row or column of the picture is cut off.
@@ -111,9 +127,7 @@ bool WritePdf(Picture& picture, PointList& list, DrawnSize drawn, double zoom,
     pdf.setTitle(QFileInfo(o.picture).fileName());
     QPainter painter;
     if (!painter.begin(&pdf)) {
-        why = QStringLiteral("cannot start the PDF");
-        file.cancelWriting();
-        return false;
+        throw EncodeError("cannot start the PDF");
     }
     {
         // As a printed page: the mapping from screen pixels to the page's resolution, the
@@ -131,18 +145,19 @@ bool WritePdf(Picture& picture, PointList& list, DrawnSize drawn, double zoom,
             renderer.DrawPoints(surface, list, ctx);
         }
     }
-    painter.end();
-    if (!file.commit()) {
-        why = file.errorString();
-        return false;
+    if (!painter.end()) {
+        throw EncodeError("cannot finish the PDF");
     }
-    return true;
 }
 
 } // namespace
 
 bool OutputKindOf(const QString& path, OutputKind& kind) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
+    return OutputKindNamed(QFileInfo(path).suffix(), kind);
+}
+
+bool OutputKindNamed(const QString& name, OutputKind& kind) {
+    const QString suffix = name.toLower();
     if (suffix == QLatin1String("png")) {
         kind = OutputKind::Png;
     } else if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg")) {
@@ -155,15 +170,21 @@ bool OutputKindOf(const QString& path, OutputKind& kind) {
     return true;
 }
 
-int RunRender(const RenderOptions& o, TextSink& err) {
+int RunRender(const RenderOptions& o, TextSink& out, TextSink& err) {
+    std::string why;
+    if (!IsReadableRegularFile(o.picture, why)) {
+        ReportError(err, Name(o.picture) + ": " + why);
+        return kExitFailed;
+    }
     Progress progress(err, QFileInfo(o.picture).fileName());
     progress.stage("decoding");
     // Fitted to a width, the picture is decoded as the window decodes it for that width.
     PictureFailure failure;
     const std::unique_ptr<Picture> picture =
         Picture::Load(o.picture, std::max(o.width, 0), 0, &failure);
-    if (!picture) {
-        ReportError(err, Name(o.picture) + ": " + failure.describe().toStdString());
+    if (!picture || picture->isTruncated()) {
+        ReportError(err, Name(o.picture) + ": " + failure.describe().toStdString() +
+                             " (nothing was written)");
         return kExitFailed;
     }
     PointList list;
@@ -188,13 +209,10 @@ int RunRender(const RenderOptions& o, TextSink& err) {
     }
 
     progress.stage("drawing");
-    QString why;
-    bool written = false;
-    if (o.kind == OutputKind::Pdf) {
-        written = WritePdf(*picture, list, drawn, zoom, o, why);
-    } else {
+    QImage image;
+    if (o.kind != OutputKind::Pdf) {
         // The window surface: cleared to the base colour, the picture, then one tick of points.
-        QImage image(drawn.w, drawn.h, QImage::Format_RGB32);
+        image = QImage(drawn.w, drawn.h, QImage::Format_RGB32);
         if (image.isNull()) {
             ReportError(err, Name(o.picture) + ": not enough memory for the drawn size");
             return kExitFailed;
@@ -216,15 +234,29 @@ int RunRender(const RenderOptions& o, TextSink& err) {
             renderer.DrawPoints(surface, list, ctx);
         }
         progress.stage("writing");
-        written = WriteRaster(image, o, why);
+    }
+    FileResult written;
+    try {
+        written = WriteOutputFile(
+            o.output,
+            [&](ByteSink& sink) {
+                if (o.kind == OutputKind::Pdf) {
+                    EncodePdf(*picture, list, drawn, zoom, o, sink);
+                } else {
+                    EncodeRaster(image, o.kind, sink);
+                }
+            },
+            out);
+    } catch (const EncodeError& e) {
+        written = FileResult::failure(Name(o.output) + ": cannot write: " + e.what());
     }
     const PictureFailure full = picture->fullPixelsFailure();
     if (full.reason != PictureFailure::None) {
         ReportError(err, Name(o.picture) + ": drawn from a reduced copy, as the window would: " +
                              full.describe().toStdString());
     }
-    if (!written) {
-        ReportError(err, Name(o.output) + ": cannot write: " + why.toStdString());
+    if (!written.ok()) {
+        ReportError(err, written.message + " (nothing was replaced)");
         return kExitFailed;
     }
     return kExitOk;

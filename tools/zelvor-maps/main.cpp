@@ -7,11 +7,29 @@
 #include <cstdio>
 #include <memory>
 
+#include <QtGlobal>
+
 #include "MapsTool.h"
 #include "Resources.h"
 #include "TextSink.h"
 
+namespace {
+
+QtMessageHandler g_qtHandler = nullptr;
+
+// Qt notes on standard error that XDG_RUNTIME_DIR is unset when the painting platform starts;
+// for a command-line tool that is noise in its error output, which holds only its own reports.
+void QuietRuntimeDirNote(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))) {
+        return;
+    }
+    g_qtHandler(type, context, text);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    g_qtHandler = qInstallMessageHandler(QuietRuntimeDirNote);
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments << QString::fromLocal8Bit(argv[i]);
