@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMdiArea>
 #include <QSettings>
 #include <QTimer>
 
@@ -93,6 +94,7 @@ bool CZelvorApp::InitInstance() {
     RegisterViewCommands();
     EditCommands::Register(m_mainFrame->commands(), [this] { return activeView(); });
     new SelectionPane(m_mainFrame->statusBar(), [this] { return activeView(); });
+    RegisterPointsPanel();
     RefreshRecentFiles();
 
     PlaceMainWindow(*m_mainFrame);
@@ -122,6 +124,9 @@ int CZelvorApp::Run() {
 void CZelvorApp::Shutdown() {
     if (m_docs) {
         disconnect(m_docs.get(), nullptr, this, nullptr);
+    }
+    if (m_mainFrame) {
+        disconnect(m_mainFrame->mdiArea(), nullptr, this, nullptr);
     }
     // The main frame's destructor closes what is still open, then saves the defaults.
     m_mainFrame.reset();
@@ -230,6 +235,16 @@ void CZelvorApp::RegisterViewCommands() {
         const CZelvorView* view = activeView();
         state.enabled = view != nullptr;
         state.checked = view != nullptr && view->IsZoomMode();
+    });
+    cmd.setHandler(ID_VIEW_FITPICTURE, [this] {
+        if (CZelvorView* view = activeView()) {
+            view->OnViewFitPicture();
+        }
+    });
+    cmd.setUpdateHandler(ID_VIEW_FITPICTURE, [this](CommandState& state) {
+        const CZelvorView* view = activeView();
+        state.enabled = view != nullptr;
+        state.checked = view != nullptr && view->IsFitPicture();
     });
     cmd.setHandler(ID_VIEW_SHOWTEXTS, [this] {
         if (CZelvorView* view = activeView()) {

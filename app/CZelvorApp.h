@@ -18,6 +18,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +28,7 @@ class CMainFrame;
 class CZelvorView;
 class DocTemplate;
 class DocumentManager;
+class PointsPanel;
 class Printing;
 class QSettings;
 class RecentFileList;
@@ -71,10 +73,16 @@ public:
     Printing& printing() const;
     // The view of the active document window, or null.
     CZelvorView* activeView() const;
+    // The Points panel, or null before the first picture opened.
+    PointsPanel* pointsPanel() const;
 
 private:
     void RegisterCommands();
     void RegisterViewCommands();
+    // The Points panel: made when the first picture opens, attached to the active view, with
+    // its command View > Points and its visibility kept in the settings (CZelvorAppPoints.cpp).
+    void RegisterPointsPanel();
+    void FollowActiveView();
     void RefreshRecentFiles();
     void Shutdown();
 
@@ -86,4 +94,5 @@ private:
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<DocumentManager> m_docs;
     QStringList m_startupFiles;
+    QPointer<PointsPanel> m_points; // a child of the main frame
 };

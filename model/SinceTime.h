@@ -32,3 +32,9 @@ void ResetSinceTimeCache();
 inline bool SinceHasPassed(const SYSTEMTIME& st, std::int64_t now) {
     return now > SinceInstant(st);
 }
+
+// A point is due at `now` when its since date is switched on and has passed: the points
+// `zelvor-maps due` lists and the Points panel's "due only" shows.
+inline bool IsDue(const PointRecord& rec, std::int64_t now) {
+    return rec.bSinceDate != 0 && SinceHasPassed(rec.stSince, now);
+}

@@ -19,6 +19,8 @@ inline constexpr int ID_VIEW_FULLSIZE = 32771;
 inline constexpr int ID_VIEW_ZOOMPLUS = 32773;
 inline constexpr int ID_VIEW_ZOOMMINUS = 32774;
 inline constexpr int ID_VIEW_SHOWTEXTS = 32777;
+inline constexpr int ID_VIEW_FITPICTURE = 32800;
+inline constexpr int ID_VIEW_POINTS = 32801;
 
 // Standard commands.
 inline constexpr int ID_FILE_NEW = 57600;

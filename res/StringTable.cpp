@@ -24,6 +24,8 @@ constexpr Entry kStrings[] = {
     {ID_VIEW_ZOOMPLUS, "Make more Zomm\nMake more Zomm"},
     {ID_VIEW_ZOOMMINUS, "Make less Zoom\nMake less Zoom"},
     {ID_VIEW_SHOWTEXTS, "Show Text Labels\nShow Text Labels"},
+    {ID_VIEW_FITPICTURE, "Show the whole picture in the window\nFit Picture"},
+    {ID_VIEW_POINTS, "Show or hide the list of points\nPoints"},
     {AFX_IDS_APP_TITLE, "Zelvor"},
     {AFX_IDS_IDLEMESSAGE, " "},
     {AFX_IDS_HELPMODEMESSAGE, "Select an object on which to get Help"},

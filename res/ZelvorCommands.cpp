@@ -30,7 +30,9 @@ constexpr MenuText kMenuTexts[] = {
     {ID_EDIT_SELECT_ALL, "Select &All\tCtrl+A", false},
     {ID_VIEW_TOOLBAR, "&Toolbar", true},
     {ID_VIEW_STATUS_BAR, "&Status Bar", true},
+    {ID_VIEW_POINTS, "&Points", true},
     {ID_VIEW_FULLSIZE, "Full Size", true},
+    {ID_VIEW_FITPICTURE, "Fit Picture\tCtrl+0", true},
     {ID_VIEW_SHOWTEXTS, "Show Texts", true},
     {ID_VIEW_ZOOMPLUS, "Zoom Plus", false},
     {ID_VIEW_ZOOMMINUS, "Zoom Minus", false},
@@ -94,8 +96,9 @@ CommandTable build() {
               {ID_EDIT_UNDO, ID_EDIT_REDO, S, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE,
                ID_EDIT_CLEAR, S, ID_EDIT_SELECT_ALL}},
              {"&View",
-              {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, S, ID_VIEW_FULLSIZE, ID_VIEW_SHOWTEXTS,
-               ID_VIEW_ZOOMPLUS, ID_VIEW_ZOOMMINUS}},
+              {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_POINTS, S, ID_VIEW_FULLSIZE,
+               ID_VIEW_FITPICTURE,
+               ID_VIEW_SHOWTEXTS, ID_VIEW_ZOOMPLUS, ID_VIEW_ZOOMMINUS}},
              {"&Window",
               {ID_WINDOW_NEW, ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE}},
              help,
@@ -122,6 +125,11 @@ CommandTable build() {
         {QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE},
         {QKeySequence(Qt::SHIFT | Qt::Key_F1), ID_CONTEXT_HELP},
         {QKeySequence(Qt::Key_F1), ID_HELP},
+        // Navigation: the whole picture, and the zoom steps about the middle of the view.
+        {QKeySequence(Qt::CTRL | Qt::Key_0), ID_VIEW_FITPICTURE},
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), ID_VIEW_ZOOMPLUS},
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), ID_VIEW_ZOOMPLUS},
+        {QKeySequence(Qt::CTRL | Qt::Key_Minus), ID_VIEW_ZOOMMINUS},
     };
     for (const Accelerator& accel : accelerators) {
         table.addAccelerator(accel);

@@ -27,6 +27,7 @@
 #include "SurfaceScroll.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
+#include "ViewNavigation.h"
 
 namespace {
 
@@ -67,6 +68,7 @@ CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {
     // Every move reports to the status bar, with or without a button held.
     viewport()->setMouseTracking(true);
     SetScrollSizes(0, 0);
+    new ViewNavigation(this); // the wheel, pinch and pan gestures: a child filtering events
 }
 
 CZelvorView::~CZelvorView() {
@@ -109,7 +111,8 @@ int CZelvorView::dragIndex() const {
 }
 
 QPoint CZelvorView::scrollPosition() const {
-    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+    return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()) -
+           CentringOffset();
 }
 
 bool CZelvorView::s_openInBackground = false;
@@ -310,10 +313,7 @@ void CZelvorView::OnDraw(DrawingSurface& surface) {
         }
         return;
     }
-    const auto imgW = static_cast<std::uint32_t>(m_pImage->width());
-    const auto imgH = static_cast<std::uint32_t>(m_pImage->height());
-    const DrawnSize drawn =
-        m_bZoomMode ? ZoomSize(imgW, imgH, m_dZoom) : FitSize(imgW, imgH, width(), m_dZoom);
+    const DrawnSize drawn = DrawnPictureSize();
     const QRect target(0, 0, drawn.w, drawn.h);
     QPainter& painter = surface.painter();
 
@@ -382,19 +382,8 @@ void CZelvorView::TickPoints(bool advancePhases) {
 
 void CZelvorView::OnViewFullSize() {
     ToggleFullSize(m_bZoomMode, m_dZoom);
+    m_bFitPicture = false;
     RedrawWindow();
-}
-
-void CZelvorView::OnViewZoomPlus() {
-    if (ApplyZoomStep(m_bZoomMode, m_dZoom, kZoomInFactor)) {
-        RedrawWindow();
-    }
-}
-
-void CZelvorView::OnViewZoomMinus() {
-    if (ApplyZoomStep(m_bZoomMode, m_dZoom, kZoomOutFactor)) {
-        RedrawWindow();
-    }
 }
 
 void CZelvorView::OnViewShowTexts() {

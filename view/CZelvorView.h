@@ -25,6 +25,7 @@
 #include <QBasicTimer>
 #include <QImage>
 #include <QPoint>
+#include <QPointF>
 #include <QPointer>
 #include <QString>
 
@@ -48,6 +49,7 @@ class QRubberBand;
 class QPainter;
 class QPaintDevice;
 class DrawingSurface;
+struct DrawnSize;
 
 class CZelvorView : public QAbstractScrollArea {
     Q_OBJECT
@@ -103,15 +105,26 @@ public:
     bool CloseMap();
 
     // Commands. Full Size toggles zoom mode (entering it at zoom 1.0); Zoom Plus and Zoom Minus
-    // multiply the zoom by 1.1 and 0.9 in zoom mode only (in fit mode they do nothing, not
-    // even a repaint); Show Texts hides or shows every point. Each change repaints in full.
+    // multiply the zoom by 1.1 and 0.9 about the middle of the view, in zoom mode only (in fit
+    // mode they do nothing, not even a repaint); Show Texts hides or shows every point. Each
+    // change repaints in full.
     void OnViewFullSize();
     void OnViewZoomPlus();
     void OnViewZoomMinus();
     void OnViewShowTexts();
+    // Fit Picture shows the whole picture inside the window, centred; chosen again it returns
+    // to fitting the width. Full Size leaves it (and leaving Full Size fits the width).
+    void OnViewFitPicture();
+    // Zooms by `factor` (within kMinZoom..kMaxZoom) keeping the picture point under `anchor`
+    // (viewport coordinates) where it is, as far as the scroll range allows. In either fit mode
+    // it first enters zoom mode at the fitted scale. Zoom Plus and Zoom Minus zoom about the
+    // middle of the view. False when nothing changed (no picture, or at a bound).
+    bool ZoomAbout(double factor, QPointF anchor);
     // Update rules: Full Size checked in zoom mode, Zoom Plus/Minus enabled in zoom mode,
-    // Show Texts checked while points are shown.
+    // Fit Picture checked while it fits the whole picture, Show Texts checked while points
+    // are shown.
     bool IsZoomMode() const { return m_bZoomMode; }
+    bool IsFitPicture() const { return !m_bZoomMode && m_bFitPicture; }
     bool IsShowTexts() const { return m_bShowTexts; }
     bool HasPicture() const { return m_pImage != nullptr; }
 
@@ -161,6 +174,10 @@ public:
     void OnLButtonDblClk(Qt::KeyboardModifiers keys, QPoint point);
     void OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point);
 
+    // Scrolls so that point `index` sits in the middle of the window, as far as the scroll
+    // range allows (in a fit mode the picture may not scroll at all).
+    void CentreOnPoint(int index);
+
     const PointList& points() const { return m_map->list(); }
     double zoom() const { return m_dZoom; }
     const std::string& mapPath() const { return m_strMapPath; }
@@ -174,6 +191,9 @@ public:
     // The map's tick: a pending full repaint (another view changed the points), then the
     // points; `advancePhases` as RenderContext has it.
     void TickPoints(bool advancePhases);
+    // The drawn-picture position of the viewport's top-left corner: the scroll bars' values,
+    // less the margin that centres the picture in Fit Picture. Every conversion between client
+    // and picture coordinates adds it to the client position.
     QPoint scrollPosition() const;
     // The persistent window surface (what the user sees).
     const QImage& surfaceImage() const { return m_surface; }
@@ -205,6 +225,10 @@ private:
     // What the renderer needs of the view to draw the points at `zoom`.
     RenderContext PointContext(double zoom) const;
     void SetScrollSizes(int extentW, int extentH);
+    // The drawn size of the picture in the current mode; the fit modes set m_dZoom from it.
+    DrawnSize DrawnPictureSize();
+    // Fit Picture's margins around the drawn picture (0, 0 in the other modes).
+    QPoint CentringOffset() const;
     // The points changed (here or in another view): the next tick repaints in full.
     void OnPointsChanged();
     // The selection changed: the next tick repaints in full, with the new marks.
@@ -238,6 +262,8 @@ private:
     bool SaveMapAtClose(bool quiet);
 
     bool m_bZoomMode = false;
+    // Outside zoom mode: fit the whole picture instead of the width.
+    bool m_bFitPicture = false;
     bool m_bShowTexts = true;
     bool m_bPrinting = false;
     bool m_bTicking = false;
@@ -274,4 +300,10 @@ private:
     bool m_bInRedraw = false;
     bool m_bRedrawAgain = false;
     int m_nFullRepaints = 0;
+    // The last zoom about a point: the anchor, the exact picture point under it, and the
+    // scroll position that zoom left. A next zoom about the same anchor from that position
+    // starts from the exact point.
+    QPointF m_zoomAnchor{-1, -1};
+    QPointF m_zoomPicturePoint;
+    QPoint m_zoomScroll;
 };

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cmath>
 
+#include "ZoomGeometry.h"
+
 namespace {
 
 int SaturateToInt(std::int64_t v) {
@@ -88,6 +90,10 @@ bool ApplyZoomStep(bool zoomMode, double& zoom, double factor) {
     if (!zoomMode) {
         return false;
     }
-    zoom *= factor;
+    const double next = ClampZoom(zoom * factor);
+    if (next == zoom) {
+        return false; // at a bound
+    }
+    zoom = next;
     return true;
 }

@@ -44,6 +44,7 @@ inline constexpr double kZoomOutFactor = 0.9;
 // The Full Size toggle: flips the mode; entering zoom mode starts at zoom 1.0, leaving it keeps
 // the zoom (the next fit-mode draw recomputes it). The view redraws in both cases.
 void ToggleFullSize(bool& zoomMode, double& zoom);
-// Zoom in or out by `factor` (kZoomInFactor, kZoomOutFactor): only in zoom mode, without bound.
-// Returns true when the zoom changed and the view must redraw; fit mode changes nothing.
+// Zoom in or out by `factor` (kZoomInFactor, kZoomOutFactor): only in zoom mode, and never
+// past kMinZoom or kMaxZoom (ZoomGeometry.h). Returns true when the zoom changed and the view
+// must redraw; fit mode, and a step at a bound, change nothing.
 bool ApplyZoomStep(bool zoomMode, double& zoom, double factor);

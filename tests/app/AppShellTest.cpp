@@ -216,8 +216,8 @@ TEST_F(AppTest, MenusSwitchBetweenTheMainAndTheDocumentMenu) {
     EXPECT_EQ(Titles(frame.menuBar()->actions()),
               QStringList({"&File", "&Edit", "&View", "&Window", "&Help"}));
     EXPECT_EQ(Titles(Popup(frame, "&View")->actions()),
-              QStringList({"&Toolbar", "&Status Bar", "-", "Full Size", "Show Texts", "Zoom Plus",
-                           "Zoom Minus"}));
+              QStringList({"&Toolbar", "&Status Bar", "&Points", "-", "Full Size",
+                           "Fit Picture\tCtrl+0", "Show Texts", "Zoom Plus", "Zoom Minus"}));
     EXPECT_EQ(frame.windowTitle(), "Zelvor - plan.png");
 
     // Maximised, the document's window title goes in brackets, and stays put.
@@ -453,6 +453,8 @@ TEST_F(AppTest, AboutBoxOverTheMainWindow) {
 }
 
 TEST_F(AppTest, WindowMenuListsTheOpenWindowsTilesAndArrangesThem) {
+    // The rows of minimised windows below count on the window area's width: no Points panel.
+    settings().setValue("PointsPanel/visible", false);
     const QString plan = WritePicture("plan.png", {120, 80}, Qt::red);
     const QString photo = WritePicture("photo.png", {80, 120}, Qt::blue);
     auto app = StartApp();

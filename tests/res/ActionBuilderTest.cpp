@@ -166,8 +166,8 @@ TEST(ActionBuilder, MenuBarsSwitchBetweenTheTwoMenus) {
     builder.showMenu(bar, IDR_ZelvorTYPE);
     EXPECT_EQ(menuTitles(bar), QStringList({"&File", "&Edit", "&View", "&Window", "&Help"}));
     EXPECT_EQ(itemTexts(builder.popup(IDR_ZelvorTYPE, 2)),
-              QStringList({"&Toolbar", "&Status Bar", "-", "Full Size", "Show Texts", "Zoom Plus",
-                           "Zoom Minus"}));
+              QStringList({"&Toolbar", "&Status Bar", "&Points", "-", "Full Size",
+                           "Fit Picture\tCtrl+0", "Show Texts", "Zoom Plus", "Zoom Minus"}));
     // One action per command, shared by both menus.
     EXPECT_TRUE(builder.popup(IDR_ZelvorTYPE, 0)->actions().contains(builder.action(ID_FILE_OPEN)));
     EXPECT_TRUE(mainFile->actions().contains(builder.action(ID_FILE_OPEN)));

@@ -77,8 +77,9 @@ TEST(ZelvorMenus, DocumentMenuShownWithDocument) {
               QStringList({"&Undo\tCtrl+Z", "&Redo\tCtrl+Y", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                            "&Paste\tCtrl+V", "&Delete\tDel", "-", "Select &All\tCtrl+A"}));
     // The view commands close the View popup in this order.
-    EXPECT_EQ(itemTexts(menu->popups[2]), QStringList({"&Toolbar", "&Status Bar", "-", "Full Size",
-                                                       "Show Texts", "Zoom Plus", "Zoom Minus"}));
+    EXPECT_EQ(itemTexts(menu->popups[2]),
+              QStringList({"&Toolbar", "&Status Bar", "&Points", "-", "Full Size",
+                           "Fit Picture\tCtrl+0", "Show Texts", "Zoom Plus", "Zoom Minus"}));
     EXPECT_EQ(itemTexts(menu->popups[3]),
               QStringList({"&New Window", "&Cascade", "&Tile", "&Arrange Icons"}));
     EXPECT_EQ(itemTexts(menu->popups[4]), QStringList({"&Help Topics", "-", "&About Zelvor..."}));
@@ -87,12 +88,13 @@ TEST(ZelvorMenus, DocumentMenuShownWithDocument) {
 TEST(ZelvorMenus, ItemsCarryIdsAndChecksOfTheirCommands) {
     const MenuLayout* menu = table().menu(IDR_ZelvorTYPE);
     ASSERT_NE(menu, nullptr);
-    const std::vector<int> view = {ID_VIEW_TOOLBAR,  ID_VIEW_STATUS_BAR, kSeparatorId,
-                                   ID_VIEW_FULLSIZE, ID_VIEW_SHOWTEXTS,  ID_VIEW_ZOOMPLUS,
-                                   ID_VIEW_ZOOMMINUS};
+    const std::vector<int> view = {ID_VIEW_TOOLBAR,   ID_VIEW_STATUS_BAR, ID_VIEW_POINTS,
+                                   kSeparatorId,      ID_VIEW_FULLSIZE,   ID_VIEW_FITPICTURE,
+                                   ID_VIEW_SHOWTEXTS, ID_VIEW_ZOOMPLUS,   ID_VIEW_ZOOMMINUS};
     EXPECT_EQ(menu->popups[2].items, view);
-    // Check marks: the two bars, Full Size and Show Texts; the zoom steps only enable.
-    for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_FULLSIZE, ID_VIEW_SHOWTEXTS}) {
+    // Check marks: the two bars, the display modes and Show Texts; the zoom steps only enable.
+    for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_POINTS, ID_VIEW_FULLSIZE,
+                   ID_VIEW_FITPICTURE, ID_VIEW_SHOWTEXTS}) {
         EXPECT_TRUE(table().command(id)->checkable) << id;
     }
     for (int id : {ID_VIEW_ZOOMPLUS, ID_VIEW_ZOOMMINUS, ID_FILE_OPEN, ID_FILE_MRU_FILE1}) {
@@ -134,6 +136,10 @@ TEST(ZelvorAccelerators, OneTableForEveryWindow) {
         {QKeySequence("Shift+F6"), ID_PREV_PANE},
         {QKeySequence("Shift+F1"), ID_CONTEXT_HELP},
         {QKeySequence("F1"), ID_HELP},
+        {QKeySequence("Ctrl+0"), ID_VIEW_FITPICTURE},
+        {QKeySequence("Ctrl++"), ID_VIEW_ZOOMPLUS},
+        {QKeySequence("Ctrl+="), ID_VIEW_ZOOMPLUS},
+        {QKeySequence("Ctrl+-"), ID_VIEW_ZOOMMINUS},
     };
     const std::vector<Accelerator>& accels = table().accelerators();
     ASSERT_EQ(accels.size(), expected.size());
@@ -156,7 +162,7 @@ TEST(ZelvorAccelerators, OneTableForEveryWindow) {
         const QKeySequence shown(info.menuText.mid(tab + 1));
         EXPECT_TRUE(table().shortcutsFor(id).contains(shown)) << info.menuText.toStdString();
     }
-    EXPECT_EQ(itemsWithShortcutText, 9); // Open, Print and the seven Edit items
+    EXPECT_EQ(itemsWithShortcutText, 10); // Open, Print, Fit Picture and the seven Edit items
 }
 
 TEST(ZelvorStrings, PromptsAndTooltipsOfTheViewCommands) {

@@ -130,7 +130,7 @@ int RunDue(const DueOptions& options, TextSink& out, TextSink& err) {
         const std::size_t before = due.size();
         const std::vector<PointRecord>& points = lists[m].points();
         for (std::size_t i = 0; i < points.size(); ++i) {
-            if (points[i].bSinceDate != 0 && SinceHasPassed(points[i].stSince, options.before)) {
+            if (IsDue(points[i], options.before)) {
                 due.push_back({SinceInstant(points[i].stSince), m, static_cast<int>(i)});
             }
         }
