@@ -83,6 +83,7 @@ private:
     // its command View > Points and its visibility kept in the settings (CZelvorAppPoints.cpp).
     void RegisterPointsPanel();
     void FollowActiveView();
+    void FitWindowsBesidePanel();
     void RefreshRecentFiles();
     void Shutdown();
 

@@ -3,9 +3,12 @@
 // active view, and shown or hidden by View > Points. The settings keep whether it shows
 // ("PointsPanel/visible", on unless the user hid it) and where ("PointsPanel/area", a
 // Qt::DockWidgetArea); with no picture open it is hidden without changing either.
+#include <algorithm>
+
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSettings>
+#include <QLayout>
 
 #include "ActionBuilder.h"
 #include "CMainFrame.h"
@@ -18,6 +21,27 @@
 namespace {
 const QString kVisibleKey = QStringLiteral("PointsPanel/visible");
 const QString kAreaKey = QStringLiteral("PointsPanel/area");
+
+// A panel that appears narrows the area that holds the picture windows; a window that no longer
+// fits (a maximized one follows by itself) is narrowed to the area, keeping its place if it can,
+// so that no part of the picture ends up behind the area's own scroll bars.
+void FitWindowsIntoArea(QMdiArea* area) {
+    const QRect room = area->viewport()->rect();
+    for (QMdiSubWindow* window : area->subWindowList()) {
+        if (window->isMaximized() || window->isMinimized()) {
+            continue;
+        }
+        QRect frame = window->geometry();
+        if (room.contains(frame)) {
+            continue;
+        }
+        frame.setWidth(std::min(frame.width(), room.width()));
+        frame.setHeight(std::min(frame.height(), room.height()));
+        frame.moveLeft(std::clamp(frame.left(), room.left(), room.right() - frame.width() + 1));
+        frame.moveTop(std::clamp(frame.top(), room.top(), room.bottom() - frame.height() + 1));
+        window->setGeometry(frame);
+    }
+}
 
 Qt::DockWidgetArea StoredArea(const QSettings& settings) {
     const int area = settings.value(kAreaKey, int(Qt::RightDockWidgetArea)).toInt();
@@ -33,6 +57,12 @@ Qt::DockWidgetArea StoredArea(const QSettings& settings) {
 }
 } // namespace
 
+void CZelvorApp::FitWindowsBesidePanel() {
+    // The main window lays the shown panel out now, so the area has its new size at once.
+    m_mainFrame->layout()->activate();
+    FitWindowsIntoArea(m_mainFrame->mdiArea());
+}
+
 PointsPanel* CZelvorApp::pointsPanel() const {
     return m_points.data();
 }
@@ -44,6 +74,9 @@ void CZelvorApp::RegisterPointsPanel() {
             const bool show = !m_points->isVisible();
             m_points->setVisible(show);
             m_settings->setValue(kVisibleKey, show);
+            if (show) {
+                FitWindowsBesidePanel();
+            }
         }
     });
     cmd.setUpdateHandler(ID_VIEW_POINTS, [this](CommandState& state) {
@@ -86,5 +119,6 @@ void CZelvorApp::FollowActiveView() {
     m_points->attach(view);
     if (!m_points->isVisible() && m_settings->value(kVisibleKey, true).toBool()) {
         m_points->show();
+        FitWindowsBesidePanel();
     }
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -158,5 +159,39 @@ TEST_F(AppTest, PointsPanelOpensWhereItWasLastDocked) {
     ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
     Settle();
     EXPECT_EQ(app->mainFrame()->dockWidgetArea(app->pointsPanel()), Qt::RightDockWidgetArea);
+    EXPECT_TRUE(QuitApp(app));
+}
+
+TEST_F(AppTest, PictureWindowsFitTheAreaLeftBesideTheShownPanel) {
+    // The panel appears after the first picture window has taken its size; the window must be
+    // narrowed into what the panel leaves, not reach behind the area's scroll bars. So must a
+    // window when View > Points shows the panel again.
+    const QString picture = WritePicture("plan.png", {400, 300}, Qt::gray);
+    auto app = StartApp();
+    ASSERT_TRUE(app);
+    ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
+    Settle();
+    ASSERT_NE(app->pointsPanel(), nullptr);
+    ASSERT_TRUE(app->pointsPanel()->isVisible());
+    QMdiArea* area = app->mainFrame()->mdiArea();
+    const auto fits = [area] {
+        for (const QMdiSubWindow* window : area->subWindowList()) {
+            if (!area->viewport()->rect().contains(window->geometry())) {
+                return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(fits());
+
+    ActionBuilder& cmd = app->mainFrame()->commands();
+    ASSERT_TRUE(cmd.execute(ID_VIEW_POINTS)); // hidden
+    Settle();
+    QMdiSubWindow* window = area->subWindowList().front();
+    window->setGeometry(area->viewport()->rect()); // the whole, wider area
+    ASSERT_TRUE(cmd.execute(ID_VIEW_POINTS)); // shown again
+    Settle();
+    EXPECT_TRUE(app->pointsPanel()->isVisible());
+    EXPECT_TRUE(fits());
     EXPECT_TRUE(QuitApp(app));
 }
