@@ -68,10 +68,12 @@ CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {
     // Every move reports to the status bar, with or without a button held.
     viewport()->setMouseTracking(true);
     SetScrollSizes(0, 0);
-    new ViewNavigation(this); // the wheel, pinch and pan gestures: a child filtering events
+    m_navigation = new ViewNavigation(this);
 }
 
 CZelvorView::~CZelvorView() {
+    // Before QWidget's destructor takes the focus away, with a focus-out event to the filters.
+    delete m_navigation;
     m_map->Detach(this);
     m_map->disconnect(this);
     m_map->saver().disconnect(this);

@@ -46,6 +46,7 @@
 class Picture;
 class QMessageBox;
 class QRubberBand;
+class ViewNavigation;
 class QPainter;
 class QPaintDevice;
 class DrawingSurface;
@@ -281,6 +282,9 @@ private:
     bool m_bNudgeRun = false;
     PointSelection m_selection;
     SelectionMarks m_marks;
+    // The wheel, pinch and pan gestures: a child filtering the view's events, removed first
+    // when the view goes so that no event of its destruction reaches it half torn down.
+    ViewNavigation* m_navigation = nullptr;
     std::vector<QRect> m_tickPieces; // reused
     std::uint64_t m_seenRemovals = 0;
     double m_dZoom = 1.0;
