@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "Clock.h"
+#include "DocumentFrame.h"
 #include "DrawingSurface.h"
 #include "Globals.h"
 #include "LargeImage.h"
@@ -56,6 +57,26 @@ CZelvorView::PointDialogRunner& CZelvorView::InstalledRunner() {
 
 void CZelvorView::SetPointDialogRunner(PointDialogRunner runner) {
     InstalledRunner() = std::move(runner);
+}
+
+bool CZelvorView::RunDialogOn(PointRecord& rec, std::string& label, std::string& sinceText,
+                              std::string& memo, bool& applyToAll) {
+    applyToAll = false;
+    const PointDialogRunner runner = InstalledRunner(); // a copy: the runner may replace itself
+    if (!runner) {
+        return false;
+    }
+    bool accepted = false;
+    {
+        // The window stays until the dialog has returned, even if it is closed meanwhile.
+        const DocumentFrame::DialogScope scope(this);
+        accepted = runner(this, rec, label, sinceText, memo);
+    }
+    if (accepted) {
+        applyToAll = g_bApplyToAll;
+        g_bApplyToAll = false;
+    }
+    return accepted;
 }
 
 CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {

@@ -222,6 +222,11 @@ protected:
 private:
     // The runner SetPointDialogRunner installed (empty when none).
     static PointDialogRunner& InstalledRunner();
+    // Runs the installed Point dialog on these copies, keeping the window until it returns;
+    // true when it was accepted, with `applyToAll` telling whether "Apply to all points" was
+    // ticked (false when no runner is installed).
+    bool RunDialogOn(PointRecord& rec, std::string& label, std::string& sinceText,
+                     std::string& memo, bool& applyToAll);
     void StartTimer();
     // What the renderer needs of the view to draw the points at `zoom`.
     RenderContext PointContext(double zoom) const;

@@ -12,8 +12,6 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "DocumentFrame.h"
-#include "Globals.h"
 #include "MapMerge.h"
 #include "MessageBox.h"
 #include "Picture.h"
@@ -189,15 +187,8 @@ void CZelvorView::RunBulkDialog() {
     std::string sinceText = list.sinceText(first);
     std::string memo = list.memo(first);
     const PointRecord shown = rec;
-    const PointDialogRunner runner = InstalledRunner();
-    bool accepted = false;
-    if (runner) {
-        const DocumentFrame::DialogScope scope(this);
-        accepted = runner(this, rec, label, sinceText, memo);
-    }
-    if (accepted) {
-        const bool applyToAll = g_bApplyToAll;
-        g_bApplyToAll = false;
+    bool applyToAll = false;
+    if (RunDialogOn(rec, label, sinceText, memo, applyToAll)) {
         // The selection as it is now: points removed meanwhile are left out.
         m_selection.prune(m_map->map());
         const std::vector<PointId> ids = m_selection.ids();

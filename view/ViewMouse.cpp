@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <string>
 
-#include "DocumentFrame.h"
 #include "DrawingSurface.h"
 #include "Globals.h"
 #include "MessageBox.h"
@@ -220,16 +219,8 @@ void CZelvorView::RunPointDialog(int i, QPoint point) {
         rec = g_pDefaults != nullptr ? *g_pDefaults : FactoryDefaults();
     }
 
-    const PointDialogRunner runner = InstalledRunner(); // a copy: the runner may replace itself
-    bool accepted = false;
-    if (runner) {
-        // The window stays until the dialog has returned, even if it is closed meanwhile.
-        const DocumentFrame::DialogScope scope(this);
-        accepted = runner(this, rec, label, sinceText, memo);
-    }
-    if (accepted) {
-        const bool applyToAll = g_bApplyToAll;
-        g_bApplyToAll = false;
+    bool applyToAll = false;
+    if (RunDialogOn(rec, label, sinceText, memo, applyToAll)) {
         if (i < 0) {
             // Where the double-click was, not where the cursor is after the dialog.
             const QPoint scroll = scrollPosition();
