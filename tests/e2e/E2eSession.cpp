@@ -325,6 +325,11 @@ QString E2eSession::clickForDialog(QPoint pos, int button, int count, const QStr
     return {};
 }
 
+bool E2eSession::startOnPicture(const QString& name, QSize size) {
+    writePicture(name, size);
+    return start() && openPicture(path(name));
+}
+
 bool E2eSession::openPicture(const QString& picture, bool waitForTitle) {
     if (!key("ctrl+o")) {
         return false;

@@ -112,6 +112,9 @@ public:
     // `pos` in the main window, accept the Point dialog with Return, wait for it to go.
     bool openPicture(const QString& path, bool waitForTitle = true);
     bool addPoint(QPoint pos);
+    // The usual start of a test: writes picture `name` in the start-up folder, starts the
+    // program and opens the picture.
+    bool startOnPicture(const QString& name, QSize size = {800, 600});
 
     // The process.
     qint64 pid() const;

@@ -14,9 +14,7 @@ TEST(KillAfterEdit, AnAddedPointSurvivesKillNineTwoAndAHalfSecondsLater) {
         GTEST_SKIP() << why.toStdString();
     }
     E2eSession s;
-    s.writePicture("plan.png", {800, 600});
-    ASSERT_TRUE(s.start()) << s.error().toStdString();
-    ASSERT_TRUE(s.openPicture(s.path("plan.png"))) << s.error().toStdString();
+    ASSERT_TRUE(s.startOnPicture("plan.png")) << s.error().toStdString();
     EXPECT_EQ(s.mapPointCount("plan"), -1); // nothing written before the first edit
     ASSERT_TRUE(s.addPoint(E2eSession::kFirstSpot)) << s.error().toStdString();
     QThread::msleep(2500);
@@ -31,9 +29,7 @@ TEST(KillAfterEdit, AnAddedPointIsOnDiskWhileTheNextPointDialogIsOpen) {
         GTEST_SKIP() << why.toStdString();
     }
     E2eSession s;
-    s.writePicture("plan.png", {800, 600});
-    ASSERT_TRUE(s.start()) << s.error().toStdString();
-    ASSERT_TRUE(s.openPicture(s.path("plan.png"))) << s.error().toStdString();
+    ASSERT_TRUE(s.startOnPicture("plan.png")) << s.error().toStdString();
     ASSERT_TRUE(s.addPoint(E2eSession::kFirstSpot)) << s.error().toStdString();
     // The next point's dialog stays open: a modal dialog must not hold the save back.
     ASSERT_FALSE(s.clickForDialog(E2eSession::kSecondSpot, 1, 2, "Point").isEmpty())
@@ -49,9 +45,7 @@ TEST(KillAfterEdit, AnUndoneDragIsOnDiskTwoAndAHalfSecondsLater) {
         GTEST_SKIP() << why.toStdString();
     }
     E2eSession s;
-    s.writePicture("plan.png", {800, 600});
-    ASSERT_TRUE(s.start()) << s.error().toStdString();
-    ASSERT_TRUE(s.openPicture(s.path("plan.png"))) << s.error().toStdString();
+    ASSERT_TRUE(s.startOnPicture("plan.png")) << s.error().toStdString();
     ASSERT_TRUE(s.addPoint(E2eSession::kFirstSpot)) << s.error().toStdString();
     QThread::msleep(2500);
     const QPointF placed = s.mapPointPosition("plan", 0);

@@ -45,9 +45,7 @@ TEST_P(QuitWhileSavingFails, EndsWithinFiveSecondsAndKeepsARecoveryCopy) {
         GTEST_SKIP() << why.toStdString();
     }
     E2eSession s;
-    s.writePicture("plan.png", {800, 600});
-    ASSERT_TRUE(s.start()) << s.error().toStdString();
-    ASSERT_TRUE(s.openPicture(s.path("plan.png"))) << s.error().toStdString();
+    ASSERT_TRUE(s.startOnPicture("plan.png")) << s.error().toStdString();
     ASSERT_TRUE(s.addPoint(E2eSession::kFirstSpot)) << s.error().toStdString();
     // The folder goes, and a file in its place stops it from being made again.
     ASSERT_TRUE(QDir(s.path("MAPS")).removeRecursively());
