@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <cmath>
 
+// The sample pictures and points are data written as code: their coordinates, colours and sizes
+// are the content, so they are not named one by one.
+// NOLINTBEGIN(readability-magic-numbers)
 namespace {
 constexpr double kPi = 3.14159265358979323846;
 
@@ -93,25 +96,18 @@ double Terrain(double x, double y) {
     }
     return value / 1.75;
 }
-} // namespace
-
-namespace DemoPictures {
-
-QImage FloorPlan() {
-    QImage image(kFloorPlanWidth, kFloorPlanHeight, QImage::Format_RGB32);
-    image.fill(QColor(250, 250, 246));
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-
+void FloorPlanGrid(QPainter& p, QSize size) {
     // Drawing grid.
     p.setPen(QPen(QColor(222, 230, 238), 1));
-    for (int x = 0; x < image.width(); x += 20) {
-        p.drawLine(x, 0, x, image.height());
+    for (int x = 0; x < size.width(); x += 20) {
+        p.drawLine(x, 0, x, size.height());
     }
-    for (int y = 0; y < image.height(); y += 20) {
-        p.drawLine(0, y, image.width(), y);
+    for (int y = 0; y < size.height(); y += 20) {
+        p.drawLine(0, y, size.width(), y);
     }
+}
 
+void FloorPlanWalls(QPainter& p) {
     // Outer walls and rooms (pixel coordinates of the plan).
     const QRectF outside(100, 100, 1400, 860);
     p.setBrush(Qt::NoBrush);
@@ -127,7 +123,9 @@ QImage FloorPlan() {
     p.drawLine(QPointF(760, 560), QPointF(760, 960));   // kitchen | meeting B
     p.drawLine(QPointF(1120, 560), QPointF(1120, 960)); // meeting B | server
     p.drawLine(QPointF(1120, 760), QPointF(1500, 760)); // server / stairs
+}
 
+void FloorPlanDoors(QPainter& p) {
     // Door gaps, painted in paper colour, then the doors.
     p.setPen(QPen(QColor(250, 250, 246), 8));
     p.drawLine(QPointF(472, 420), QPointF(568, 420));
@@ -151,7 +149,9 @@ QImage FloorPlan() {
         Window(p, QPointF(x, 960), QPointF(x + 130, 960));
     }
     Window(p, QPointF(1500, 160), QPointF(1500, 330));
+}
 
+void FloorPlanFurniture(QPainter& p) {
     // Furniture.
     Desk(p, QRectF(200, 230, 200, 60));
     for (int row = 0; row < 2; ++row) {
@@ -180,7 +180,9 @@ QImage FloorPlan() {
     for (int i = 0; i < 10; ++i) {
         p.drawLine(QPointF(1150, 780 + i * 17), QPointF(1470, 780 + i * 17)); // stairs
     }
+}
 
+void FloorPlanLabels(QPainter& p) {
     RoomLabel(p, QRectF(100, 300, 420, 120), QStringLiteral("Reception"), QStringLiteral("34 m²"));
     RoomLabel(p, QRectF(520, 330, 980, 90), QStringLiteral("Open Office"), QStringLiteral("96 m²"));
     RoomLabel(p, QRectF(100, 800, 320, 120), QStringLiteral("Meeting Room A"),
@@ -193,7 +195,9 @@ QImage FloorPlan() {
     p.setPen(QColor(120, 120, 120));
     p.setFont(SansFont(18, false, true));
     p.drawText(QRectF(100, 420, 1400, 140), Qt::AlignCenter, QStringLiteral("Corridor"));
+}
 
+void FloorPlanTitle(QPainter& p) {
     // Dimension line and title block.
     p.setPen(QPen(QColor(90, 90, 90), 1.5));
     p.drawLine(QPointF(100, 60), QPointF(1500, 60));
@@ -211,17 +215,10 @@ QImage FloorPlan() {
     p.setFont(SansFont(15));
     p.drawText(block.adjusted(14, 40, -10, 0), Qt::AlignLeft | Qt::AlignTop,
                QStringLiteral("Ground floor    scale 1:50\nSheet A-101"));
-    return image;
 }
 
-QImage HarbourPhoto() {
-    const int w = 2400;
-    const int h = 1600;
-    const int horizon = 880;
-    QImage image(w, h, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-
+// The harbour photo's parts, painted in this order; `rng` carries on from part to part.
+void HarbourSky(QPainter& p, int w, int horizon, QRandomGenerator& rng) {
     QLinearGradient sky(0, 0, 0, horizon);
     sky.setColorAt(0.0, QColor(38, 64, 122));
     sky.setColorAt(0.55, QColor(148, 128, 170));
@@ -239,7 +236,6 @@ QImage HarbourPhoto() {
     p.drawEllipse(QPointF(1560, horizon - 110), 58, 58);
 
     // Clouds: soft ellipses.
-    QRandomGenerator rng(20240611);
     for (int i = 0; i < 40; ++i) {
         const double cx = rng.bounded(w);
         const double cy = 80 + rng.bounded(420);
@@ -250,7 +246,9 @@ QImage HarbourPhoto() {
         p.setBrush(cloud);
         p.drawEllipse(QPointF(cx, cy), rx, rx * 0.35);
     }
+}
 
+void HarbourHills(QPainter& p, int w, int horizon) {
     // Hills behind the harbour.
     for (int layer = 0; layer < 3; ++layer) {
         QPainterPath hill;
@@ -266,7 +264,9 @@ QImage HarbourPhoto() {
         p.setBrush(QColor(shade - 20, shade - 10, shade + 30));
         p.drawPath(hill);
     }
+}
 
+void HarbourSea(QPainter& p, int w, int h, int horizon, QRandomGenerator& rng) {
     // Sea.
     QLinearGradient sea(0, horizon, 0, h);
     sea.setColorAt(0.0, QColor(214, 150, 118));
@@ -283,7 +283,9 @@ QImage HarbourPhoto() {
                       1 + (y - horizon) / 300));
         p.drawLine(QPointF(x, y), QPointF(x + len, y));
     }
+}
 
+void HarbourPier(QPainter& p, int horizon, QRandomGenerator& rng) {
     // Pier, lighthouse and boats.
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(46, 40, 44));
@@ -321,14 +323,17 @@ QImage HarbourPhoto() {
         p.setBrush(QColor(245, 236, 220));
         p.drawPolygon(sail);
     }
+}
 
+void HarbourVignette(QPainter& p, QImage& image, int w, int h) {
     // Vignette.
     QRadialGradient vignette(QPointF(w / 2.0, h / 2.0), w * 0.75);
     vignette.setColorAt(0.55, QColor(0, 0, 0, 0));
     vignette.setColorAt(1.0, QColor(0, 0, 0, 120));
     p.fillRect(image.rect(), vignette);
-    p.end();
+}
 
+void HarbourSensorNoise(QImage& image, int w, int h, QRandomGenerator& rng) {
     // Sensor noise.
     for (int y = 0; y < h; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
@@ -339,6 +344,42 @@ QImage HarbourPhoto() {
                            std::clamp(qBlue(c) + n, 0, 255));
         }
     }
+}
+
+} // namespace
+
+namespace DemoPictures {
+
+QImage FloorPlan() {
+    QImage image(kFloorPlanWidth, kFloorPlanHeight, QImage::Format_RGB32);
+    image.fill(QColor(250, 250, 246));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    FloorPlanGrid(p, image.size());
+    FloorPlanWalls(p);
+    FloorPlanDoors(p);
+    FloorPlanFurniture(p);
+    FloorPlanLabels(p);
+    FloorPlanTitle(p);
+    return image;
+}
+
+QImage HarbourPhoto() {
+    const int w = 2400;
+    const int h = 1600;
+    const int horizon = 880;
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QRandomGenerator rng(20240611);
+    HarbourSky(p, w, horizon, rng);
+    HarbourHills(p, w, horizon);
+    HarbourSea(p, w, h, horizon, rng);
+    HarbourPier(p, horizon, rng);
+    HarbourVignette(p, image, w, h);
+    p.end();
+    HarbourSensorNoise(image, w, h, rng);
     return image;
 }
 
@@ -428,3 +469,4 @@ QImage TrailMap() {
 }
 
 } // namespace DemoPictures
+// NOLINTEND(readability-magic-numbers)

@@ -24,7 +24,8 @@ constexpr std::array<int, 3> kSignals{SIGTERM, SIGINT,
 #ifdef Q_OS_UNIX
 // A signal handler may only do async-signal-safe work: it writes one byte to a socket that the
 // event loop watches, and puts the default action back so a second signal ends the process.
-int g_signalFds[2] = {-1, -1};
+// The one global the handler can reach: it must be a plain array a signal handler may read.
+int g_signalFds[2] = {-1, -1}; // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 void HandleSignal(int sig) {
     std::signal(sig, SIG_DFL);

@@ -83,7 +83,9 @@ void RemakeFolder(const std::string& path) {
     std::string folder = FolderOf(path);
     folder.pop_back();
     if (!folder.empty() && folder != ".") {
-        ::mkdir(folder.c_str(), 0777); // fails harmlessly when it exists
+        // Read, write and search for all, less the umask, as any folder a program makes.
+        constexpr mode_t kFolderMode = 0777;
+        ::mkdir(folder.c_str(), kFolderMode); // fails harmlessly when it exists
     }
 }
 

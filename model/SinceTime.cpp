@@ -16,11 +16,17 @@ constexpr std::int64_t kOneChangeWindow = kDay;
 
 // The fields that take part in the conversion; all of them, since any may be out of its usual
 // range and still give a distinct date.
-using DateKey = std::array<std::uint16_t, 6>;
+constexpr std::size_t kDateFields = 6; // year, month, day, hour, minute, second
+using DateKey = std::array<std::uint16_t, kDateFields>;
 
 DateKey keyOf(const SYSTEMTIME& st) {
     return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
+
+// The Gregorian calendar repeats every 400 years, which are this many days; day 0 of the count
+// below (0000-03-01) lies this many days before 1970-01-01.
+constexpr std::int64_t kDaysPerEra = 146097;
+constexpr std::int64_t kEpochFromEraStart = 719468;
 
 // Days from 1970-01-01 to the given date of the proleptic Gregorian calendar (month 1 to 12).
 std::int64_t DaysFromCivil(std::int64_t y, std::int64_t m, std::int64_t d) {
@@ -29,7 +35,7 @@ std::int64_t DaysFromCivil(std::int64_t y, std::int64_t m, std::int64_t d) {
     const std::int64_t yoe = y - era * 400;
     const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
+    return era * kDaysPerEra + doe - kEpochFromEraStart;
 }
 
 // The zone's offset from UTC at instant `t`, in seconds.

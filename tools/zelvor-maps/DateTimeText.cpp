@@ -8,6 +8,13 @@
 
 namespace {
 
+constexpr int kHoursPerDay = 24;
+constexpr int kMinutesPerHour = 60;
+constexpr int kSecondsPerMinute = 60;
+constexpr int kDaysPerWeek = 7;
+// "yyyy-mm-dd hh:mm:ss" with room for five-digit fields and the terminator.
+constexpr std::size_t kFormattedSize = 40;
+
 // Reads exactly `digits` decimal digits at `pos`; advances `pos`.
 bool Digits(std::string_view s, std::size_t& pos, int digits, int& value) {
     if (pos + static_cast<std::size_t>(digits) > s.size()) {
@@ -71,12 +78,12 @@ bool ParseDateTime(std::string_view text, SYSTEMTIME& st) {
     }
     const QDate date(year, month, day);
     if (pos != s.size() || year < kFirstSinceYear || year > kLastSinceYear || !date.isValid() ||
-        hour > 23 || minute > 59 || second > 59) {
+        hour >= kHoursPerDay || minute >= kMinutesPerHour || second >= kSecondsPerMinute) {
         return false;
     }
     st.wYear = static_cast<std::uint16_t>(year);
     st.wMonth = static_cast<std::uint16_t>(month);
-    st.wDayOfWeek = static_cast<std::uint16_t>(date.dayOfWeek() % 7); // Sunday is 0
+    st.wDayOfWeek = static_cast<std::uint16_t>(date.dayOfWeek() % kDaysPerWeek); // Sunday is 0
     st.wDay = static_cast<std::uint16_t>(day);
     st.wHour = static_cast<std::uint16_t>(hour);
     st.wMinute = static_cast<std::uint16_t>(minute);
@@ -86,7 +93,7 @@ bool ParseDateTime(std::string_view text, SYSTEMTIME& st) {
 }
 
 std::string FormatDateTime(const SYSTEMTIME& st) {
-    char text[40];
+    char text[kFormattedSize];
     const int n = std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u",
                                 unsigned(st.wYear), unsigned(st.wMonth), unsigned(st.wDay),
                                 unsigned(st.wHour), unsigned(st.wMinute), unsigned(st.wSecond));

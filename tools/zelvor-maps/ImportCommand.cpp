@@ -65,16 +65,19 @@ bool HeaderColumns(const QStringList& row, std::vector<int>& columns) {
     return true;
 }
 
+// Without a header row the columns are x, y, label, memo and since, in that order.
+constexpr qsizetype kUnnamedColumns = 5;
+
 // A field as an error message quotes it: its first few characters.
 QString Quoted(const QString& field) {
     constexpr qsizetype kShown = 40;
-    return field.size() <= kShown ? field : field.left(kShown) + QChar(0x2026);
+    return field.size() <= kShown ? field : field.left(kShown) + kEllipsis;
 }
 
 // One data row into `point`; false with the reason.
 bool ReadRow(const QStringList& row, const std::vector<int>& columns, bool named, NewPoint& point,
              QString& why) {
-    if (!named && row.size() > 5) {
+    if (!named && row.size() > kUnnamedColumns) {
         why = QStringLiteral("%1 fields, at most 5 expected (x, y, label, memo, since)")
                   .arg(row.size());
         return false;

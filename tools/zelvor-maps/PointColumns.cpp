@@ -77,7 +77,7 @@ public:
         QString cell = QString::fromUtf8(head.data(), static_cast<qsizetype>(head.size()));
         if (cell.size() > kMaxCellChars) {
             cell.truncate(kMaxCellChars - 1);
-            cell += QChar(0x2026); // an ellipsis
+            cell += kEllipsis;
         }
         for (QChar& c : cell) {
             if (c.category() == QChar::Other_Control) {
@@ -170,10 +170,11 @@ std::string_view FaceName(const LOGFONTA& lf, std::string& scratch) {
 
 ColourName::ColourName(COLORREF c) {
     static constexpr char kHex[] = "0123456789abcdef";
+    constexpr std::uint8_t kLowNibble = 0x0f;
     const std::uint8_t channels[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
     text[0] = '#';
     for (int i = 0; i < 3; ++i) {
         text[1 + 2 * i] = kHex[channels[i] >> 4];
-        text[2 + 2 * i] = kHex[channels[i] & 15];
+        text[2 + 2 * i] = kHex[channels[i] & kLowNibble];
     }
 }

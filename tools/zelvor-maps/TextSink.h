@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+// What stands for the rest of a text cut short for showing (an ellipsis).
+inline constexpr QChar kEllipsis(char16_t(0x2026));
+
 class TextSink {
 public:
     // Does not own `file`.

@@ -13,6 +13,7 @@
 
 namespace {
 
+constexpr std::size_t kMegabyte = std::size_t{1} << 20;
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
 // A regular file through FileSource: it opens without waiting and refuses anything else.
@@ -48,7 +49,7 @@ bool ReadCapped(Read read, std::size_t cap, QByteArray& bytes, std::string& why)
     bytes.resize(static_cast<qsizetype>(have));
     if (have > cap) {
         bytes.clear();
-        why = "too large (over " + std::to_string(cap >> 20) + " MB)";
+        why = "too large (over " + std::to_string(cap / kMegabyte) + " MB)";
         return false;
     }
     return true;
@@ -94,7 +95,7 @@ bool ReadInputFile(const QString& path, std::size_t cap, QByteArray& bytes, std:
         return false;
     }
     if (source.size() > cap) {
-        why = "too large (over " + std::to_string(cap >> 20) + " MB)";
+        why = "too large (over " + std::to_string(cap / kMegabyte) + " MB)";
         return false;
     }
     try {
