@@ -4,8 +4,8 @@
 #include "CZelvorView.h"
 #include "Resources.h"
 
-CChildFrame::CChildFrame(CZelvorDoc& doc, QWidget* parent)
-    : DocumentFrame(doc, parent), m_view(new CZelvorView(this)) {
+CChildFrame::CChildFrame(CZelvorDoc& doc, AppServices& services, QWidget* parent)
+    : DocumentFrame(doc, parent), m_view(new CZelvorView(services, this)) {
     m_view->SetMap(doc.map());
     setWidget(m_view);
     setWindowIcon(Resources::Icon(IDR_ZelvorTYPE));

@@ -5,13 +5,15 @@
 
 #include "DocumentFrame.h"
 
+class AppServices;
 class CZelvorDoc;
 class CZelvorView;
 
 class CChildFrame : public DocumentFrame {
     Q_OBJECT
 public:
-    explicit CChildFrame(CZelvorDoc& doc, QWidget* parent = nullptr);
+    // `services` reach the view; they must outlive the frame.
+    CChildFrame(CZelvorDoc& doc, AppServices& services, QWidget* parent = nullptr);
 
     CZelvorView* view() const { return m_view; }
 

@@ -2,9 +2,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -12,71 +9,36 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
-#include <QTemporaryFile>
 #include <QToolBar>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "ActionBuilder.h"
+#include "AppServices.h"
 #include "ContextHelpMode.h"
-#include "DefaultsStore.h"
 #include "Document.h"
 #include "DocumentManager.h"
 #include "FontSystemWarmUp.h"
-#include "Globals.h"
 #include "HelpWindow.h"
 #include "LockKeyIndicators.h"
-#include "MapFiles.h"
-#include "MessageBox.h"
 #include "Resources.h"
-#include "StatusPane.h"
 #include "WindowListMenu.h"
 #include "ZelvorCommands.h"
 
 namespace {
-// Why files cannot be created in `dir`, or empty when a file can be made there.
-QString WriteProblem(const QString& dir) {
-    QTemporaryFile probe(dir + QStringLiteral("/.zelvor-probe-XXXXXX"));
-    return probe.open() ? QString() : probe.errorString();
-}
+// Room beside the widest text of an indicator pane, in pixels.
+constexpr int kIndicatorPadding = 12;
 
 QLabel* MakeIndicatorPane(QStatusBar* bar, const QString& widest) {
     auto* pane = new QLabel(bar);
     pane->setAlignment(Qt::AlignCenter);
-    pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(widest) + 12);
+    pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(widest) + kIndicatorPadding);
     bar->addPermanentWidget(pane);
     return pane;
 }
 } // namespace
 
-CMainFrame::CMainFrame() {
-    // The start-up directory, against which every file of the system is found.
-    std::error_code ec;
-    const std::filesystem::path startDir = std::filesystem::current_path(ec);
-    g_strBaseDir = ec ? std::string(".") : startDir.string();
-
-    m_defaults = std::make_unique<DefaultsStore>();
-    if (const FileResult loaded = m_defaults->Load(g_strBaseDir);
-        loaded.status == FileResult::Failed) {
-        m_defaultsProblem = QString::fromLocal8Bit(loaded.message);
-    }
-    g_pDefaults = &m_defaults->record();
-
-    // Into MAPS when it exists; otherwise create it and stay in the start-up directory.
-    QString mkdirError;
-    std::filesystem::current_path("MAPS", ec);
-    m_changedIntoMaps = !ec;
-    if (!m_changedIntoMaps) {
-        std::error_code mkdirEc;
-        std::filesystem::create_directory("MAPS", mkdirEc);
-        if (mkdirEc) {
-            mkdirError = QString::fromLocal8Bit(mkdirEc.message());
-        }
-    }
-    m_storageProblem = CheckStorage(g_strBaseDir, mkdirError);
-}
+CMainFrame::CMainFrame(AppServices& services) : m_services(services) {}
 
 CMainFrame::~CMainFrame() {
     if (m_docs != nullptr) {
@@ -95,70 +57,7 @@ CMainFrame::~CMainFrame() {
             delete window.data();
         }
     }
-    StatusPane::SetSink({});
-
-    SaveDefaults();
-    g_pDefaults = nullptr;
-    m_defaults.reset();
-}
-
-void CMainFrame::SaveDefaults() {
-    // A Defaults.map that could not be read at start-up is left as it is; the user was told.
-    if (!m_defaults || !m_defaults->mayOverwrite()) {
-        return;
-    }
-    const FileResult saved = m_defaults->Save();
-    if (!saved.ok()) {
-        StatusPane::SetText(
-            tr("The default look was not saved: %1").arg(QString::fromLocal8Bit(saved.message)));
-    }
-}
-
-QString CMainFrame::CheckStorage(const std::string& baseDir, const QString& mkdirError) {
-    const QString base = QFile::decodeName(QByteArray::fromStdString(baseDir));
-    const QString maps = base + QStringLiteral("/MAPS");
-    const QFileInfo info(maps);
-    QStringList problems;
-    if (!info.exists()) {
-        problems.append(tr("The folder \"%1\" could not be created: %2.")
-                            .arg(QDir::toNativeSeparators(maps), mkdirError));
-    } else if (!info.isDir()) {
-        problems.append(tr("\"%1\" is a file, not a folder.").arg(QDir::toNativeSeparators(maps)));
-    } else if (const QString why = WriteProblem(maps); !why.isEmpty()) {
-        problems.append(tr("The folder \"%1\" cannot be written: %2.")
-                            .arg(QDir::toNativeSeparators(maps), why));
-    }
-    if (problems.isEmpty()) {
-        return {};
-    }
-    if (const QString why = WriteProblem(base); !why.isEmpty()) {
-        problems.append(tr("The default look cannot be saved in \"%1\" either: %2.")
-                            .arg(QDir::toNativeSeparators(base), why));
-    }
-    return problems.join(QLatin1Char('\n'));
-}
-
-void CMainFrame::ReportStorageProblem() {
-    if (m_storageReported) {
-        return;
-    }
-    m_storageReported = true;
-    if (!m_defaultsProblem.isEmpty()) {
-        MessageBox::Show(this,
-                         tr("The default look for new points cannot be read.\n\n%1\n\nZelvor "
-                            "uses the factory defaults and leaves the file as it is.")
-                             .arg(m_defaultsProblem),
-                         QMessageBox::Warning, QMessageBox::Ok);
-    }
-    if (m_storageProblem.isEmpty()) {
-        return;
-    }
-    MessageBox::Show(this,
-                     tr("Points cannot be saved in this folder.\n\n%1\n\nZelvor works, but the "
-                        "points of the pictures you open here are not kept when their windows "
-                        "close.")
-                         .arg(m_storageProblem),
-                     QMessageBox::Warning, QMessageBox::Ok);
+    m_services.setStatusSink({});
 }
 
 bool CMainFrame::LoadFrame() {
@@ -188,16 +87,17 @@ bool CMainFrame::LoadFrame() {
     m_wndStatusBar = new QStatusBar(this);
     setStatusBar(m_wndStatusBar);
     QStatusBar* bar = m_wndStatusBar;
-    StatusPane::SetSink([bar](const QString& text) { bar->showMessage(text); });
+    m_services.setStatusSink([bar](const QString& text) { bar->showMessage(text); });
     m_capsPane = MakeIndicatorPane(bar, Resources::String(ID_INDICATOR_CAPS));
     m_numPane = MakeIndicatorPane(bar, Resources::String(ID_INDICATOR_NUM));
     m_scrollPane = MakeIndicatorPane(bar, Resources::String(ID_INDICATOR_SCRL));
     m_indicators = new LockKeyIndicators(m_capsPane, m_numPane, m_scrollPane, this);
-    StatusPane::SetText(Resources::String(AFX_IDS_IDLEMESSAGE));
+    m_services.showStatus(Resources::String(AFX_IDS_IDLEMESSAGE));
 
     m_commands->showMenu(menuBar(), IDR_MAINFRAME);
     m_menuId = IDR_MAINFRAME;
     m_commands->installAccelerators(this);
+    m_commands->setStatusSink([this](const QString& text) { m_services.showStatus(text); });
     m_commands->routeStatusTips(this);
 
     if (const MenuLayout* docMenu = ZelvorCommandTable().menu(IDR_ZelvorTYPE)) {
@@ -210,8 +110,9 @@ bool CMainFrame::LoadFrame() {
         }
     }
 
-    m_contextHelp = new ContextHelpMode(Resources::String(AFX_IDS_HELPMODEMESSAGE),
-                                        Resources::String(AFX_IDS_IDLEMESSAGE), this);
+    m_contextHelp = new ContextHelpMode(
+        Resources::String(AFX_IDS_HELPMODEMESSAGE), Resources::String(AFX_IDS_IDLEMESSAGE),
+        [this](const QString& text) { m_services.showStatus(text); }, this);
     RegisterFrameCommands();
 
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateMenuAndTitle);
@@ -291,10 +192,6 @@ void CMainFrame::UpdateMenuAndTitle() {
     if (title != windowTitle()) {
         setWindowTitle(title);
     }
-}
-
-QString CMainFrame::paneText() const {
-    return m_wndStatusBar != nullptr ? m_wndStatusBar->currentMessage() : QString();
 }
 
 QLabel* CMainFrame::indicator(int id) const {

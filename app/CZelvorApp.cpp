@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ActionBuilder.h"
+#include "AppServices.h"
 #include "BuiltInIconStyle.h"
 #include "CAboutDlg.h"
 #include "CChildFrame.h"
@@ -21,7 +22,6 @@
 #include "DocTemplate.h"
 #include "DocumentManager.h"
 #include "FileDropTarget.h"
-#include "Globals.h"
 #include "MessageBox.h"
 #include "Printing.h"
 #include "RecentFileList.h"
@@ -59,20 +59,33 @@ void CZelvorApp::SetIdentity() {
 bool CZelvorApp::InitInstance() {
     m_recent->ReadList();
 
+    // The start-up folder, its defaults and its MAPS folder, before any window exists.
+    const std::string baseDir = StartupFolder::Current();
+    m_services = std::make_unique<AppServices>(baseDir);
+    m_services->setOpenInBackground(m_openInBackground);
+    if (const FileResult loaded = m_services->LoadDefaults(); loaded.status == FileResult::Failed) {
+        m_defaultsProblem = QString::fromLocal8Bit(loaded.message);
+    }
+    m_startup = StartupFolder::Prepare(baseDir);
+    AppServices& services = *m_services;
+    services.setPointDialogRunner([&services](QWidget* parent, const PointEntry& shown) {
+        return CDia_Point::Run(parent, services, shown);
+    });
+
     m_template = std::make_unique<DocTemplate>(
         Resources::String(IDR_ZelvorTYPE), [] { return std::make_unique<CZelvorDoc>(); },
-        [](Document& doc) -> DocumentFrame* {
+        [&services](Document& doc) -> DocumentFrame* {
             auto* zelvorDoc = qobject_cast<CZelvorDoc*>(&doc);
-            return zelvorDoc != nullptr ? new CChildFrame(*zelvorDoc) : nullptr;
+            return zelvorDoc != nullptr ? new CChildFrame(*zelvorDoc, services) : nullptr;
         });
 
-    m_mainFrame = std::make_unique<CMainFrame>();
+    m_mainFrame = std::make_unique<CMainFrame>(services);
     if (!m_mainFrame->LoadFrame()) {
         return false;
     }
-    m_docs = std::make_unique<DocumentManager>(*m_mainFrame->mdiArea(), m_recent.get());
+    m_docs = std::make_unique<DocumentManager>(*m_mainFrame->mdiArea(), m_recent.get(), services);
     m_docs->AddDocTemplate(std::move(m_template));
-    m_docs->setDialogDirectory(QFile::decodeName(QByteArray::fromStdString(g_strBaseDir)));
+    m_docs->setDialogDirectory(QFile::decodeName(QByteArray::fromStdString(baseDir)));
     m_mainFrame->setDocumentManager(m_docs.get());
     FileDropTarget::Install(*m_mainFrame, [this](const QStringList& paths) { OpenFiles(paths); });
     connect(m_docs.get(), &DocumentManager::documentsChanged, this,
@@ -80,16 +93,6 @@ bool CZelvorApp::InitInstance() {
     connect(m_docs.get(), &DocumentManager::documentTitleChanged, this,
             &CZelvorApp::RefreshRecentFiles);
 
-    // "Save Settings" changes the default look: it reaches Defaults.map at once.
-    CZelvorView::SetPointDialogRunner([this](QWidget* parent, PointRecord& rec, std::string& label,
-                                             std::string& sinceText, std::string& memo) {
-        const PointRecord before = g_pDefaults != nullptr ? *g_pDefaults : PointRecord{};
-        const bool ok = CDia_Point::Run(parent, rec, label, sinceText, memo);
-        if (ok && g_pDefaults != nullptr && StorageImage(before) != StorageImage(*g_pDefaults)) {
-            m_mainFrame->SaveDefaults();
-        }
-        return ok;
-    });
     RegisterCommands();
     RegisterViewCommands();
     EditCommands::Register(m_mainFrame->commands(), [this] { return activeView(); });
@@ -102,7 +105,7 @@ bool CZelvorApp::InitInstance() {
     // Told from the event loop, so that a quit request while the message is open ends the
     // program as it would at any other time; the files given at start-up open after it.
     QTimer::singleShot(0, m_mainFrame.get(), [this] {
-        m_mainFrame->ReportStorageProblem();
+        ReportStorageProblem();
         OpenFiles(std::exchange(m_startupFiles, {}));
     });
     return true;
@@ -128,12 +131,23 @@ void CZelvorApp::Shutdown() {
     if (m_mainFrame) {
         disconnect(m_mainFrame->mdiArea(), nullptr, this, nullptr);
     }
-    // The main frame's destructor closes what is still open, then saves the defaults.
+    // The main frame's destructor closes what is still open; the defaults are saved after.
     m_mainFrame.reset();
     m_docs.reset();
+    if (m_services) {
+        m_services->SaveDefaults();
+        m_services.reset();
+    }
     m_recent->WriteList();
     m_settings->sync();
-    CZelvorView::SetPointDialogRunner({});
+}
+
+void CZelvorApp::ReportStorageProblem() {
+    if (m_storageReported || !m_services) {
+        return;
+    }
+    m_storageReported = true;
+    ReportStartupProblems(*m_services, m_mainFrame.get(), m_defaultsProblem, m_startup);
 }
 
 CZelvorView* CZelvorApp::activeView() const {

@@ -7,14 +7,15 @@
 // Start-up does only what the first window needs; the printer, the help window and every dialog
 // are made when first used.
 //
-// Start-up (InitInstance): settings, recent-file list, document template, main frame (whose
-// constructor prepares the start-up directory, the defaults and the MAPS folder), its window
-// contents, the document plumbing, then the window is shown. The files given to
+// Start-up (InitInstance): settings, recent-file list, the services (the current directory
+// becomes the start-up folder, Defaults.map is read from it, then MAPS is entered or created;
+// see StartupFolder.h), document template, main frame, its window contents, the document
+// plumbing, then the window is shown. The files given to
 // setStartupFiles (the command line's, see CommandLine.h) open once it shows, after any problem
 // with the start-up folder has been told. Picture files dropped onto the main window open too.
 //
 // Shut-down (Run's end, or the destructor): the main window's document windows close first,
-// then the main frame goes (saving the defaults), then the recent-file list is written.
+// then the main frame goes, then the defaults and the recent-file list are written.
 #pragma once
 
 #include <QObject>
@@ -24,6 +25,9 @@
 
 #include <memory>
 
+#include "StartupFolder.h"
+
+class AppServices;
 class CMainFrame;
 class CZelvorView;
 class DocTemplate;
@@ -64,6 +68,16 @@ public:
     // The files to open once the main window shows (before InitInstance).
     void setStartupFiles(const QStringList& paths) { m_startupFiles = paths; }
 
+    // Whether pictures open on a worker (the program's windows do); set before InitInstance.
+    void setOpenInBackground(bool background) { m_openInBackground = background; }
+    // Tells the user, once per run, about an unreadable Defaults.map and about a start-up
+    // folder where maps cannot be stored; nothing when there is neither.
+    void ReportStorageProblem();
+
+    // What InitInstance made of the start-up folder, and the services views and dialogs reach
+    // (null before InitInstance).
+    const StartupFolder& startupFolder() const { return m_startup; }
+    AppServices* services() const { return m_services.get(); }
     CMainFrame* mainFrame() const { return m_mainFrame.get(); }
     DocumentManager* documents() const { return m_docs.get(); }
     RecentFileList& recentFiles() const { return *m_recent; }
@@ -91,6 +105,11 @@ private:
     QSettings* m_settings;
     std::unique_ptr<RecentFileList> m_recent;
     std::unique_ptr<Printing> m_printing;
+    std::unique_ptr<AppServices> m_services;
+    StartupFolder m_startup;
+    QString m_defaultsProblem;
+    bool m_storageReported = false;
+    bool m_openInBackground = false;
     std::unique_ptr<DocTemplate> m_template;
     std::unique_ptr<CMainFrame> m_mainFrame;
     std::unique_ptr<DocumentManager> m_docs;

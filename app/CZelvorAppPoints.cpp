@@ -21,6 +21,8 @@
 namespace {
 const QString kVisibleKey = QStringLiteral("PointsPanel/visible");
 const QString kAreaKey = QStringLiteral("PointsPanel/area");
+// The panel's first width beside the windows: every column shows.
+constexpr int kFirstPanelWidth = 420;
 
 // A panel that appears narrows the area that holds the picture windows; a window that no longer
 // fits (a maximized one follows by itself) is narrowed to the area, keeping its place if it can,
@@ -99,12 +101,12 @@ void CZelvorApp::FollowActiveView() {
         return;
     }
     if (!m_points) {
-        m_points = new PointsPanel(m_mainFrame.get());
+        m_points = new PointsPanel(*m_services, m_mainFrame.get());
         const Qt::DockWidgetArea area = StoredArea(*m_settings);
         m_mainFrame->addDockWidget(area, m_points);
         // Wide enough for every column at first, on either side.
         if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea) {
-            m_mainFrame->resizeDocks({m_points}, {420}, Qt::Horizontal);
+            m_mainFrame->resizeDocks({m_points}, {kFirstPanelWidth}, Qt::Horizontal);
         }
         connect(m_points, &QDockWidget::dockLocationChanged, this,
                 [this](Qt::DockWidgetArea where) {

@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include "DocumentArchive.h"
-#include "Globals.h"
 #include "OpenMap.h"
 
 CZelvorDoc::CZelvorDoc() : m_map(std::make_shared<OpenMap>()) {}
@@ -18,8 +17,6 @@ void CZelvorDoc::Serialize(DocumentArchive& ar) {
     if (!ar.IsLoading()) {
         return;
     }
-    g_strOpenPath = QFile::encodeName(ar.GetFilePath()).toStdString();
-    g_strOpenName = QFile::encodeName(ar.GetFileName()).toStdString();
-    m_strReadPath = g_strOpenPath;
-    m_strReadName = g_strOpenName;
+    m_strReadPath = QFile::encodeName(ar.GetFilePath()).toStdString();
+    m_strReadName = QFile::encodeName(ar.GetFileName()).toStdString();
 }

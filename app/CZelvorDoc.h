@@ -1,6 +1,6 @@
-// The document of an opened picture. It reads no byte of the file: reading it hands the file's
-// full path and name to the view through g_strOpenPath and g_strOpenName, and remembers them so
-// that every window on this document (Window > New Window too) shows this picture. A document
+// The document of an opened picture. It reads no byte of the file: reading it remembers the
+// file's full path and name, which every window on this document (Window > New Window too)
+// shows. A document
 // that read nothing (File New, a zero-byte file) gives blank views.
 //
 // It owns the picture's map: the points, their history and their saving, shared by every view
@@ -21,7 +21,7 @@ public:
     ~CZelvorDoc() override;
 
     bool OnNewDocument() override;
-    // Loading: sets g_strOpenPath (full path) and g_strOpenName (file name) and remembers them.
+    // Loading: remembers the full path and the file name.
     // Storing: writes nothing.
     void Serialize(DocumentArchive& ar) override;
 

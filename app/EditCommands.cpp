@@ -5,11 +5,10 @@
 #include <QMimeData>
 
 #include "ActionBuilder.h"
+#include "AppServices.h"
 #include "CZelvorView.h"
-#include "Globals.h"
 #include "PointClipboard.h"
 #include "Resources.h"
-#include "StatusPane.h"
 #include "Text8.h"
 
 namespace {
@@ -26,21 +25,22 @@ void Copy(CZelvorView& view) {
 }
 
 void Paste(CZelvorView& view) {
-    const PointRecord look = g_pDefaults != nullptr ? *g_pDefaults : FactoryDefaults();
+    const PointRecord look = view.services().defaults();
     PointClipboard::Decoded decoded =
         PointClipboard::Decode(QApplication::clipboard()->mimeData(), look);
     if (decoded.entries.empty()) {
-        StatusPane::SetText(decoded.problem);
+        view.services().showStatus(decoded.problem);
         return;
     }
     const int count = static_cast<int>(decoded.entries.size());
     const int onEdge = view.PasteEntries(std::move(decoded.entries), "Paste");
     if (onEdge > 0) {
-        StatusPane::SetText(QObject::tr("%n pasted point(s) lay outside the picture and were "
-                                        "placed on its edge.",
-                                        nullptr, onEdge));
+        view.services().showStatus(
+            QObject::tr("%n pasted point(s) lay outside the picture and were "
+                        "placed on its edge.",
+                        nullptr, onEdge));
     } else {
-        StatusPane::SetText(QObject::tr("%n point(s) pasted.", nullptr, count));
+        view.services().showStatus(QObject::tr("%n point(s) pasted.", nullptr, count));
     }
 }
 

@@ -21,10 +21,12 @@ namespace {
 constexpr int kTypingPauseMs = 200;
 // Points become due as time passes; the list catches up this often while "due only" is on.
 constexpr int kDueRefreshMs = 30'000;
+// Narrower than this, the columns no longer show their headings.
+constexpr int kMinPanelWidth = 260;
 } // namespace
 
-PointsPanel::PointsPanel(QWidget* parent)
-    : QDockWidget(tr("Points"), parent), m_model(new PointsTableModel(this)),
+PointsPanel::PointsPanel(const AppServices& services, QWidget* parent)
+    : QDockWidget(tr("Points"), parent), m_model(new PointsTableModel(services, this)),
       m_table(new QTableView), m_filter(new QLineEdit), m_dueOnly(new QCheckBox(tr("due only"))),
       m_count(new QLabel) {
     setObjectName(QStringLiteral("PointsPanel"));
@@ -61,7 +63,7 @@ PointsPanel::PointsPanel(QWidget* parent)
     layout->addWidget(m_table, 1);
     layout->addWidget(m_count);
     setWidget(box);
-    box->setMinimumWidth(260);
+    box->setMinimumWidth(kMinPanelWidth);
 
     m_typing.setSingleShot(true);
     m_typing.setInterval(kTypingPauseMs);

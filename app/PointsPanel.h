@@ -17,6 +17,7 @@
 
 #include <vector>
 
+class AppServices;
 class CZelvorView;
 class PointsTableModel;
 class QCheckBox;
@@ -28,7 +29,8 @@ class QTableView;
 class PointsPanel : public QDockWidget {
     Q_OBJECT
 public:
-    explicit PointsPanel(QWidget* parent = nullptr);
+    // `services` must outlive the panel.
+    explicit PointsPanel(const AppServices& services, QWidget* parent = nullptr);
     ~PointsPanel() override;
 
     void attach(CZelvorView* view);

@@ -6,12 +6,11 @@
 #include <clocale>
 #include <cstdio>
 
+#include "AppServices.h"
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
 #include "CommandLine.h"
-#include "CZelvorView.h"
 #include "FontSystemWarmUp.h"
-#include "Globals.h"
 #include "QuitRequest.h"
 #include "TerminationSignals.h"
 
@@ -42,7 +41,7 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Run:
         break;
     }
-    // --base DIR is the start-up folder: the main frame takes the current directory as it.
+    // --base DIR is the start-up folder: the application takes the current directory as it.
     if (!line.baseDir.isEmpty() && !QDir::setCurrent(line.baseDir)) {
         Print(stderr, QStringLiteral("zelvor: cannot change into \"%1\"\n").arg(line.baseDir));
         return 1;
@@ -54,9 +53,9 @@ int main(int argc, char** argv) {
     // writes uses "." whatever the locale, so the C library's number formats stay those of "C".
     std::setlocale(LC_NUMERIC, "C");
     FontSystemWarmUp::ApplicationReady();
-    // Pictures open on a worker: a window shows at once and answers while a large one decodes.
-    CZelvorView::SetOpenInBackground(true);
     CZelvorApp app;
+    // Pictures open on a worker: a window shows at once and answers while a large one decodes.
+    app.setOpenInBackground(true);
     app.setStartupFiles(line.files);
     // A polite request to end (logout, kill, Ctrl+C) ends any open dialog as if cancelled, then
     // closes the main window as File > Exit does.
@@ -67,8 +66,10 @@ int main(int argc, char** argv) {
             QApplication::quit();
         }
     });
-    TerminationSignals terminationSignals([&quit] {
-        g_bQuitRequested = true; // from here on no close asks a question
+    TerminationSignals terminationSignals([&app, &quit] {
+        if (AppServices* services = app.services()) {
+            services->setQuitRequested(); // from here on no close asks a question
+        }
         quit.request();
     });
     return app.Run();

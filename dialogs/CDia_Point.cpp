@@ -16,17 +16,17 @@
 #include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSize>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
-#include "Clock.h"
 #include "ColorSwatch.h"
 #include "DialogTemplate.h"
 #include "FontColorDialog.h"
 #include "GdiConvert.h"
-#include "Globals.h"
 #include "Text8.h"
 
 namespace {
@@ -58,6 +58,57 @@ enum ControlId {
     kIdMemo = 1021,
     kNoId = -1,
 };
+
+// Where the template puts each control, in dialog units.
+struct Box {
+    int x;
+    int y;
+    int w;
+    int h;
+};
+constexpr QSize kDialogSize(340, 337);
+constexpr Box kLabelBox{43, 19, 221, 14};
+constexpr Box kTextFontBox{273, 19, 50, 14};
+constexpr Box kTextColorBox{111, 55, 35, 14};
+constexpr Box kBackColorBox{111, 74, 35, 14};
+constexpr Box kRectColorBox{111, 93, 35, 14};
+constexpr Box kShowCrossBox{171, 68, 73, 10};
+constexpr Box kCrossSizeBox{277, 64, 34, 14};
+constexpr Box kShowRectBox{171, 86, 73, 10};
+constexpr Box kRectSizeBox{277, 82, 34, 14};
+constexpr Box kSinceDateBox{29, 137, 105, 10};
+constexpr Box kSincePickerBox{171, 132, 143, 15};
+constexpr Box kSinceTextBox{55, 156, 199, 14};
+constexpr Box kSinceFontBox{264, 156, 50, 14};
+constexpr Box kFlashTextBox{55, 178, 73, 10};
+constexpr Box kFlashRectBox{171, 178, 83, 10};
+constexpr Box kMemoBox{18, 213, 305, 83};
+constexpr Box kSaveSettingsBox{7, 320, 71, 10};
+constexpr Box kApplyAllBox{113, 320, 75, 10};
+constexpr Box kCancelBox{223, 316, 50, 14};
+constexpr Box kOkBox{283, 316, 50, 14};
+constexpr Box kFrameBox{7, 7, 326, 300};
+constexpr Box kColorsBox{18, 41, 138, 75};
+constexpr Box kCrossAndRectBox{164, 41, 159, 75};
+constexpr Box kSinceGroupBox{18, 121, 305, 75};
+constexpr Box kLabelCaptionBox{18, 25, 24, 8};
+constexpr Box kCrossSizeCaptionBox{243, 70, 23, 8};
+constexpr Box kRectSizeCaptionBox{243, 88, 23, 8};
+constexpr Box kTextSwatchBox{79, 55, 24, 14};
+constexpr Box kTextColorCaptionBox{29, 61, 42, 8};
+constexpr Box kBackSwatchBox{79, 74, 24, 14};
+constexpr Box kBackCaptionBox{29, 80, 42, 8};
+constexpr Box kRectSwatchBox{79, 93, 24, 14};
+constexpr Box kRectCaptionBox{29, 99, 42, 8};
+constexpr Box kSinceTextCaptionBox{29, 162, 24, 8};
+constexpr Box kMemoCaptionBox{18, 203, 24, 8};
+// The since controls are created disabled; the since-date box enables them.
+constexpr bool kDisabled = false;
+
+template <class Control>
+Control* Place(DialogTemplate& dlg, Control* control, int id, const Box& box, bool enabled = true) {
+    return dlg.place(control, id, box.x, box.y, box.w, box.h, enabled);
+}
 
 // Reads a size field as the C library's atoi does (leading blanks, an optional sign, the
 // digits up to the first other character; no digits give 0), except that values beyond the
@@ -103,10 +154,11 @@ QString ShortDateFormat() {
 }
 
 SYSTEMTIME SystemTimeFromDate(const QDate& date) {
+    constexpr int kDaysInWeek = 7; // Qt counts Monday 1 to Sunday 7
     SYSTEMTIME st{};
     st.wYear = std::uint16_t(date.year());
     st.wMonth = std::uint16_t(date.month());
-    st.wDayOfWeek = std::uint16_t(date.dayOfWeek() % 7); // Sunday is 0
+    st.wDayOfWeek = std::uint16_t(date.dayOfWeek() % kDaysInWeek); // Sunday is 0
     st.wDay = std::uint16_t(date.day());
     return st;
 }
@@ -159,67 +211,75 @@ QLineEdit* MakeSizeField(QWidget* parent) {
 
 } // namespace
 
-CDia_Point::CDia_Point(QWidget* parent) : QDialog(parent) {
+CDia_Point::CDia_Point(const AppServices& services, QWidget* parent)
+    : QDialog(parent), m_services(services) {
     setWindowTitle(tr("Point"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setModal(true);
+    BuildControls();
+    SetUpMemoAndPicker();
+    ConnectButtons();
+}
 
-    DialogTemplate dlg(this, 340, 337);
+void CDia_Point::BuildControls() {
+    DialogTemplate dlg(this, kDialogSize.width(), kDialogSize.height());
 
     // The controls in tab order.
-    m_editLabel = dlg.place(new QLineEdit(this), kIdLabel, 43, 19, 221, 14);
-    auto* textFont = dlg.place(new QPushButton(tr("Font"), this), kIdTextFont, 273, 19, 50, 14);
-    auto* textColor = dlg.place(new QPushButton(tr("Select"), this), kIdTextColor, 111, 55, 35, 14);
-    auto* backColor = dlg.place(new QPushButton(tr("Select"), this), kIdBackColor, 111, 74, 35, 14);
-    auto* rectColor = dlg.place(new QPushButton(tr("Select"), this), kIdRectColor, 111, 93, 35, 14);
-    m_chkShowCross =
-        dlg.place(new QCheckBox(tr("Show Cross"), this), kIdShowCross, 171, 68, 73, 10);
-    m_editCrossSize = dlg.place(MakeSizeField(this), kIdCrossSize, 277, 64, 34, 14);
+    m_editLabel = Place(dlg, new QLineEdit(this), kIdLabel, kLabelBox);
+    m_btnTextFont = Place(dlg, new QPushButton(tr("Font"), this), kIdTextFont, kTextFontBox);
+    m_btnTextColor = Place(dlg, new QPushButton(tr("Select"), this), kIdTextColor, kTextColorBox);
+    m_btnBackColor = Place(dlg, new QPushButton(tr("Select"), this), kIdBackColor, kBackColorBox);
+    m_btnRectColor = Place(dlg, new QPushButton(tr("Select"), this), kIdRectColor, kRectColorBox);
+    m_chkShowCross = Place(dlg, new QCheckBox(tr("Show Cross"), this), kIdShowCross, kShowCrossBox);
+    m_editCrossSize = Place(dlg, MakeSizeField(this), kIdCrossSize, kCrossSizeBox);
     m_chkShowRect =
-        dlg.place(new QCheckBox(tr("Show Rectangle"), this), kIdShowRect, 171, 86, 73, 10);
-    m_editRectSize = dlg.place(MakeSizeField(this), kIdRectSize, 277, 82, 34, 14);
-    m_chkSinceDate = dlg.place(new QCheckBox(tr("change a view since date:"), this), kIdSinceDate,
-                               29, 137, 105, 10);
-    m_dtSinceDate =
-        dlg.place(new QDateEdit(this), kIdSincePicker, 171, 132, 143, 15, /*enabled=*/false);
-    m_editSinceText =
-        dlg.place(new QLineEdit(this), kIdSinceText, 55, 156, 199, 14, /*enabled=*/false);
-    m_btnSinceFont = dlg.place(new QPushButton(tr("Font"), this), kIdSinceFont, 264, 156, 50, 14,
-                               /*enabled=*/false);
-    m_chkFlashText = dlg.place(new QCheckBox(tr("Flasching Text"), this), kIdFlashText, 55, 178, 73,
-                               10, /*enabled=*/false);
-    m_chkFlashRect = dlg.place(new QCheckBox(tr("Flasching Rectangle"), this), kIdFlashRect, 171,
-                               178, 83, 10, /*enabled=*/false);
-    m_editMemo = dlg.place(new QPlainTextEdit(this), kIdMemo, 18, 213, 305, 83);
+        Place(dlg, new QCheckBox(tr("Show Rectangle"), this), kIdShowRect, kShowRectBox);
+    m_editRectSize = Place(dlg, MakeSizeField(this), kIdRectSize, kRectSizeBox);
+    m_chkSinceDate = Place(dlg, new QCheckBox(tr("change a view since date:"), this), kIdSinceDate,
+                           kSinceDateBox);
+    m_dtSinceDate = Place(dlg, new QDateEdit(this), kIdSincePicker, kSincePickerBox, kDisabled);
+    m_editSinceText = Place(dlg, new QLineEdit(this), kIdSinceText, kSinceTextBox, kDisabled);
+    m_btnSinceFont =
+        Place(dlg, new QPushButton(tr("Font"), this), kIdSinceFont, kSinceFontBox, kDisabled);
+    m_chkFlashText = Place(dlg, new QCheckBox(tr("Flasching Text"), this), kIdFlashText,
+                           kFlashTextBox, kDisabled);
+    m_chkFlashRect = Place(dlg, new QCheckBox(tr("Flasching Rectangle"), this), kIdFlashRect,
+                           kFlashRectBox, kDisabled);
+    m_editMemo = Place(dlg, new QPlainTextEdit(this), kIdMemo, kMemoBox);
     m_chkSaveSettings =
-        dlg.place(new QCheckBox(tr("Save Settings"), this), kIdSaveSettings, 7, 320, 71, 10);
+        Place(dlg, new QCheckBox(tr("Save Settings"), this), kIdSaveSettings, kSaveSettingsBox);
     m_chkApplyAll =
-        dlg.place(new QCheckBox(tr("Apply to all points"), this), kIdApplyAll, 113, 320, 75, 10);
-    auto* cancel = dlg.place(new QPushButton(tr("Cancel"), this), kIdCancel, 223, 316, 50, 14);
-    auto* ok = dlg.place(new QPushButton(tr("OK"), this), kIdOk, 283, 316, 50, 14);
+        Place(dlg, new QCheckBox(tr("Apply to all points"), this), kIdApplyAll, kApplyAllBox);
+    m_btnCancel = Place(dlg, new QPushButton(tr("Cancel"), this), kIdCancel, kCancelBox);
+    m_btnOk = Place(dlg, new QPushButton(tr("OK"), this), kIdOk, kOkBox);
+    BuildCaptions(dlg);
+}
 
+void CDia_Point::BuildCaptions(DialogTemplate& dlg) {
     // Frames and captions: no tab stops. Group boxes go below the controls they surround.
     QGroupBox* groups[] = {
-        dlg.place(new QGroupBox(this), kNoId, 7, 7, 326, 300),
-        dlg.place(new QGroupBox(tr("Colors"), this), kNoId, 18, 41, 138, 75),
-        dlg.place(new QGroupBox(tr("Cross and Rectangle"), this), kNoId, 164, 41, 159, 75),
-        dlg.place(new QGroupBox(tr("Since date"), this), kNoId, 18, 121, 305, 75),
+        Place(dlg, new QGroupBox(this), kNoId, kFrameBox),
+        Place(dlg, new QGroupBox(tr("Colors"), this), kNoId, kColorsBox),
+        Place(dlg, new QGroupBox(tr("Cross and Rectangle"), this), kNoId, kCrossAndRectBox),
+        Place(dlg, new QGroupBox(tr("Since date"), this), kNoId, kSinceGroupBox),
     };
     for (QGroupBox* group : groups) {
         group->lower();
     }
-    dlg.place(MakeStatic(tr("Text:"), Qt::AlignLeft, this), kNoId, 18, 25, 24, 8);
-    dlg.place(MakeStatic(tr("size:"), Qt::AlignRight, this), kNoId, 243, 70, 23, 8);
-    dlg.place(MakeStatic(tr("size:"), Qt::AlignRight, this), kNoId, 243, 88, 23, 8);
-    dlg.place(new ColorSwatch(&m_rec.crText, this), kIdTextSwatch, 79, 55, 24, 14);
-    dlg.place(MakeStatic(tr("Text:"), Qt::AlignRight, this), kNoId, 29, 61, 42, 8);
-    dlg.place(new ColorSwatch(&m_rec.crBack, this), kIdBackSwatch, 79, 74, 24, 14);
-    dlg.place(MakeStatic(tr("Background:"), Qt::AlignRight, this), kNoId, 29, 80, 42, 8);
-    dlg.place(new ColorSwatch(&m_rec.crRect, this), kIdRectSwatch, 79, 93, 24, 14);
-    dlg.place(MakeStatic(tr("Rectangle:"), Qt::AlignRight, this), kNoId, 29, 99, 42, 8);
-    dlg.place(MakeStatic(tr("Text:"), Qt::AlignLeft, this), kNoId, 29, 162, 24, 8);
-    dlg.place(MakeStatic(tr("Memo:"), Qt::AlignLeft, this), kNoId, 18, 203, 24, 8);
+    Place(dlg, MakeStatic(tr("Text:"), Qt::AlignLeft, this), kNoId, kLabelCaptionBox);
+    Place(dlg, MakeStatic(tr("size:"), Qt::AlignRight, this), kNoId, kCrossSizeCaptionBox);
+    Place(dlg, MakeStatic(tr("size:"), Qt::AlignRight, this), kNoId, kRectSizeCaptionBox);
+    Place(dlg, new ColorSwatch(&m_rec.crText, this), kIdTextSwatch, kTextSwatchBox);
+    Place(dlg, MakeStatic(tr("Text:"), Qt::AlignRight, this), kNoId, kTextColorCaptionBox);
+    Place(dlg, new ColorSwatch(&m_rec.crBack, this), kIdBackSwatch, kBackSwatchBox);
+    Place(dlg, MakeStatic(tr("Background:"), Qt::AlignRight, this), kNoId, kBackCaptionBox);
+    Place(dlg, new ColorSwatch(&m_rec.crRect, this), kIdRectSwatch, kRectSwatchBox);
+    Place(dlg, MakeStatic(tr("Rectangle:"), Qt::AlignRight, this), kNoId, kRectCaptionBox);
+    Place(dlg, MakeStatic(tr("Text:"), Qt::AlignLeft, this), kNoId, kSinceTextCaptionBox);
+    Place(dlg, MakeStatic(tr("Memo:"), Qt::AlignLeft, this), kNoId, kMemoCaptionBox);
+}
 
+void CDia_Point::SetUpMemoAndPicker() {
     // The memo: Enter makes a new line, Tab moves on, lines scroll sideways instead of
     // wrapping, and the vertical scroll bar is always there.
     m_editMemo->setTabChangesFocus(true);
@@ -233,30 +293,33 @@ CDia_Point::CDia_Point(QWidget* parent) : QDialog(parent) {
     if (QCalendarWidget* calendar = m_dtSinceDate->calendarWidget()) {
         new RightAlignedPopup(m_dtSinceDate, calendar->window());
     }
-    m_dtSinceDate->setDate(QDateTime::fromSecsSinceEpoch(Clock::Now()).date());
+    m_dtSinceDate->setDate(QDateTime::fromSecsSinceEpoch(m_services.now()).date());
+}
 
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &CDia_Point::OnClickedOk);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(textFont, &QPushButton::clicked, this, &CDia_Point::OnTextFont);
-    connect(textColor, &QPushButton::clicked, this, &CDia_Point::OnTextColor);
-    connect(backColor, &QPushButton::clicked, this, &CDia_Point::OnBackgroundColor);
-    connect(rectColor, &QPushButton::clicked, this, &CDia_Point::OnRectangleColor);
+void CDia_Point::ConnectButtons() {
+    m_btnOk->setDefault(true);
+    connect(m_btnOk, &QPushButton::clicked, this, &CDia_Point::OnClickedOk);
+    connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_btnTextFont, &QPushButton::clicked, this, &CDia_Point::OnTextFont);
+    connect(m_btnTextColor, &QPushButton::clicked, this, &CDia_Point::OnTextColor);
+    connect(m_btnBackColor, &QPushButton::clicked, this, &CDia_Point::OnBackgroundColor);
+    connect(m_btnRectColor, &QPushButton::clicked, this, &CDia_Point::OnRectangleColor);
     connect(m_btnSinceFont, &QPushButton::clicked, this, &CDia_Point::OnSinceFont);
     connect(m_chkSinceDate, &QCheckBox::clicked, this, &CDia_Point::OnSinceDate);
 }
 
-bool CDia_Point::Run(QWidget* parent, PointRecord& rec, std::string& label, std::string& sinceText,
-                     std::string& memo) {
+std::optional<PointDialogResult> CDia_Point::Run(QWidget* parent, const AppServices& services,
+                                                 const PointEntry& shown) {
     // On the heap: whatever deletes `parent` while the dialog runs deletes it exactly once.
-    const QPointer<CDia_Point> dialog = new CDia_Point(parent);
-    dialog->m_pRec = &rec;
-    dialog->m_pLabel = &label;
-    dialog->m_pSinceText = &sinceText;
-    dialog->m_pMemo = &memo;
-    const bool accepted = dialog->exec() == QDialog::Accepted;
+    const QPointer<CDia_Point> dialog = new CDia_Point(services, parent);
+    dialog->setShown(shown);
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog.isNull();
+    std::optional<PointDialogResult> result;
+    if (accepted) {
+        result = dialog->edited();
+    }
     delete dialog.data();
-    return accepted;
+    return result;
 }
 
 void CDia_Point::showEvent(QShowEvent* event) {
@@ -268,36 +331,30 @@ void CDia_Point::showEvent(QShowEvent* event) {
 }
 
 void CDia_Point::OnInitDialog() {
-    if (m_pRec != nullptr) {
-        m_rec = *m_pRec;
-    }
+    m_rec = m_shown.rec;
     m_strWork = QString::asprintf("%d", m_rec.nCrossSize);
     m_editCrossSize->setText(m_strWork);
     m_strWork = QString::asprintf("%d", m_rec.nRectSize);
     m_editRectSize->setText(m_strWork);
     m_chkShowCross->setChecked(m_rec.bShowCross != 0);
     m_chkShowRect->setChecked(m_rec.bShowRect != 0);
-    if (m_pLabel != nullptr) {
-        m_editLabel->setText(Shown(*m_pLabel));
-    }
-    if (m_pMemo != nullptr) {
-        m_editMemo->setPlainText(MemoForEditing(*m_pMemo));
-    }
+    m_editLabel->setText(Shown(m_shown.label));
+    m_editMemo->setPlainText(MemoForEditing(m_shown.memo));
     m_shownLabel = m_editLabel->text();
     m_shownMemo = m_editMemo->toPlainText();
-
     // With the since-date box clear the since controls stay as built: disabled, empty, clear,
     // the picker at today, whatever the record's since fields hold.
-    if (m_rec.bSinceDate == 0) {
-        return;
+    if (m_rec.bSinceDate != 0) {
+        FillSinceControls();
     }
+}
+
+void CDia_Point::FillSinceControls() {
     m_chkSinceDate->setChecked(true);
     OnSinceDate();
-    if (m_pSinceText != nullptr) {
-        m_editSinceText->setText(Shown(*m_pSinceText));
-        m_shownSinceText = m_editSinceText->text();
-        m_bSinceTextShown = true;
-    }
+    m_editSinceText->setText(Shown(m_shown.sinceText));
+    m_shownSinceText = m_editSinceText->text();
+    m_bSinceTextShown = true;
     m_chkFlashText->setChecked(m_rec.bFlashText != 0);
     m_chkFlashRect->setChecked(m_rec.bFlashRect != 0);
     // A date the picker cannot show leaves it at today.
@@ -318,45 +375,42 @@ void CDia_Point::OnSinceDate() {
 }
 
 void CDia_Point::OnClickedOk() {
-    if (m_pLabel != nullptr) {
-        *m_pLabel = TextBack(m_editLabel->text(), m_shownLabel, m_pLabel);
-    }
-    if (m_pMemo != nullptr) {
-        const QString memo = m_editMemo->toPlainText();
-        *m_pMemo = memo == m_shownMemo ? *m_pMemo : MemoForStorage(memo);
-    }
+    PointDialogResult result;
+    PointEntry& entry = result.entry;
+    entry.label = TextBack(m_editLabel->text(), m_shownLabel, &m_shown.label);
+    const QString memo = m_editMemo->toPlainText();
+    entry.memo = memo == m_shownMemo ? m_shown.memo : MemoForStorage(memo);
+    // Only a ticked since box takes the since text; otherwise it keeps what it came in with.
+    entry.sinceText = m_shown.sinceText;
+
     m_strWork = m_editCrossSize->text();
     m_rec.nCrossSize = AtoiText(m_strWork);
     m_strWork = m_editRectSize->text();
     m_rec.nRectSize = AtoiText(m_strWork);
     m_rec.bShowRect = m_chkShowRect->isChecked() ? 1 : 0;
     m_rec.bShowCross = m_chkShowCross->isChecked() ? 1 : 0;
+    TakeSinceControls(result);
 
-    if (m_chkSinceDate->isChecked()) {
-        m_rec.bSinceDate = 1;
-        if (m_pSinceText != nullptr) {
-            *m_pSinceText = TextBack(m_editSinceText->text(), m_shownSinceText,
-                                     m_bSinceTextShown ? m_pSinceText : nullptr);
-        }
-        m_rec.bFlashText = m_chkFlashText->isChecked() ? 1 : 0;
-        m_rec.bFlashRect = m_chkFlashRect->isChecked() ? 1 : 0;
-        // The picked day from its first moment: hour, minute and second are 0.
-        m_rec.stSince = SystemTimeFromDate(m_dtSinceDate->date());
-    } else {
+    entry.rec = m_rec;
+    result.saveAsDefault = m_chkSaveSettings->isChecked();
+    result.applyToAll = m_chkApplyAll->isChecked();
+    m_result = std::move(result);
+    accept();
+}
+
+void CDia_Point::TakeSinceControls(PointDialogResult& result) {
+    if (!m_chkSinceDate->isChecked()) {
         // Only the switch: the since text, flash bytes and date keep what they came in with.
         m_rec.bSinceDate = 0;
+        return;
     }
-
-    if (m_pRec != nullptr) {
-        *m_pRec = m_rec;
-    }
-    if (m_chkSaveSettings->isChecked() && g_pDefaults != nullptr) {
-        *g_pDefaults = m_rec;
-    }
-    if (m_chkApplyAll->isChecked()) {
-        g_bApplyToAll = true;
-    }
-    accept();
+    m_rec.bSinceDate = 1;
+    result.entry.sinceText = TextBack(m_editSinceText->text(), m_shownSinceText,
+                                      m_bSinceTextShown ? &m_shown.sinceText : nullptr);
+    m_rec.bFlashText = m_chkFlashText->isChecked() ? 1 : 0;
+    m_rec.bFlashRect = m_chkFlashRect->isChecked() ? 1 : 0;
+    // The picked day from its first moment: hour, minute and second are 0.
+    m_rec.stSince = SystemTimeFromDate(m_dtSinceDate->date());
 }
 
 bool CDia_Point::PickFont(LOGFONTA& lf, COLORREF& color) {

@@ -13,7 +13,6 @@
 #include <QWidget>
 
 #include "ResourceImage.h"
-#include "StatusPane.h"
 
 namespace {
 // Lets the pointer rest on a grayed menu item, so its prompt shows in the status pane as it
@@ -303,7 +302,9 @@ void ActionBuilder::routeStatusTips(QWidget* widget) {
 bool ActionBuilder::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        StatusPane::SetText(tip.isEmpty() ? m_table.idleText : tip);
+        if (m_statusSink) {
+            m_statusSink(tip.isEmpty() ? m_table.idleText : tip);
+        }
         return true;
     }
     return QObject::eventFilter(watched, event);

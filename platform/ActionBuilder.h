@@ -16,7 +16,8 @@
 //   updateAll() runs on QAbstractEventDispatcher::aboutToBlock and before a popup is shown; a
 //   command's rule is also applied at once when its handler or update handler is (re)set.
 // - Prompts: while a menu item (grayed ones too) or toolbar button of a widget built here (or of
-//   a widget passed to routeStatusTips) is hovered, its status text goes to StatusPane::SetText;
+//   a widget passed to routeStatusTips) is hovered, its status text goes to the status sink
+//   (setStatusSink);
 //   when the hover ends, the table's idle text does.
 // - The recent-file placeholder (CommandTable::recentFileFirstId) shows "&1 name", "&2 name",
 //   ... for setRecentFiles' names, or its own grayed menu text while the list is empty.
@@ -31,6 +32,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "CommandTable.h"
@@ -100,6 +102,8 @@ public:
     // Shows the status texts of hover events that reach `widget` (a window, a menu bar, a
     // toolbar) in the status pane, and the idle text when a hover ends.
     void routeStatusTips(QWidget* widget);
+    // Where prompts and the idle text go (pane 0 of the status bar); none: nowhere.
+    void setStatusSink(std::function<void(const QString&)> sink) { m_statusSink = std::move(sink); }
 
     // Shows these names (already shortened for display) as the recent-file entries of every
     // popup that carries the placeholder; at most CommandTable::recentFileMaxCount are shown.
@@ -127,6 +131,7 @@ private:
     bool isRecentFileId(int id) const;
 
     const CommandTable& m_table;
+    std::function<void(const QString&)> m_statusSink;
     std::map<int, QAction*> m_actions;
     std::map<int, Handler> m_handlers;
     std::map<int, UpdateHandler> m_updateHandlers;

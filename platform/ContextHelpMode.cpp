@@ -4,10 +4,11 @@
 #include <QEvent>
 #include <QWhatsThis>
 
-#include "StatusPane.h"
+#include <utility>
 
-ContextHelpMode::ContextHelpMode(const QString& modeText, const QString& idleText, QObject* parent)
-    : QObject(parent), m_modeText(modeText), m_idleText(idleText) {
+ContextHelpMode::ContextHelpMode(const QString& modeText, const QString& idleText,
+                                 std::function<void(const QString&)> status, QObject* parent)
+    : QObject(parent), m_modeText(modeText), m_idleText(idleText), m_status(std::move(status)) {
     // Entering and leaving the mode is announced to every top-level widget; an application
     // filter sees those events whichever window receives them.
     if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -38,7 +39,9 @@ void ContextHelpMode::leave() {
 void ContextHelpMode::showModeText(bool on) {
     if (on != m_shown) {
         m_shown = on;
-        StatusPane::SetText(on ? m_modeText : m_idleText);
+        if (m_status) {
+            m_status(on ? m_modeText : m_idleText);
+        }
     }
 }
 

@@ -7,11 +7,15 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class ContextHelpMode : public QObject {
     Q_OBJECT
 public:
-    // `modeText` is shown in the status pane while the mode is on, `idleText` after it ends.
-    ContextHelpMode(const QString& modeText, const QString& idleText, QObject* parent = nullptr);
+    // `modeText` goes to `status` (the status pane) while the mode is on, `idleText` after it
+    // ends.
+    ContextHelpMode(const QString& modeText, const QString& idleText,
+                    std::function<void(const QString&)> status, QObject* parent = nullptr);
     ~ContextHelpMode() override;
 
     // Enters the mode (no-op when it is already on).
@@ -29,5 +33,6 @@ private:
 
     QString m_modeText;
     QString m_idleText;
+    std::function<void(const QString&)> m_status;
     bool m_shown = false;
 };

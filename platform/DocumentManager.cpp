@@ -4,20 +4,24 @@
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QSaveFile>
+#include <QSize>
 #include <QStyle>
 
 #include <exception>
 #include <filesystem>
 #include <system_error>
 
+#include "AppServices.h"
 #include "DocTemplate.h"
 #include "Document.h"
 #include "DocumentArchive.h"
 #include "DocumentFrame.h"
-#include "MessageBox.h"
 #include "RecentFileList.h"
 
 namespace {
+
+// A new document window takes three quarters of the area, but no less than this.
+constexpr QSize kMinFrameSize(320, 240);
 
 // True when the two paths name one file: the same device and inode (or the platform's file
 // identity) when both exist, so that symbolic links, hard links and other spellings of one
@@ -38,8 +42,9 @@ bool SameFile(const QString& a, const QString& b) {
 
 } // namespace
 
-DocumentManager::DocumentManager(QMdiArea& area, RecentFileList* recent, QObject* parent)
-    : QObject(parent), m_area(area), m_recent(recent) {}
+DocumentManager::DocumentManager(QMdiArea& area, RecentFileList* recent,
+                                 const AppServices& services, QObject* parent)
+    : QObject(parent), m_area(area), m_services(services), m_recent(recent) {}
 
 DocumentManager::~DocumentManager() {
     for (const QPointer<Document>& doc : m_documents) {
@@ -91,11 +96,11 @@ Document* DocumentManager::OpenDocumentFile(const QString& path) {
     const bool special = !ec && type != std::filesystem::file_type::regular &&
                          type != std::filesystem::file_type::directory;
     if (special || !file.open(QIODevice::ReadOnly)) {
-        MessageBox::Show(dialogParent(),
-                         tr("Cannot open the file \"%1\".\n\n%2")
-                             .arg(QDir::toNativeSeparators(fullPath),
-                                  special ? tr("It is not a regular file.") : file.errorString()),
-                         QMessageBox::Warning, QMessageBox::Ok);
+        m_services.ask(dialogParent(),
+                       tr("Cannot open the file \"%1\".\n\n%2")
+                           .arg(QDir::toNativeSeparators(fullPath),
+                                special ? tr("It is not a regular file.") : file.errorString()),
+                       QMessageBox::Warning, QMessageBox::Ok);
         return nullptr;
     }
     std::unique_ptr<Document> doc = m_template->CreateNewDocument();
@@ -108,7 +113,7 @@ Document* DocumentManager::OpenDocumentFile(const QString& path) {
             DocumentArchive ar(file, DocumentArchive::Mode::Load);
             doc->Serialize(ar);
         } catch (const std::exception& e) {
-            MessageBox::Show(
+            m_services.ask(
                 dialogParent(),
                 tr("Cannot read the file \"%1\".\n\n%2")
                     .arg(QDir::toNativeSeparators(fullPath), QString::fromUtf8(e.what())),
@@ -203,10 +208,10 @@ bool DocumentManager::SaveDocumentAs(Document& doc, const QString& path) {
             file.cancelWriting();
         }
         if (!ok) {
-            MessageBox::Show(dialogParent(),
-                             tr("Cannot save the file \"%1\".\n\n%2")
-                                 .arg(QDir::toNativeSeparators(fullPath), why),
-                             QMessageBox::Warning, QMessageBox::Ok);
+            m_services.ask(dialogParent(),
+                           tr("Cannot save the file \"%1\".\n\n%2")
+                               .arg(QDir::toNativeSeparators(fullPath), why),
+                           QMessageBox::Warning, QMessageBox::Ok);
             return false;
         }
     }
@@ -289,7 +294,8 @@ DocumentFrame* DocumentManager::showNewFrame(Document& doc) {
     m_area.addSubWindow(frame);
     const QSize area = m_area.viewport()->size();
     if (area.width() > 0 && area.height() > 0) {
-        frame->resize(qMax(320, area.width() * 3 / 4), qMax(240, area.height() * 3 / 4));
+        frame->resize(qMax(kMinFrameSize.width(), area.width() * 3 / 4),
+                      qMax(kMinFrameSize.height(), area.height() * 3 / 4));
         // New windows cascade from the top-left corner, each one title bar lower and further
         // right, and start at the corner again before one would leave the area.
         const int step =

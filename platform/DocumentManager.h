@@ -28,6 +28,7 @@
 #include <memory>
 #include <vector>
 
+class AppServices;
 class Document;
 class DocumentFrame;
 class DocTemplate;
@@ -38,9 +39,10 @@ class RecentFileList;
 class DocumentManager : public QObject {
     Q_OBJECT
 public:
-    // `area` hosts the frames; `recent` may be null (no list kept). Both must outlive the
-    // manager's use of them.
-    DocumentManager(QMdiArea& area, RecentFileList* recent, QObject* parent = nullptr);
+    // `area` hosts the frames; `recent` may be null (no list kept); `services` asks the user
+    // when a file cannot be opened or saved. All must outlive the manager's use of them.
+    DocumentManager(QMdiArea& area, RecentFileList* recent, const AppServices& services,
+                    QObject* parent = nullptr);
     ~DocumentManager() override;
 
     void AddDocTemplate(std::unique_ptr<DocTemplate> docTemplate);
@@ -91,6 +93,7 @@ private:
     bool isOwnFile(const Document& doc, const QString& path) const;
 
     QMdiArea& m_area;
+    const AppServices& m_services;
     RecentFileList* m_recent;
     std::unique_ptr<DocTemplate> m_template;
     std::vector<QPointer<Document>> m_documents;

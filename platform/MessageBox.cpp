@@ -3,25 +3,13 @@
 #include <QGuiApplication>
 #include <QPointer>
 
-#include <utility>
-
 #include "DocumentFrame.h"
-
-namespace {
-MessageBox::Answerer& CurrentAnswerer() {
-    static MessageBox::Answerer answerer;
-    return answerer;
-}
-} // namespace
 
 namespace MessageBox {
 
 QMessageBox::StandardButton Show(QWidget* parent, const QString& text, QMessageBox::Icon icon,
                                  QMessageBox::StandardButtons buttons,
                                  QMessageBox::StandardButton defaultButton) {
-    if (const auto& answerer = CurrentAnswerer()) {
-        return answerer(text);
-    }
     // The window the box belongs to stays until the box has returned; the box itself lives on
     // the heap, so that whatever deletes its parent meanwhile also deletes it exactly once.
     const DocumentFrame::DialogScope scope(parent);
@@ -37,10 +25,6 @@ QMessageBox::StandardButton Show(QWidget* parent, const QString& text, QMessageB
     }
     delete box.data();
     return static_cast<QMessageBox::StandardButton>(answer);
-}
-
-void SetAnswerer(Answerer answerer) {
-    CurrentAnswerer() = std::move(answerer);
 }
 
 } // namespace MessageBox

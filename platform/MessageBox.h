@@ -1,10 +1,8 @@
-// Questions and messages to the user, through one function that tests can answer.
+// The modal message box that AppServices::ask shows when no asker is installed.
 #pragma once
 
 #include <QMessageBox>
 #include <QString>
-
-#include <functional>
 
 class QWidget;
 
@@ -14,8 +12,4 @@ namespace MessageBox {
 QMessageBox::StandardButton Show(QWidget* parent, const QString& text, QMessageBox::Icon icon,
                                  QMessageBox::StandardButtons buttons,
                                  QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
-// Tests install an answerer; it receives the text and returns the answer without showing
-// anything. An empty function restores the real message box.
-using Answerer = std::function<QMessageBox::StandardButton(const QString& text)>;
-void SetAnswerer(Answerer answerer);
 } // namespace MessageBox

@@ -15,16 +15,12 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "Clock.h"
 #include "DocumentFrame.h"
 #include "DrawingSurface.h"
-#include "Globals.h"
 #include "LargeImage.h"
-#include "MessageBox.h"
 #include "Picture.h"
 #include "PictureNotice.h"
 #include "RecoveryCopy.h"
-#include "StatusPane.h"
 #include "SurfaceScroll.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
@@ -50,36 +46,14 @@ QString Reason(const FileResult& result, const std::string& path) {
 
 } // namespace
 
-CZelvorView::PointDialogRunner& CZelvorView::InstalledRunner() {
-    static PointDialogRunner runner;
-    return runner;
+std::optional<PointDialogResult> CZelvorView::RunDialogOn(const PointEntry& shown) {
+    // The window stays until the dialog has returned, even if it is closed meanwhile.
+    const DocumentFrame::DialogScope scope(this);
+    return m_services.RunPointDialog(this, shown);
 }
 
-void CZelvorView::SetPointDialogRunner(PointDialogRunner runner) {
-    InstalledRunner() = std::move(runner);
-}
-
-bool CZelvorView::RunDialogOn(PointRecord& rec, std::string& label, std::string& sinceText,
-                              std::string& memo, bool& applyToAll) {
-    applyToAll = false;
-    const PointDialogRunner runner = InstalledRunner(); // a copy: the runner may replace itself
-    if (!runner) {
-        return false;
-    }
-    bool accepted = false;
-    {
-        // The window stays until the dialog has returned, even if it is closed meanwhile.
-        const DocumentFrame::DialogScope scope(this);
-        accepted = runner(this, rec, label, sinceText, memo);
-    }
-    if (accepted) {
-        applyToAll = g_bApplyToAll;
-        g_bApplyToAll = false;
-    }
-    return accepted;
-}
-
-CZelvorView::CZelvorView(QWidget* parent) : QAbstractScrollArea(parent) {
+CZelvorView::CZelvorView(AppServices& services, QWidget* parent)
+    : QAbstractScrollArea(parent), m_services(services) {
     SetMap(std::make_shared<OpenMap>());
     connect(&m_selection, &PointSelection::changed, this, &CZelvorView::OnSelectionChanged);
     setFocusPolicy(Qt::StrongFocus);
@@ -118,13 +92,13 @@ void CZelvorView::SetMap(std::shared_ptr<OpenMap> map) {
     });
     connect(saver, &MapSaver::stateChanged, this, [this, saver] {
         if (!saver->problem().isEmpty() && m_map->isPrimary(this)) {
-            StatusPane::SetText(tr("The points are not saved: %1").arg(saver->problem()));
+            m_services.showStatus(tr("The points are not saved: %1").arg(saver->problem()));
         }
     });
     connect(m_map.get(), &OpenMap::pointsChanged, this, &CZelvorView::OnPointsChanged);
     connect(m_map.get(), &OpenMap::message, this, [this](const QString& text) {
         if (m_map->isPrimary(this)) {
-            StatusPane::SetText(text);
+            m_services.showStatus(text);
         }
     });
 }
@@ -138,12 +112,6 @@ QPoint CZelvorView::scrollPosition() const {
            CentringOffset();
 }
 
-bool CZelvorView::s_openInBackground = false;
-
-void CZelvorView::SetOpenInBackground(bool background) {
-    s_openInBackground = background;
-}
-
 void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fileName) {
     SetScrollSizes(0, 0);
     m_strPath = path;
@@ -154,7 +122,7 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
     }
     // Fit mode needs no more than the window's width in device pixels at first.
     const int fitWidth = static_cast<int>(std::ceil(width() * devicePixelRatioF()));
-    if (s_openInBackground) {
+    if (m_services.openInBackground()) {
         // The blank view says what it is waiting for and answers input meanwhile.
         m_opening = PictureOpening::Start(
             FromText8(m_strPath), fitWidth, 0,
@@ -185,7 +153,7 @@ void CZelvorView::PictureOpened(std::unique_ptr<Picture> picture, const PictureF
     m_pImage->setFullPixelsHandler([this] { RedrawWindow(); });
 
     m_dZoom = 1.0;
-    m_strMapPath = MapPathFor(g_strBaseDir, m_strFileName);
+    m_strMapPath = MapPathFor(m_services.baseDir(), m_strFileName);
     const bool firstView = !m_map->isLoaded();
     const FileResult load = m_map->EnsureLoaded(m_strMapPath);
     m_map->Attach(this);
@@ -193,13 +161,13 @@ void CZelvorView::PictureOpened(std::unique_ptr<Picture> picture, const PictureF
     RedrawWindow();
 
     if (firstView && load.status == FileResult::Failed) {
-        MessageBox::Show(this,
-                         tr("The map file \"%1\" was not loaded:\n%2\n\n"
-                            "The picture is shown without points, and the file is left as it "
-                            "is. If you add points, it is kept under a name ending in \".bad\" "
-                            "before they are saved.")
-                             .arg(PathForUser(m_strMapPath), Reason(load, m_strMapPath)),
-                         QMessageBox::Warning, QMessageBox::Ok);
+        m_services.ask(this,
+                       tr("The map file \"%1\" was not loaded:\n%2\n\n"
+                          "The picture is shown without points, and the file is left as it "
+                          "is. If you add points, it is kept under a name ending in \".bad\" "
+                          "before they are saved.")
+                           .arg(PathForUser(m_strMapPath), Reason(load, m_strMapPath)),
+                       QMessageBox::Warning, QMessageBox::Ok);
     }
 }
 
@@ -221,19 +189,19 @@ bool CZelvorView::SaveMapAtClose(bool quiet) {
         }
         // Nobody is there to answer (the window is going, or the program was asked to end):
         // the points go to a recovery copy, and an asked end goes on.
-        if (quiet || g_bQuitRequested) {
+        if (quiet || m_services.quitRequested()) {
             KeepRecoveryCopy(result);
-            return g_bQuitRequested;
+            return m_services.quitRequested();
         }
         const QString what = tr("The points could not be saved to the map file \"%1\":\n%2")
                                  .arg(PathForUser(m_strMapPath), Reason(result, m_strMapPath));
-        const auto answer = MessageBox::Show(
+        const auto answer = m_services.ask(
             this,
             what + tr("\n\nRetry to try again, Discard to close without saving the points, "
                       "or Cancel to keep the window open."),
             QMessageBox::Warning, QMessageBox::Retry | QMessageBox::Discard | QMessageBox::Cancel,
             QMessageBox::Retry);
-        if (g_bQuitRequested) { // the question was ended by a request to quit
+        if (m_services.quitRequested()) { // the question was ended by a request to quit
             KeepRecoveryCopy(result);
             return true;
         }
@@ -259,7 +227,7 @@ void CZelvorView::KeepRecoveryCopy(const FileResult& failure) {
 
 void CZelvorView::OnMapKeptAside(const QString& path, bool unreadable) {
     if (unreadable) {
-        StatusPane::SetText(
+        m_services.showStatus(
             tr("The map file that could not be read was kept as \"%1\".").arg(path));
         return;
     }
@@ -268,7 +236,7 @@ void CZelvorView::OnMapKeptAside(const QString& path, bool unreadable) {
                             "Its version was kept as \"%1\"; the map file holds the points of "
                             "this window.")
                              .arg(path);
-    StatusPane::SetText(text);
+    m_services.showStatus(text);
     // One notice per window, updated rather than stacked; it does not block the work.
     if (!m_keptAsideNotice) {
         m_keptAsideNotice =
@@ -365,7 +333,7 @@ RenderContext CZelvorView::PointContext(double zoom) const {
     ctx.zoom = zoom;
     ctx.showTexts = m_bShowTexts;
     ctx.printing = m_bPrinting;
-    ctx.now = Clock::Now();
+    ctx.now = m_services.now();
     if (!m_bPrinting) {
         const QPoint scroll = scrollPosition();
         ctx.scrollX = scroll.x();

@@ -31,9 +31,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "AppServices.h"
 #include "MapFiles.h"
 #include "MapSaver.h"
 #include "OpenMap.h"
@@ -55,16 +57,10 @@ struct DrawnSize;
 class CZelvorView : public QAbstractScrollArea {
     Q_OBJECT
 public:
-    // Runs the Point dialog over `parent` on the given copies; true for OK. The application
-    // installs the real dialog; tests may install their own. Without a runner a double-click
-    // behaves as if the dialog had been cancelled.
-    using PointDialogRunner =
-        std::function<bool(QWidget* parent, PointRecord& rec, std::string& label,
-                           std::string& sinceText, std::string& memo)>;
-    static void SetPointDialogRunner(PointDialogRunner runner);
-
     // A view with a map of its own; SetMap before OnInitialUpdate shares another one.
-    explicit CZelvorView(QWidget* parent = nullptr);
+    // `services` (the start-up folder, the defaults, the clock, questions, the status pane, the
+    // Point dialog) must outlive the view.
+    explicit CZelvorView(AppServices& services, QWidget* parent = nullptr);
     // Leaves the map, which saves quietly when its last owner lets it go unsettled.
     ~CZelvorView() override;
 
@@ -73,22 +69,21 @@ public:
     void SetMap(std::shared_ptr<OpenMap> map);
     OpenMap& map() { return *m_map; }
     const OpenMap& map() const { return *m_map; }
+    AppServices& services() const { return m_services; }
 
     // Decodes the picture at `path` (file name `fileName`), and when that succeeded sets the
-    // zoom to 1.0, loads the picture's map from g_strBaseDir unless the map was read already,
+    // zoom to 1.0, loads the picture's map from the start-up folder unless the map was read
+    // already,
     // and starts ticking with the map.
     // A failed decode (empty strings included) gives a blank view: no map read, no timer, no
     // message box, and it never writes a map; a file that could not be shown is named in a
     // notice painted in the view, with the reason. Full pixels decode in the background. A map that
     // exists but cannot be read leaves the picture without points and tells the user once; that
     // file is never overwritten. Call once.
-    // With SetOpenInBackground(true) the picture is opened on a worker (PictureOpening): the
-    // view shows a "loading" notice and answers input until it arrives, and what is said above
-    // happens then.
+    // When the services open pictures in the background, the picture is opened on a worker
+    // (PictureOpening): the view shows a "loading" notice and answers input until it arrives,
+    // and what is said above happens then; otherwise it opens within OnInitialUpdate.
     void OnInitialUpdate(const std::string& path, const std::string& fileName);
-    // Whether views open their pictures in the background (the application does; by default
-    // they open at once, within OnInitialUpdate).
-    static void SetOpenInBackground(bool background);
     // True while the picture is still being opened in the background.
     bool IsOpening() const { return m_opening != nullptr; }
     // The notice the view paints instead of its picture (opening, or why it cannot be shown);
@@ -100,8 +95,8 @@ public:
     // false means keep it open. Views that must not write (blank, unreadable map with no points
     // added) return true without writing. An unreadable map to which points were added is first
     // renamed aside ("<map>.bad", ".bad2", ...), then the new list is saved. After a request to
-    // quit (g_bQuitRequested, also while the question is open) nothing is asked: a failed save
-    // writes the points to a recovery copy (WriteRecoveryCopy), says where on standard error,
+    // quit (AppServices::quitRequested, also while the question is open) nothing is asked: a failed
+    // save writes the points to a recovery copy (WriteRecoveryCopy), says where on standard error,
     // and returns true. A view destroyed with a map it could not save does the same.
     bool CloseMap();
 
@@ -157,8 +152,6 @@ public:
     // names the step ("Delete", "Cut"); false when nothing was removed.
     bool OnEditDelete(const std::string& name = "Delete");
     void OnEditSelectAll();
-    // The selected points in list order, as the clipboard carries them.
-    std::vector<PointEntry> SelectedEntries() const;
     // Adds `entries` as one step named `name` and selects them. A point that would lie
     // exactly over a point of the map with the same record and texts moves by 10 picture
     // pixels right and down (again while taken); positions outside the picture move onto its
@@ -187,7 +180,6 @@ public:
     // The index of the point the drag holds, or -1.
     int dragIndex() const;
     // Whether the map's tick paints this view (not during a drag).
-    bool isTimerRunning() const { return m_bTicking; }
     bool isTicking() const { return m_bTicking; }
     // The map's tick: a pending full repaint (another view changed the points), then the
     // points; `advancePhases` as RenderContext has it.
@@ -220,13 +212,8 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // The runner SetPointDialogRunner installed (empty when none).
-    static PointDialogRunner& InstalledRunner();
-    // Runs the installed Point dialog on these copies, keeping the window until it returns;
-    // true when it was accepted, with `applyToAll` telling whether "Apply to all points" was
-    // ticked (false when no runner is installed).
-    bool RunDialogOn(PointRecord& rec, std::string& label, std::string& sinceText,
-                     std::string& memo, bool& applyToAll);
+    // Runs the Point dialog on `shown`, keeping the window until it returns; the result on OK.
+    std::optional<PointDialogResult> RunDialogOn(const PointEntry& shown);
     void StartTimer();
     // What the renderer needs of the view to draw the points at `zoom`.
     RenderContext PointContext(double zoom) const;
@@ -298,9 +285,9 @@ private:
     std::string m_strFileName;
     std::unique_ptr<Picture> m_pImage;
     std::unique_ptr<PictureOpening> m_opening; // while the picture opens in the background
-    static bool s_openInBackground;
     // What a blank view paints in place of a picture that could not be shown.
     QString m_notice;
+    AppServices& m_services;
     std::shared_ptr<OpenMap> m_map;
     QPointer<QMessageBox> m_keptAsideNotice;
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "Clock.h"
+#include "AppServices.h"
 #include "PointList.h"
 #include "SinceTime.h"
 #include "Text8.h"
@@ -25,7 +25,8 @@ QString Position(double v) {
 
 } // namespace
 
-PointsTableModel::PointsTableModel(QObject* parent) : QAbstractTableModel(parent) {
+PointsTableModel::PointsTableModel(const AppServices& services, QObject* parent)
+    : QAbstractTableModel(parent), m_services(services) {
     connect(&m_watcher, &QFutureWatcher<std::vector<int>>::finished, this,
             &PointsTableModel::onQueryDone);
     m_changeTimer.setSingleShot(true);
@@ -127,10 +128,10 @@ void PointsTableModel::requery() {
 
 void PointsTableModel::startQuery() {
     m_queryAgain = false;
-    PointSnapshot snapshot =
-        m_list != nullptr
-            ? PointSnapshot::Take(*m_list, Clock::Now(), PointSnapshot::NeedsTexts(m_filter, m_order))
-            : PointSnapshot();
+    PointSnapshot snapshot = m_list != nullptr
+                                 ? PointSnapshot::Take(*m_list, m_services.now(),
+                                                       PointSnapshot::NeedsTexts(m_filter, m_order))
+                                 : PointSnapshot();
     m_watcher.setFuture(QtConcurrent::run(
         [snapshot = std::move(snapshot), filter = m_filter, order = m_order] {
             return QueryPoints(snapshot, filter, order);
@@ -191,7 +192,7 @@ QVariant PointsTableModel::data(const QModelIndex& index, int role) const {
     case PointColumn::Since:
         return rec.bSinceDate != 0 ? SinceDateText(rec.stSince) : QString();
     case PointColumn::Passed:
-        return IsDue(rec, Clock::Now()) ? tr("yes") : QString();
+        return IsDue(rec, m_services.now()) ? tr("yes") : QString();
     case PointColumn::X:
         return Position(rec.dX);
     case PointColumn::Y:

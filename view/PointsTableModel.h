@@ -23,6 +23,7 @@
 
 #include "PointQuery.h"
 
+class AppServices;
 class PointList;
 
 class PointsTableModel : public QAbstractTableModel {
@@ -31,7 +32,8 @@ public:
     // The point index of a row, for every column.
     static constexpr int PointIndexRole = Qt::UserRole + 1;
 
-    explicit PointsTableModel(QObject* parent = nullptr);
+    // `services` gives the time against which since dates are due; it must outlive the model.
+    explicit PointsTableModel(const AppServices& services, QObject* parent = nullptr);
     ~PointsTableModel() override;
 
     void setPoints(const PointList* list);
@@ -74,6 +76,7 @@ private:
     void startQuery();
     void onQueryDone();
 
+    const AppServices& m_services;
     const PointList* m_list = nullptr;
     PointFilter m_filter;
     PointOrder m_order;

@@ -13,10 +13,8 @@
 #include <unordered_map>
 
 #include "MapMerge.h"
-#include "MessageBox.h"
 #include "Picture.h"
 #include "SelectionMarks.h"
-#include "StatusPane.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
 
@@ -38,11 +36,13 @@ bool StacksOver(const PointList& list, const PointList& probe) {
     std::unordered_multimap<std::uint64_t, int> at;
     at.reserve(static_cast<std::size_t>(probe.count()));
     const auto key = [](const PointRecord& r) {
+        // 2^64 divided by the golden ratio: spreads x over every bit before y joins it.
+        constexpr std::uint64_t kSpread = 0x9E3779B97F4A7C15ULL;
         std::uint64_t x = 0;
         std::uint64_t y = 0;
         std::memcpy(&x, &r.dX, sizeof x);
         std::memcpy(&y, &r.dY, sizeof y);
-        return x * 0x9E3779B97F4A7C15ULL ^ y;
+        return x * kSpread ^ y;
     };
     for (int k = 0; k < probe.count(); ++k) {
         at.emplace(key(probe.point(k)), k);
@@ -113,8 +113,8 @@ bool CZelvorView::OnEditDelete(const std::string& name) {
     } else {
         question = tr("Remove these %n Points?", nullptr, static_cast<int>(ids.size()));
     }
-    const auto answer = MessageBox::Show(this, question, QMessageBox::Question,
-                                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    const auto answer = m_services.ask(this, question, QMessageBox::Question,
+                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) {
         return false;
     }
@@ -129,10 +129,6 @@ void CZelvorView::OnEditSelectAll() {
     if (CanEdit()) {
         m_selection.set(m_map->map().ids());
     }
-}
-
-std::vector<PointEntry> CZelvorView::SelectedEntries() const {
-    return m_map->map().Entries(m_selection.ids());
 }
 
 int CZelvorView::PasteEntries(std::vector<PointEntry> entries, const std::string& name) {
@@ -182,13 +178,11 @@ void CZelvorView::RunBulkDialog() {
     }
     // The dialog shows the first selected point; its look and since date go to all of them.
     const PointList& list = map.list();
-    PointRecord rec = list.point(first);
-    std::string label = list.label(first);
-    std::string sinceText = list.sinceText(first);
-    std::string memo = list.memo(first);
-    const PointRecord shown = rec;
-    bool applyToAll = false;
-    if (RunDialogOn(rec, label, sinceText, memo, applyToAll)) {
+    const PointEntry shown{list.point(first), list.label(first), list.sinceText(first),
+                           list.memo(first)};
+    if (const std::optional<PointDialogResult> result = RunDialogOn(shown)) {
+        const PointRecord& rec = result->entry.rec;
+        const bool applyToAll = result->applyToAll;
         // The selection as it is now: points removed meanwhile are left out.
         m_selection.prune(m_map->map());
         const std::vector<PointId> ids = m_selection.ids();
@@ -200,8 +194,8 @@ void CZelvorView::RunBulkDialog() {
         }
         // A since date changed in the dialog goes to every selected point; one left as shown
         // keeps each point's own.
-        if (rec.bSinceDate != shown.bSinceDate ||
-            std::memcmp(&rec.stSince, &shown.stSince, sizeof rec.stSince) != 0) {
+        if (rec.bSinceDate != shown.rec.bSinceDate ||
+            std::memcmp(&rec.stSince, &shown.rec.stSince, sizeof rec.stSince) != 0) {
             edit.SetSince(ids, rec.bSinceDate != 0, rec.stSince, name);
         }
         edit.EndGroup();

@@ -17,9 +17,6 @@
 #include <string>
 
 #include "DrawingSurface.h"
-#include "Globals.h"
-#include "MessageBox.h"
-#include "StatusPane.h"
 #include "Text8.h"
 #include "TextLimits.h"
 #include "ViewGeometry.h"
@@ -36,12 +33,14 @@ std::string UpToNul(const std::string& text) {
 // The zoom as "%5.2f" prints it, but always with "." as the decimal separator: the C library's
 // formats follow the locale's LC_NUMERIC, which the user's locale may set to ",".
 std::string ZoomText(double zoom) {
-    char digits[400]; // a fixed-notation double has at most 309 integer digits
+    constexpr std::size_t kMaxFixedChars = 400; // a fixed-notation double has at most 309 digits
+    constexpr std::size_t kWidth = 5;           // the 5 of "%5.2f"
+    char digits[kMaxFixedChars];
     const auto end =
         std::to_chars(digits, digits + sizeof digits, zoom, std::chars_format::fixed, 2).ptr;
     std::string text(digits, end);
-    if (text.size() < 5) {
-        text.insert(0, 5 - text.size(), ' ');
+    if (text.size() < kWidth) {
+        text.insert(0, kWidth - text.size(), ' ');
     }
     return text;
 }
@@ -106,7 +105,7 @@ void CZelvorView::OnMouseMove(Qt::KeyboardModifiers, QPoint point) {
     }
     const PointList& list = m_map->list();
     const int i = FindPointAt(point.x(), point.y());
-    StatusPane::SetText(
+    m_services.showStatus(
         i < 0 ? StatusText(list.count(), point.x(), point.y(), m_dZoom, nullptr, nullptr)
               : StatusText(list.count(), point.x(), point.y(), m_dZoom, &list.label(i),
                            &list.memo(i)));
@@ -206,27 +205,22 @@ void CZelvorView::RunPointDialog(int i, QPoint point) {
     // The dialog works on copies; the point is known by its id, which no merge or other view
     // can give to another point while the dialog is open.
     const PointId id = i >= 0 ? m_map->map().idAt(i) : 0;
-    PointRecord rec{};
-    std::string label;
-    std::string sinceText;
-    std::string memo;
+    PointEntry shown;
     if (i >= 0) {
-        rec = list.point(i);
-        label = list.label(i);
-        sinceText = list.sinceText(i);
-        memo = list.memo(i);
+        shown = {list.point(i), list.label(i), list.sinceText(i), list.memo(i)};
     } else {
-        rec = g_pDefaults != nullptr ? *g_pDefaults : FactoryDefaults();
+        shown.rec = m_services.defaults();
     }
 
-    bool applyToAll = false;
-    if (RunDialogOn(rec, label, sinceText, memo, applyToAll)) {
+    if (std::optional<PointDialogResult> result = RunDialogOn(shown)) {
+        PointEntry& entry = result->entry;
         if (i < 0) {
             // Where the double-click was, not where the cursor is after the dialog.
             const QPoint scroll = scrollPosition();
-            ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, rec.dX, rec.dY);
+            ClientToPicture(point.x(), point.y(), scroll.x(), scroll.y(), m_dZoom, entry.rec.dX,
+                            entry.rec.dY);
         }
-        ApplyPointDialog(id, {rec, label, sinceText, memo}, applyToAll);
+        ApplyPointDialog(id, entry, result->applyToAll);
     }
     RedrawWindow();
 }
@@ -251,7 +245,7 @@ void CZelvorView::ApplyPointDialog(PointId id, const PointEntry& entry, bool app
     m_map->Changed();
     if (gone) {
         // Removed while the dialog was open (another window, another program): kept as new.
-        StatusPane::SetText(tr("The point was removed meanwhile; it was added again as edited."));
+        m_services.showStatus(tr("The point was removed meanwhile; it was added again as edited."));
     }
 }
 
@@ -270,8 +264,8 @@ void CZelvorView::OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
     }
     const PointId id = m_map->map().idAt(i);
     const auto answer =
-        MessageBox::Show(this, RemovePrompt(m_map->list().label(i)), QMessageBox::Question,
-                         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        m_services.ask(this, RemovePrompt(m_map->list().label(i)), QMessageBox::Question,
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) {
         return;
     }

@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 
+#include "AppServices.h"
 #include "BenchMaps.h"
 #include "MapFiles.h"
 #include "PointsPanel.h"
@@ -87,7 +89,8 @@ void BM_LoadMap1M(benchmark::State& state) {
 // A panel shown over the loaded list, ready for each step.
 struct PanelOnMap {
     PointList list;
-    PointsPanel panel;
+    AppServices services{std::string()};
+    PointsPanel panel{services};
     PanelOnMap() {
         LoadMapFile(Map().map, list);
         panel.resize(500, 700);

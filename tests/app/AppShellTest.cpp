@@ -23,14 +23,15 @@
 
 #include "AppTestSupport.h"
 #include "ActionBuilder.h"
+#include "AppServices.h"
 #include "CAboutDlg.h"
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
+#include "CZelvorDoc.h"
 #include "CZelvorView.h"
 #include "ContextHelpMode.h"
 #include "Document.h"
 #include "DocumentManager.h"
-#include "Globals.h"
 #include "HelpWindow.h"
 #include "LockKeyIndicators.h"
 #include "MapFiles.h"
@@ -97,14 +98,12 @@ TEST_F(AppTest, FirstStartCreatesMapsAndStaysSecondStartChangesIntoIt) {
     ASSERT_TRUE(app);
     EXPECT_TRUE(QFileInfo(mapsDir()).isDir());
     EXPECT_EQ(QDir::currentPath(), baseDir());
-    EXPECT_FALSE(app->mainFrame()->changedIntoMaps());
-    EXPECT_EQ(QString::fromStdString(g_strBaseDir), baseDir());
-    ASSERT_NE(g_pDefaults, nullptr);
-    EXPECT_EQ(StorageImage(*g_pDefaults), StorageImage(FactoryDefaults()));
+    EXPECT_FALSE(app->startupFolder().changedIntoMaps);
+    EXPECT_EQ(QString::fromStdString(app->services()->baseDir()), baseDir());
+    EXPECT_EQ(StorageImage(app->services()->defaults()), StorageImage(FactoryDefaults()));
     EXPECT_TRUE(app->mainFrame()->isVisible());
     EXPECT_TRUE(app->mainFrame()->mdiArea()->subWindowList().isEmpty());
     ASSERT_TRUE(QuitApp(app));
-    EXPECT_EQ(g_pDefaults, nullptr);
     // The first exit creates Defaults.map with the factory values.
     EXPECT_EQ(ReadAll(baseDir() + "/Defaults.map"), DefaultsBytes(FactoryDefaults()));
 
@@ -125,9 +124,9 @@ TEST_F(AppTest, FirstStartCreatesMapsAndStaysSecondStartChangesIntoIt) {
     app = StartApp();
     ASSERT_TRUE(app);
     EXPECT_EQ(QDir::currentPath(), mapsDir());
-    EXPECT_TRUE(app->mainFrame()->changedIntoMaps());
-    EXPECT_EQ(QString::fromStdString(g_strBaseDir), baseDir());
-    EXPECT_EQ(g_pDefaults->nCrossSize, 21);
+    EXPECT_TRUE(app->startupFolder().changedIntoMaps);
+    EXPECT_EQ(QString::fromStdString(app->services()->baseDir()), baseDir());
+    EXPECT_EQ(app->services()->defaults().nCrossSize, 21);
     ASSERT_TRUE(QuitApp(app));
     EXPECT_EQ(ReadAll(baseDir() + "/Defaults.map"), DefaultsBytes(first));
     EXPECT_TRUE(m_messages.isEmpty());
@@ -140,7 +139,7 @@ TEST_F(AppTest, AMapsFolderThatCannotBeUsedIsToldOnceAndTheProgramStillWorks) {
     ASSERT_TRUE(app);
     ASSERT_EQ(m_messages.size(), 1);
     EXPECT_TRUE(m_messages[0].contains(mapsDir())) << m_messages[0].toStdString();
-    app->mainFrame()->ReportStorageProblem();
+    app->ReportStorageProblem();
     EXPECT_EQ(m_messages.size(), 1); // told once
 
     ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
@@ -187,12 +186,13 @@ TEST_F(AppTest, AnUnreadableDefaultsFileIsToldOnceAndKept) {
         ASSERT_TRUE(app);
         ASSERT_EQ(m_messages.size(), 1) << c.what;
         EXPECT_TRUE(m_messages[0].contains(path)) << m_messages[0].toStdString();
-        app->mainFrame()->ReportStorageProblem();
+        app->ReportStorageProblem();
         EXPECT_EQ(m_messages.size(), 1) << c.what; // told once
-        ASSERT_NE(g_pDefaults, nullptr);
-        EXPECT_EQ(StorageImage(*g_pDefaults), StorageImage(FactoryDefaults())) << c.what;
-        g_pDefaults->nCrossSize = 17;
-        app->mainFrame()->SaveDefaults(); // as "Save Settings" does
+        EXPECT_EQ(StorageImage(app->services()->defaults()), StorageImage(FactoryDefaults()))
+            << c.what;
+        PointRecord look = FactoryDefaults();
+        look.nCrossSize = 17;
+        app->services()->SetDefaults(look); // as "Save Settings" does
         ASSERT_TRUE(QuitApp(app));
         EXPECT_TRUE(c.unchanged()) << c.what;
         EXPECT_EQ(m_messages.size(), 1) << c.what;
@@ -349,7 +349,7 @@ TEST_F(AppTest, StatusBarPanesAndContextHelp) {
     auto app = StartApp();
     ASSERT_TRUE(app);
     CMainFrame& frame = *app->mainFrame();
-    EXPECT_EQ(frame.paneText(), " ");
+    EXPECT_EQ(frame.m_wndStatusBar->currentMessage(), " ");
     QLabel* caps = frame.indicator(ID_INDICATOR_CAPS);
     QLabel* num = frame.indicator(ID_INDICATOR_NUM);
     QLabel* scroll = frame.indicator(ID_INDICATOR_SCRL);
@@ -379,10 +379,10 @@ TEST_F(AppTest, StatusBarPanesAndContextHelp) {
                     .contains(QKeySequence(Qt::SHIFT | Qt::Key_F1)));
     EXPECT_TRUE(frame.commands().execute(ID_CONTEXT_HELP));
     EXPECT_TRUE(ContextHelpMode::isActive());
-    EXPECT_EQ(frame.paneText(), "Select an object on which to get Help");
+    EXPECT_EQ(frame.m_wndStatusBar->currentMessage(), "Select an object on which to get Help");
     frame.contextHelp()->leave();
     EXPECT_FALSE(ContextHelpMode::isActive());
-    EXPECT_EQ(frame.paneText(), " ");
+    EXPECT_EQ(frame.m_wndStatusBar->currentMessage(), " ");
     ASSERT_TRUE(QuitApp(app));
 }
 
@@ -411,7 +411,6 @@ TEST_F(AppTest, FileNewMakesNumberedBlankWindowsThatWriteNoMap) {
     ActionBuilder& cmd = app->mainFrame()->commands();
     EXPECT_TRUE(cmd.action(ID_FILE_NEW)->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_N)));
     ASSERT_NE(app->documents()->OpenDocumentFile(picture), nullptr);
-    const std::string openPath = g_strOpenPath;
 
     EXPECT_TRUE(cmd.execute(ID_FILE_NEW));
     EXPECT_TRUE(cmd.execute(ID_FILE_NEW));
@@ -422,7 +421,7 @@ TEST_F(AppTest, FileNewMakesNumberedBlankWindowsThatWriteNoMap) {
     EXPECT_EQ(app->mainFrame()->windowTitle(), "Zelvor - Zelvor2");
     ASSERT_NE(app->activeView(), nullptr);
     EXPECT_FALSE(app->activeView()->HasPicture());
-    EXPECT_EQ(g_strOpenPath, openPath); // nothing was read
+    EXPECT_EQ(qobject_cast<CZelvorDoc*>(doc)->readPath(), ""); // nothing was read
     EXPECT_EQ(app->mainFrame()->mdiArea()->subWindowList().size(), 3);
 
     // Ctrl+S on an untitled document asks for a name; cancelling writes nothing.

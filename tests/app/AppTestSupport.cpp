@@ -10,8 +10,8 @@
 #include <QWidget>
 
 #include "CMainFrame.h"
+#include "AppServices.h"
 #include "CZelvorApp.h"
-#include "MessageBox.h"
 
 void AppTest::SetUp() {
     ASSERT_TRUE(m_root.isValid());
@@ -21,22 +21,30 @@ void AppTest::SetUp() {
     ASSERT_TRUE(QDir::setCurrent(m_baseDir));
     m_settings = std::make_unique<QSettings>(m_root.path() + QStringLiteral("/settings.ini"),
                                              QSettings::IniFormat);
-    MessageBox::SetAnswerer([this](const QString& text) {
-        m_messages.append(text);
-        return m_messageAnswer;
-    });
 }
 
 void AppTest::TearDown() {
     StopAnswering();
-    MessageBox::SetAnswerer({});
     Settle();
     QDir::setCurrent(m_previousDir);
 }
 
+bool AppTest::Start(CZelvorApp& app) {
+    if (!app.InitInstance()) {
+        return false;
+    }
+    // Message boxes are recorded and answered; the first ones come from the event loop.
+    app.services()->setAsker([this](QWidget*, const QString& text, QMessageBox::Icon,
+                                    QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        m_messages.append(text);
+        return m_messageAnswer;
+    });
+    return true;
+}
+
 std::unique_ptr<CZelvorApp> AppTest::StartApp() {
     auto app = std::make_unique<CZelvorApp>(m_settings.get());
-    if (!app->InitInstance()) {
+    if (!Start(*app)) {
         return nullptr;
     }
     Settle();

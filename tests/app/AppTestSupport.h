@@ -25,6 +25,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // InitInstance, with the application's message boxes recorded and answered from then on.
+    bool Start(CZelvorApp& app);
     // A fresh application on the test's settings file, started; null when start-up failed.
     std::unique_ptr<CZelvorApp> StartApp();
     // Closes the main window (document windows first) and destroys the application.

@@ -187,7 +187,7 @@ TEST_F(StartupFilesTest, OpenInOrderAndAMissingOneIsToldOnce) {
     const QString missing = baseDir() + "/pics/missing.png";
     auto app = std::make_unique<CZelvorApp>(&settings());
     app->setStartupFiles({a, missing, b});
-    ASSERT_TRUE(app->InitInstance());
+    ASSERT_TRUE(Start(*app));
     EXPECT_TRUE(app->documents()->documents().empty()) << "opened before the window showed";
     Settle();
     EXPECT_EQ(OpenPaths(*app), (QStringList{a, b}));

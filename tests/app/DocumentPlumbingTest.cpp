@@ -17,8 +17,8 @@
 #include "Document.h"
 #include "DocumentArchive.h"
 #include "DocumentFrame.h"
+#include "AppServices.h"
 #include "DocumentManager.h"
-#include "MessageBox.h"
 #include "RecentFileList.h"
 
 namespace {
@@ -57,18 +57,18 @@ protected:
         recent = std::make_unique<RecentFileList>(*settings, 10);
         area.resize(800, 600);
         area.show();
-        docs = std::make_unique<DocumentManager>(area, recent.get());
+        services.setAsker([this](QWidget*, const QString& text, QMessageBox::Icon,
+                                 QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+            messages.append(text);
+            return QMessageBox::Ok;
+        });
+        docs = std::make_unique<DocumentManager>(area, recent.get(), services);
         docs->AddDocTemplate(std::make_unique<DocTemplate>(
             "\nZelvor\nZelvor\n\n\nZelvor.Document\nZelvor.Document",
             [] { return std::make_unique<RecordingDoc>(); },
             [](Document& doc) { return new RefusingFrame(doc); }));
-        MessageBox::SetAnswerer([this](const QString& text) {
-            messages.append(text);
-            return QMessageBox::Ok;
-        });
     }
     void TearDown() override {
-        MessageBox::SetAnswerer({});
         docs->CloseAllDocuments();
         Settle();
     }
@@ -83,6 +83,7 @@ protected:
 
     QTemporaryDir dir;
     QMdiArea area;
+    AppServices services{std::string()};
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<RecentFileList> recent;
     std::unique_ptr<DocumentManager> docs;

@@ -13,7 +13,7 @@
 #include "CZelvorApp.h"
 #include "CZelvorView.h"
 #include "DocumentManager.h"
-#include "Globals.h"
+#include "AppServices.h"
 #include "MapFiles.h"
 #include "PointClipboard.h"
 #include "Resources.h"
@@ -89,9 +89,10 @@ TEST_F(AppTest, TheEditMenuNamesItsStepsAndTheClipboardCarriesPointsBetweenPictu
     EXPECT_EQ(siteView->points().memo(0), "by the window");
     EXPECT_EQ(siteView->points().point(1).dY, 78.0);
     PointRecord look = siteView->points().point(1);
-    look.dX = g_pDefaults->dX;
-    look.dY = g_pDefaults->dY;
-    EXPECT_EQ(StorageImage(look), StorageImage(*g_pDefaults));
+    const PointRecord& defaults = app->services()->defaults();
+    look.dX = defaults.dX;
+    look.dY = defaults.dY;
+    EXPECT_EQ(StorageImage(look), StorageImage(defaults));
 
     // Anything else changes nothing.
     QApplication::clipboard()->setText("just some words");

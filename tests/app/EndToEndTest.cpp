@@ -17,10 +17,10 @@
 #include "CDia_Point.h"
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
+#include "CZelvorDoc.h"
 #include "CZelvorView.h"
 #include "Document.h"
 #include "DocumentManager.h"
-#include "Globals.h"
 #include "MapFiles.h"
 #include "RecentFileList.h"
 #include "Resources.h"
@@ -68,12 +68,14 @@ TEST_F(AppTest, OpenAddAPointCloseQuitAndFindItAgainAtTheNextStart) {
     Document* doc = app->documents()->activeDocument();
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(doc->GetTitle(), "plan.png");
-    EXPECT_EQ(QString::fromStdString(g_strOpenPath), picture);
-    EXPECT_EQ(g_strOpenName, "plan.png");
+    const auto* zelvorDoc = qobject_cast<CZelvorDoc*>(doc);
+    ASSERT_NE(zelvorDoc, nullptr);
+    EXPECT_EQ(QString::fromStdString(zelvorDoc->readPath()), picture);
+    EXPECT_EQ(zelvorDoc->readName(), "plan.png");
     CZelvorView* view = app->activeView();
     ASSERT_NE(view, nullptr);
     ASSERT_TRUE(view->HasPicture());
-    EXPECT_TRUE(view->isTimerRunning());
+    EXPECT_TRUE(view->isTicking());
 
     // Full Size, then a double-click on empty space adds a point where clicked.
     EXPECT_TRUE(cmd.execute(ID_VIEW_FULLSIZE));
@@ -196,7 +198,7 @@ TEST_F(AppTest, SaveAsMakesAnEmptyFileAndRetitlesWithoutTouchingThePicture) {
     EXPECT_EQ(ReadAll(picture), pictureBytes);
     // The map still belongs to the picture's name.
     PointList saved;
-    EXPECT_TRUE(LoadMapFile(MapPathFor(g_strBaseDir, "plan.png"), saved).ok());
+    EXPECT_TRUE(LoadMapFile(MapPathFor(baseDir().toStdString(), "plan.png"), saved).ok());
     EXPECT_EQ(saved.count(), 1);
 
     // Reopening the empty file gives a window without a picture, and writes no map for it.
@@ -221,13 +223,11 @@ TEST_F(AppTest, NewWindowShowsItsDocumentsPictureAndReopeningActivates) {
     app->activeView()->map().Add({FactoryDefaults(), "p", "", ""});
     Document* photoDoc = docs.OpenDocumentFile(photo);
     ASSERT_NE(photoDoc, nullptr);
-    EXPECT_EQ(g_strOpenName, "photo.png"); // the last file read
 
     // Reopening the plan only brings its window forward.
     EXPECT_EQ(docs.OpenDocumentFile(plan), planDoc);
     EXPECT_EQ(docs.activeDocument(), planDoc);
     EXPECT_EQ(app->mainFrame()->mdiArea()->subWindowList().size(), 2);
-    EXPECT_EQ(g_strOpenName, "photo.png");
 
     // Window > New Window on the plan shows the plan, not the last file read.
     EXPECT_TRUE(app->mainFrame()->commands().execute(ID_WINDOW_NEW));
@@ -243,7 +243,7 @@ TEST_F(AppTest, NewWindowShowsItsDocumentsPictureAndReopeningActivates) {
     const QImage surface = view->surfaceImage();
     ASSERT_FALSE(surface.isNull());
     EXPECT_EQ(QColor(surface.pixel(2, 2)), QColor(Qt::red));
-    EXPECT_EQ(view->mapPath(), MapPathFor(g_strBaseDir, "plan.png"));
+    EXPECT_EQ(view->mapPath(), MapPathFor(baseDir().toStdString(), "plan.png"));
     ASSERT_TRUE(QuitApp(app));
 }
 
@@ -270,7 +270,8 @@ TEST_F(AppTest, AMapThatCannotBeSavedKeepsTheWindowOpenUntilTheUserDecides) {
     ASSERT_TRUE(QuitApp(app));
     EXPECT_EQ(m_messages.size(), 1);
     PointList saved;
-    EXPECT_EQ(LoadMapFile(MapPathFor(g_strBaseDir, "plan.png"), saved).status, FileResult::Ok);
+    EXPECT_EQ(LoadMapFile(MapPathFor(baseDir().toStdString(), "plan.png"), saved).status,
+              FileResult::Ok);
     ASSERT_EQ(saved.count(), 1);
     EXPECT_EQ(saved.label(0), "precious");
 }
@@ -287,12 +288,13 @@ TEST_F(AppTest, ZeroByteAndNonPictureFilesOpenAsBlankWindows) {
 
     auto app = StartApp();
     ASSERT_TRUE(app);
-    g_strOpenName = "before";
-    ASSERT_NE(app->documents()->OpenDocumentFile(empty), nullptr);
-    EXPECT_EQ(g_strOpenName, "before"); // nothing read
+    const auto* emptyDoc = qobject_cast<CZelvorDoc*>(app->documents()->OpenDocumentFile(empty));
+    ASSERT_NE(emptyDoc, nullptr);
+    EXPECT_EQ(emptyDoc->readName(), ""); // nothing read
     EXPECT_FALSE(app->activeView()->HasPicture());
-    ASSERT_NE(app->documents()->OpenDocumentFile(text), nullptr);
-    EXPECT_EQ(g_strOpenName, "notes.txt"); // read, but not a picture
+    const auto* textDoc = qobject_cast<CZelvorDoc*>(app->documents()->OpenDocumentFile(text));
+    ASSERT_NE(textDoc, nullptr);
+    EXPECT_EQ(textDoc->readName(), "notes.txt"); // read, but not a picture
     EXPECT_FALSE(app->activeView()->HasPicture());
     ASSERT_TRUE(QuitApp(app));
     EXPECT_EQ(ReadAll(mapsDir() + "/notes.map"), existingMap);

@@ -1,5 +1,5 @@
 // Shared helpers for the dialog tests: finding controls by id, answering modal dialogs from
-// the event loop (never by sleeping), a fixed clock and the globals the Point dialog writes.
+// the event loop (never by sleeping), and services with a fixed clock.
 #pragma once
 
 #include <QApplication>
@@ -11,13 +11,13 @@
 
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "AppServices.h"
 #include "CDia_Point.h"
-#include "Clock.h"
-#include "Globals.h"
 #include "PointRecord.h"
 
 namespace dialogtest {
@@ -69,43 +69,37 @@ struct Caller {
     std::string memo;
 };
 
-// A dialog on the caller's copies, shown (which fills it) as the caller would run it.
+// A dialog shown (which fills it) on the caller's copies, as the view runs it; an OK writes
+// its result back into the caller and keeps the two requests.
 class OpenDialog {
 public:
-    explicit OpenDialog(Caller& caller) {
-        dialog.m_pRec = &caller.rec;
-        dialog.m_pLabel = &caller.label;
-        dialog.m_pSinceText = &caller.sinceText;
-        dialog.m_pMemo = &caller.memo;
+    OpenDialog(Caller& caller, const AppServices& services) : dialog(services) {
+        dialog.setShown({caller.rec, caller.label, caller.sinceText, caller.memo});
+        QObject::connect(&dialog, &QDialog::accepted, [this, &caller] {
+            const PointDialogResult& r = dialog.edited();
+            caller = {r.entry.rec, r.entry.label, r.entry.sinceText, r.entry.memo};
+            result = r;
+        });
         dialog.show();
     }
     void click(int id) { Control<QPushButton>(dialog, id)->click(); }
     void clickOk() { click(1); }
 
     CDia_Point dialog;
+    std::optional<PointDialogResult> result; // set by OK
 };
 
-// A fixed "now" (local 2024-03-15 12:34:56), clean globals, restored afterwards.
+// A fixed "now" (local 2024-03-15 12:34:56) in the services the dialogs get.
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_now = QDateTime(QDate(2024, 3, 15), QTime(12, 34, 56));
         const std::int64_t seconds = m_now.toSecsSinceEpoch();
-        Clock::SetSource([seconds] { return seconds; });
-        m_defaults = FactoryDefaults();
-        m_savedDefaults = g_pDefaults;
-        g_pDefaults = &m_defaults;
-        g_bApplyToAll = false;
-    }
-    void TearDown() override {
-        Clock::SetSource({});
-        g_pDefaults = m_savedDefaults;
-        g_bApplyToAll = false;
+        m_services.setClock([seconds] { return seconds; });
     }
 
     QDateTime m_now;
-    PointRecord m_defaults{};
-    PointRecord* m_savedDefaults = nullptr;
+    AppServices m_services{std::string()};
 };
 
 } // namespace dialogtest

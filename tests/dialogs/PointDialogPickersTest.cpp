@@ -56,7 +56,7 @@ TEST_F(PointDialogColorTest, EachSelectButtonSetsItsColourFromBlack) {
         SCOPED_TRACE(row.button);
         Caller caller;
         caller.rec.crText = caller.rec.crBack = caller.rec.crRect = RGB(10, 20, 30);
-        OpenDialog open(caller);
+        OpenDialog open(caller, m_services);
         auto* swatch = Control<ColorSwatch>(open.dialog, row.swatch);
         EXPECT_EQ(SwatchPixel(*swatch, swatch->width() / 2, swatch->height() / 2),
                   QColor(10, 20, 30));
@@ -92,7 +92,7 @@ using PointDialogFontTest = DialogTest;
 
 TEST_F(PointDialogFontTest, TextFontReturnsFontAndColour) {
     Caller caller;
-    OpenDialog open(caller);
+    OpenDialog open(caller, m_services);
     const QFont started = FontFromLogFont(caller.rec.lfText);
     QFont chosen;
     QColor startColor;
@@ -134,7 +134,7 @@ TEST_F(PointDialogFontTest, SinceFontTakesBlackWhenTheColourIsUntouched) {
     caller.rec.bSinceDate = 1;
     caller.rec.crSinceText = RGB(0, 0, 255);
     caller.rec.crText = RGB(0, 255, 0);
-    OpenDialog open(caller);
+    OpenDialog open(caller, m_services);
     AnswerModal<FontColorDialog>([](FontColorDialog* d) { d->accept(); });
     open.click(1017);
     EXPECT_EQ(open.dialog.m_rec.crSinceText, RGB(0, 0, 0));
@@ -156,8 +156,7 @@ TEST_F(PointDialogFontTest, CancelAfterColourAndFontChangesWritesNothing) {
     Caller caller;
     caller.rec.bReserved = 7;
     const Caller before = caller;
-    const PointRecord defaults = m_defaults;
-    OpenDialog open(caller);
+    OpenDialog open(caller, m_services);
 
     QColor ignored;
     AnswerColor(QColor(Qt::magenta), &ignored);
@@ -182,6 +181,5 @@ TEST_F(PointDialogFontTest, CancelAfterColourAndFontChangesWritesNothing) {
     EXPECT_EQ(caller.label, before.label);
     EXPECT_EQ(caller.sinceText, before.sinceText);
     EXPECT_EQ(caller.memo, before.memo);
-    EXPECT_TRUE(SameBytes(m_defaults, defaults));
-    EXPECT_FALSE(g_bApplyToAll);
+    EXPECT_FALSE(open.result.has_value()) << "no result, so no default and no apply to all";
 }

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <climits>
+#include <optional>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -61,7 +62,7 @@ PointRecord DormantSinceRecord() {
 using PointDialogLayoutTest = DialogTest;
 
 TEST_F(PointDialogLayoutTest, TemplateControlsPlacedNamedAndEnabledAsListed) {
-    CDia_Point dialog;
+    CDia_Point dialog(m_services);
     const DialogUnits du(DialogFont());
     EXPECT_EQ(dialog.windowTitle(), "Point");
     EXPECT_TRUE(dialog.isModal());
@@ -130,7 +131,7 @@ TEST_F(PointDialogLayoutTest, TemplateControlsPlacedNamedAndEnabledAsListed) {
 }
 
 TEST_F(PointDialogLayoutTest, TabOrderFollowsTheTemplateAndFramesTakeNoClicks) {
-    CDia_Point dialog;
+    CDia_Point dialog(m_services);
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     const QStringList expected = {"1002", "1005", "1007", "1009", "1011", "1000", "1003",
@@ -156,7 +157,7 @@ TEST_F(PointDialogLayoutTest, TabOrderFollowsTheTemplateAndFramesTakeNoClicks) {
 }
 
 TEST_F(PointDialogLayoutTest, ControlStyles) {
-    CDia_Point dialog;
+    CDia_Point dialog(m_services);
     for (QLineEdit* size : {dialog.m_editCrossSize, dialog.m_editRectSize}) {
         EXPECT_TRUE(size->alignment() & Qt::AlignHCenter);
         size->setFocus();
@@ -193,7 +194,7 @@ using PointDialogInitTest = DialogTest;
 TEST_F(PointDialogInitTest, FillsFromTheCallersCopies) {
     Caller caller{SampleRecord(), "Boiler room", "", "Key at the desk\r\nFloor 2"};
     caller.rec.nCrossSize = -4; // shown as "%d" gives it, even though it cannot be typed
-    OpenDialog open(caller);
+    OpenDialog open(caller, m_services);
     CDia_Point& d = open.dialog;
     EXPECT_EQ(d.m_editLabel->text(), "Boiler room");
     EXPECT_EQ(d.m_editMemo->toPlainText(), "Key at the desk\nFloor 2");
@@ -208,14 +209,14 @@ TEST_F(PointDialogInitTest, FillsFromTheCallersCopies) {
     // A show-rect byte of 2 read from a file ticks the box as 1 does.
     Caller two{SampleRecord(), "", "", ""};
     two.rec.bShowRect = 2;
-    OpenDialog openTwo(two);
+    OpenDialog openTwo(two, m_services);
     EXPECT_TRUE(openTwo.dialog.m_chkShowRect->isChecked());
 }
 
 TEST_F(PointDialogInitTest, SinceControlsFollowTheSinceSwitch) {
     // Switch off: the since controls stay as built whatever the record holds.
     Caller dormant{DormantSinceRecord(), "L", "Overdue", "M"};
-    OpenDialog off(dormant);
+    OpenDialog off(dormant, m_services);
     EXPECT_FALSE(off.dialog.m_chkSinceDate->isChecked());
     for (int id : {1015, 1016, 1017, 1018, 1019}) {
         EXPECT_FALSE(Control<QWidget>(off.dialog, id)->isEnabled()) << id;
@@ -229,7 +230,7 @@ TEST_F(PointDialogInitTest, SinceControlsFollowTheSinceSwitch) {
     Caller active = dormant;
     active.rec.bSinceDate = 1;
     active.rec.bFlashRect = 0;
-    OpenDialog on(active);
+    OpenDialog on(active, m_services);
     EXPECT_TRUE(on.dialog.m_chkSinceDate->isChecked());
     for (int id : {1015, 1016, 1017, 1018, 1019}) {
         EXPECT_TRUE(Control<QWidget>(on.dialog, id)->isEnabled()) << id;
@@ -242,7 +243,7 @@ TEST_F(PointDialogInitTest, SinceControlsFollowTheSinceSwitch) {
     // A date that does not convert leaves the picker at today.
     Caller bad = active;
     bad.rec.stSince = SYSTEMTIME{2021, 2, 0, 30, 0, 0, 0, 0};
-    OpenDialog badOpen(bad);
+    OpenDialog badOpen(bad, m_services);
     EXPECT_EQ(badOpen.dialog.m_dtSinceDate->date(), m_now.date());
 
     // Clicking the box switches the controls without touching their contents.
@@ -259,7 +260,7 @@ using PointDialogOkTest = DialogTest;
 TEST_F(PointDialogOkTest, SinceBoxClearKeepsStoredSinceFields) {
     Caller caller{DormantSinceRecord(), "Label", "Overdue", "Memo"};
     const PointRecord before = caller.rec;
-    OpenDialog open(caller);
+    OpenDialog open(caller, m_services);
     open.clickOk();
     EXPECT_EQ(open.dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(SameBytes(caller.rec, before)) << "only bSinceDate = 0 written, already 0";
@@ -271,7 +272,7 @@ TEST_F(PointDialogOkTest, SinceBoxClearKeepsStoredSinceFields) {
     on.rec.bSinceDate = 1;
     PointRecord expected = on.rec;
     expected.bSinceDate = 0;
-    OpenDialog edit(on);
+    OpenDialog edit(on, m_services);
     edit.dialog.m_editSinceText->setText("Changed");
     edit.dialog.m_chkFlashText->setChecked(false);
     edit.dialog.m_chkFlashRect->setChecked(false);
@@ -286,7 +287,7 @@ TEST_F(PointDialogOkTest, TickingTheSinceBoxTakesTheControlsAtMidnight) {
     // Ticked on a dormant record without touching anything: empty text, clear flash boxes,
     // today at 00:00:00.
     Caller caller{DormantSinceRecord(), "Label", "Overdue", "Memo"};
-    OpenDialog open(caller);
+    OpenDialog open(caller, m_services);
     QTest::mouseClick(open.dialog.m_chkSinceDate, Qt::LeftButton);
     EXPECT_TRUE(open.dialog.m_dtSinceDate->isEnabled());
     open.clickOk();
@@ -303,7 +304,7 @@ TEST_F(PointDialogOkTest, TickingTheSinceBoxTakesTheControlsAtMidnight) {
 
     // Ticked and filled in: the typed text, the boxes as 1/0 bytes, the picked day.
     Caller second{DormantSinceRecord(), "Label", "Overdue", "Memo"};
-    OpenDialog fill(second);
+    OpenDialog fill(second, m_services);
     QTest::mouseClick(fill.dialog.m_chkSinceDate, Qt::LeftButton);
     fill.dialog.m_editSinceText->setText("Inspection due");
     fill.dialog.m_chkFlashRect->setChecked(true);
@@ -325,7 +326,7 @@ TEST_F(PointDialogOkTest, TickingTheSinceBoxTakesTheControlsAtMidnight) {
 
 TEST_F(PointDialogOkTest, SizesFlagsAndUntouchedFieldsOnOk) {
     Caller caller{SampleRecord(), "Label", "", "Memo"};
-    OpenDialog open(caller);
+    OpenDialog open(caller, m_services);
     open.dialog.m_editCrossSize->clear();
     open.dialog.m_editRectSize->setText("12abc");
     open.dialog.m_chkShowCross->setChecked(true);
@@ -351,40 +352,57 @@ TEST_F(PointDialogOkTest, SizesFlagsAndUntouchedFieldsOnOk) {
     } cases[] = {{"-4", -4}, {"  7", 7}, {"99999999999", INT_MAX}, {"x1", 0}};
     for (const auto& c : cases) {
         Caller sized{SampleRecord(), "", "", ""};
-        OpenDialog d(sized);
+        OpenDialog d(sized, m_services);
         d.dialog.m_editCrossSize->setText(c.text);
         d.clickOk();
         EXPECT_EQ(sized.rec.nCrossSize, c.value) << c.text;
     }
 }
 
-TEST_F(PointDialogOkTest, SaveSettingsAndApplyToAllInOneOk) {
-    Caller caller{SampleRecord(), "Label", "", "Memo"};
-    OpenDialog open(caller);
-    open.dialog.m_editRectSize->setText("30");
-    open.dialog.m_chkSaveSettings->setChecked(true);
-    open.dialog.m_chkApplyAll->setChecked(true);
-    open.clickOk();
-    EXPECT_EQ(caller.rec.nRectSize, 30);
-    EXPECT_TRUE(SameBytes(m_defaults, caller.rec)) << "whole record, position included";
-    EXPECT_TRUE(g_bApplyToAll);
+TEST_F(PointDialogOkTest, TheResultCarriesThePointAndBothRequests) {
+    const struct {
+        bool saveSettings;
+        bool applyAll;
+    } cases[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (const auto& c : cases) {
+        Caller caller{SampleRecord(), "Label", "", "Memo"};
+        caller.rec.bSinceDate = 1;
+        caller.sinceText = "Since";
+        OpenDialog open(caller, m_services);
+        open.dialog.m_editRectSize->setText("30");
+        open.dialog.m_editLabel->setText("New label");
+        open.dialog.m_editSinceText->setText("New since");
+        open.dialog.m_editMemo->setPlainText("New memo");
+        open.dialog.m_chkSaveSettings->setChecked(c.saveSettings);
+        open.dialog.m_chkApplyAll->setChecked(c.applyAll);
+        open.clickOk();
+        ASSERT_TRUE(open.result.has_value());
+        const PointDialogResult& r = *open.result;
+        EXPECT_EQ(r.saveAsDefault, c.saveSettings) << c.saveSettings << c.applyAll;
+        EXPECT_EQ(r.applyToAll, c.applyAll) << c.saveSettings << c.applyAll;
+        EXPECT_EQ(r.entry.rec.nRectSize, 30);
+        EXPECT_EQ(r.entry.rec.dX, 123.5) << "whole record, position included";
+        EXPECT_EQ(r.entry.label, "New label");
+        EXPECT_EQ(r.entry.sinceText, "New since");
+        EXPECT_EQ(r.entry.memo, "New memo");
+    }
+}
 
-    // Neither ticked: the defaults stay and the request is not touched.
-    g_bApplyToAll = false;
-    const PointRecord defaults = m_defaults;
-    Caller plain{SampleRecord(), "", "", ""};
-    OpenDialog again(plain);
-    again.clickOk();
-    EXPECT_TRUE(SameBytes(m_defaults, defaults));
-    EXPECT_FALSE(g_bApplyToAll);
-
-    // Without a default record (no main frame yet) Save Settings writes nowhere.
-    g_pDefaults = nullptr;
-    Caller orphan{SampleRecord(), "", "", ""};
-    OpenDialog lone(orphan);
-    lone.dialog.m_chkSaveSettings->setChecked(true);
-    lone.clickOk();
-    EXPECT_EQ(lone.dialog.result(), QDialog::Accepted);
+TEST_F(PointDialogOkTest, SaveSettingsMakesTheLookTheDefaultThroughTheServices) {
+    // The dialog itself writes nowhere; the services take a ticked "Save Settings".
+    AnswerModal<CDia_Point>([](CDia_Point* d) {
+        d->m_editCrossSize->setText("21");
+        d->m_chkSaveSettings->setChecked(true);
+        Control<QPushButton>(*d, 1)->click();
+    });
+    m_services.setPointDialogRunner([this](QWidget* parent, const PointEntry& shown) {
+        return CDia_Point::Run(parent, m_services, shown);
+    });
+    const std::optional<PointDialogResult> result =
+        m_services.RunPointDialog(nullptr, {SampleRecord(), "", "", ""});
+    ASSERT_TRUE(result.has_value());
+    EXPECT_TRUE(SameBytes(m_services.defaults(), result->entry.rec));
+    EXPECT_EQ(m_services.defaults().nCrossSize, 21);
 }
 
 TEST_F(PointDialogOkTest, TextsGoBackByteForByteUnlessEdited) {
@@ -392,7 +410,7 @@ TEST_F(PointDialogOkTest, TextsGoBackByteForByteUnlessEdited) {
     Caller caller{SampleRecord(), "Caf\xE9", "", "line 1\r\nline 2"};
     caller.rec.bSinceDate = 1;
     caller.sinceText = "d\xFC";
-    OpenDialog open(caller);
+    OpenDialog open(caller, m_services);
     EXPECT_EQ(open.dialog.m_editLabel->text(), QString::fromUtf8("Caf\u00E9"));
     open.clickOk();
     EXPECT_EQ(caller.label, "Caf\xE9");
@@ -402,14 +420,14 @@ TEST_F(PointDialogOkTest, TextsGoBackByteForByteUnlessEdited) {
     // A text with a NUL byte shows up to it and, untouched, keeps its tail.
     const std::string withNul("Abc\0def", 7);
     Caller nul{SampleRecord(), withNul, "", ""};
-    OpenDialog openNul(nul);
+    OpenDialog openNul(nul, m_services);
     EXPECT_EQ(openNul.dialog.m_editLabel->text(), "Abc");
     openNul.clickOk();
     EXPECT_EQ(nul.label, withNul);
 
     // Edited texts are stored as UTF-8; memo lines break with CR LF.
     Caller edited{SampleRecord(), "Caf\xE9", "", "line 1\r\nline 2"};
-    OpenDialog edit(edited);
+    OpenDialog edit(edited, m_services);
     edit.dialog.m_editLabel->setText(QString::fromUtf8("Caf\u00E9 2"));
     edit.dialog.m_editMemo->setPlainText("a\nb\nc");
     edit.clickOk();
@@ -421,7 +439,7 @@ TEST_F(PointDialogOkTest, KeyboardEnterEscapeAndRun) {
     Caller caller{SampleRecord(), "Label", "", ""};
     const Caller before = caller;
     {
-        OpenDialog open(caller);
+        OpenDialog open(caller, m_services);
         // Enter in the memo makes a new line and leaves the dialog open.
         open.dialog.m_editMemo->setFocus();
         QTest::keyClicks(open.dialog.m_editMemo, "one");
@@ -437,7 +455,7 @@ TEST_F(PointDialogOkTest, KeyboardEnterEscapeAndRun) {
     }
     {
         // Enter in the label presses the default button: OK.
-        OpenDialog open(caller);
+        OpenDialog open(caller, m_services);
         open.dialog.m_editLabel->setFocus();
         QTest::keyClicks(open.dialog.m_editLabel, " 2");
         QTest::keyClick(open.dialog.m_editLabel, Qt::Key_Return);
@@ -450,13 +468,14 @@ TEST_F(PointDialogOkTest, KeyboardEnterEscapeAndRun) {
         d->m_editLabel->setText("From Run");
         Control<QPushButton>(*d, 1)->click();
     });
-    EXPECT_TRUE(CDia_Point::Run(nullptr, caller.rec, caller.label, caller.sinceText, caller.memo));
-    EXPECT_EQ(caller.label, "From Run");
+    const PointEntry shown{caller.rec, caller.label, caller.sinceText, caller.memo};
+    const std::optional<PointDialogResult> ran = CDia_Point::Run(nullptr, m_services, shown);
+    ASSERT_TRUE(ran.has_value());
+    EXPECT_EQ(ran->entry.label, "From Run");
 
     AnswerModal<CDia_Point>([](CDia_Point* d) {
         d->m_editLabel->setText("Discarded");
         d->close(); // the close box
     });
-    EXPECT_FALSE(CDia_Point::Run(nullptr, caller.rec, caller.label, caller.sinceText, caller.memo));
-    EXPECT_EQ(caller.label, "From Run");
+    EXPECT_FALSE(CDia_Point::Run(nullptr, m_services, shown).has_value());
 }

@@ -1,45 +1,49 @@
-// The replaceable seams (clock, questions, status pane) and dialog-unit geometry.
+// The services' replaceable seams (clock, questions, status pane) and dialog-unit geometry.
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
-#include "Clock.h"
+#include "AppServices.h"
 #include "DialogUnits.h"
-#include "MessageBox.h"
-#include "StatusPane.h"
 
 namespace {
 
-TEST(Seams, ClockMessageBoxAndStatusPaneCanBeReplacedAndRestored) {
-    Clock::SetSource([] { return std::int64_t(1'700'000'000); });
-    EXPECT_EQ(Clock::Now(), 1'700'000'000);
-    Clock::SetSource({});
+TEST(Seams, ClockQuestionsAndStatusPaneAreTheServicesOwn) {
+    AppServices services{std::string()};
+    services.setClock([] { return std::int64_t(1'700'000'000); });
+    EXPECT_EQ(services.now(), 1'700'000'000);
+    services.setClock({});
     const std::int64_t now = std::time(nullptr);
-    EXPECT_LE(std::abs(Clock::Now() - now), 2);
+    EXPECT_LE(std::abs(services.now() - now), 2);
 
     QString asked;
-    MessageBox::SetAnswerer([&](const QString& text) {
+    services.setAsker([&](QWidget*, const QString& text, QMessageBox::Icon,
+                          QMessageBox::StandardButtons, QMessageBox::StandardButton) {
         asked = text;
         return QMessageBox::No;
     });
-    EXPECT_EQ(MessageBox::Show(nullptr, QStringLiteral("Remove this point?"), QMessageBox::Question,
-                               QMessageBox::Yes | QMessageBox::No),
+    EXPECT_EQ(services.ask(nullptr, QStringLiteral("Remove this point?"), QMessageBox::Question,
+                           QMessageBox::Yes | QMessageBox::No),
               QMessageBox::No);
     EXPECT_EQ(asked, QStringLiteral("Remove this point?"));
-    MessageBox::SetAnswerer({});
 
     QString shown;
-    StatusPane::SetText(QStringLiteral("before any sink")); // goes nowhere, harmlessly
-    StatusPane::SetSink([&](const QString& text) { shown = text; });
-    StatusPane::SetText(QStringLiteral("3 points"));
+    services.showStatus(QStringLiteral("before any sink")); // goes nowhere, harmlessly
+    services.setStatusSink([&](const QString& text) { shown = text; });
+    services.showStatus(QStringLiteral("3 points"));
     EXPECT_EQ(shown, QStringLiteral("3 points"));
-    StatusPane::SetSink({});
-    StatusPane::SetText(QStringLiteral("after"));
+    services.setStatusSink({});
+    services.showStatus(QStringLiteral("after"));
     EXPECT_EQ(shown, QStringLiteral("3 points"));
+
+    // Without a runner the Point dialog counts as cancelled.
+    EXPECT_FALSE(services.RunPointDialog(nullptr, {}).has_value());
 }
 
 TEST(DialogUnitsTest, UnitsFollowTheFontAndEdgesMeet) {

@@ -11,15 +11,15 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <gtest/gtest.h>
-
+#include <functional>
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include "ActionBuilder.h"
 #include "PrintQString.h"
 #include "ContextHelpMode.h"
 #include "Resources.h"
-#include "StatusPane.h"
 #include "ZelvorCommands.h"
 
 namespace {
@@ -33,16 +33,26 @@ void idle() {
 // Records what reaches the status pane while it lives.
 class StatusRecorder {
 public:
-    StatusRecorder() {
-        StatusPane::SetSink([this](const QString& text) { texts << text; });
+    // What a builder or the context help is given as its status pane; texts that arrive
+    // after the recorder has gone are dropped.
+    std::function<void(const QString&)> sink() {
+        return [weak = std::weak_ptr<QStringList>(m_texts)](const QString& text) {
+            if (const auto shared = weak.lock()) {
+                *shared << text;
+            }
+        };
     }
-    ~StatusRecorder() { StatusPane::SetSink({}); }
     QString last() const { return texts.isEmpty() ? QStringLiteral("<none>") : texts.last(); }
     // Lets events run until `text` is the last text shown, or two seconds have passed.
     bool waitFor(const QString& text) {
         return QTest::qWaitFor([&] { return last() == text; }, 2000);
     }
-    QStringList texts;
+
+private:
+    std::shared_ptr<QStringList> m_texts = std::make_shared<QStringList>();
+
+public:
+    QStringList& texts = *m_texts;
 };
 
 QStringList menuTitles(QMenuBar* bar) {
@@ -309,6 +319,7 @@ TEST(ActionBuilder, ToolbarButtonsShowImagesTooltipsAndPrompts) {
     }
 
     StatusRecorder status;
+    builder.setStatusSink(status.sink());
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QWidget* open = bar->widgetForAction(builder.action(ID_FILE_OPEN));
@@ -334,6 +345,7 @@ TEST(ActionBuilder, HoveredMenuItemsShowTheirPrompt) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     StatusRecorder status;
+    builder.setStatusSink(status.sink());
     QMenu* view = builder.popup(IDR_ZelvorTYPE, 2);
     window.menuBar()->setActiveAction(view->menuAction());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
@@ -355,7 +367,8 @@ TEST(ContextHelpMode, ShowsItsTextWhileTheModeLasts) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     StatusRecorder status;
-    ContextHelpMode help(ZelvorCommandTable().helpModeText, ZelvorCommandTable().idleText);
+    ContextHelpMode help(ZelvorCommandTable().helpModeText, ZelvorCommandTable().idleText,
+                         status.sink());
     EXPECT_FALSE(ContextHelpMode::isActive());
     help.enter();
     EXPECT_TRUE(ContextHelpMode::isActive());

@@ -10,10 +10,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "AppServices.h"
 #include "CZelvorView.h"
-#include "Clock.h"
 #include "DateTimeText.h"
-#include "Globals.h"
 #include "MapFiles.h"
 #include "SinceTime.h"
 #include "ToolTestSupport.h"
@@ -42,6 +41,7 @@ PointRecord SincePoint(double x, double y, const char* since) {
 
 class TickableView : public CZelvorView {
 public:
+    using CZelvorView::CZelvorView;
     using CZelvorView::OnTimer;
 };
 
@@ -209,11 +209,11 @@ TEST_F(ToolTest, RenderPaintsWhatTheWindowShowsAfterOneTickAndKeepsTheMap) {
     EXPECT_NE(rendered, QImage(base() + "/bare.png").convertToFormat(QImage::Format_RGB32));
 
     // The window: fitted to the same width, a full repaint, then one tick at the same time.
-    g_strBaseDir = base().toStdString();
+    AppServices services(base().toStdString());
     const std::int64_t now = SinceInstant(At("2026-06-01 12:00"));
-    Clock::SetSource([now] { return now; });
+    services.setClock([now] { return now; });
     {
-        TickableView view;
+        TickableView view(services);
         view.resize(300, 400);
         view.show();
         QApplication::processEvents();
@@ -231,8 +231,6 @@ TEST_F(ToolTest, RenderPaintsWhatTheWindowShowsAfterOneTickAndKeepsTheMap) {
         }
         EXPECT_EQ(differing, 0);
     }
-    Clock::SetSource({});
-    g_strBaseDir.clear();
 }
 
 TEST_F(ToolTest, DueListsPassedSinceDatesOldestFirstUpToBefore) {

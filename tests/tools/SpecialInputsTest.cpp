@@ -13,7 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Globals.h"
 #include "MapFiles.h"
 #include "ToolTestSupport.h"
 

@@ -15,10 +15,9 @@
 #include <cstring>
 #include <string>
 
+#include "AppServices.h"
 #include "CZelvorView.h"
-#include "Globals.h"
 #include "MapFiles.h"
-#include "StatusPane.h"
 
 namespace {
 
@@ -54,11 +53,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
     QDir(dir.path()).mkdir("MAPS");
-    g_strBaseDir = dir.path().toStdString();
-    PointRecord defaults = FactoryDefaults();
-    g_pDefaults = &defaults;
+    AppServices services(dir.path().toStdString());
 
-    const std::string picture = g_strBaseDir + "/floorplan.png";
+    const std::string picture = services.baseDir() + "/floorplan.png";
     FloorPlan().save(QString::fromStdString(picture));
 
     PointList list;
@@ -86,13 +83,14 @@ int main(int argc, char** argv) {
     big.lfText.lfWeight = 700;
     big.crBack = RGB(230, 230, 255);
     list.AddPoint(big, "Meeting", "", "");
-    SaveMapFile(MapPathFor(g_strBaseDir, "floorplan.png"), list);
+    SaveMapFile(MapPathFor(services.baseDir(), "floorplan.png"), list);
 
     QMainWindow window;
     window.setWindowTitle("floorplan.png");
-    auto* view = new CZelvorView(&window);
+    auto* view = new CZelvorView(services, &window);
     window.setCentralWidget(view);
-    StatusPane::SetSink([&window](const QString& text) { window.statusBar()->showMessage(text); });
+    services.setStatusSink(
+        [&window](const QString& text) { window.statusBar()->showMessage(text); });
     window.statusBar()->showMessage(" ");
     window.resize(900, 650);
     window.show();
@@ -107,7 +105,6 @@ int main(int argc, char** argv) {
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     const int rc = app.exec();
     view->CloseMap();
-    StatusPane::SetSink({});
-    g_pDefaults = nullptr;
+    services.setStatusSink({});
     return rc;
 }

@@ -10,21 +10,18 @@
 #include <fstream>
 #include <sstream>
 
-#include "Clock.h"
-#include "Globals.h"
-#include "MessageBox.h"
-#include "StatusPane.h"
-
 void ViewTest::SetUp() {
     ASSERT_TRUE(m_dir.isValid());
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("MAPS"));
-    g_strBaseDir = base();
-    m_defaults = FactoryDefaults();
-    g_pDefaults = &m_defaults;
-    g_bApplyToAll = false;
-    Clock::SetSource([this] { return m_now; });
-    StatusPane::SetSink([this](const QString& text) { m_status << text; });
-    MessageBox::SetAnswerer([this](const QString& text) {
+    m_services = makeServices(base());
+}
+
+std::unique_ptr<AppServices> ViewTest::makeServices(const std::string& baseDir) {
+    auto services = std::make_unique<AppServices>(baseDir);
+    services->setClock([this] { return m_now; });
+    services->setStatusSink([this](const QString& text) { m_status << text; });
+    services->setAsker([this](QWidget*, const QString& text, QMessageBox::Icon,
+                              QMessageBox::StandardButtons, QMessageBox::StandardButton) {
         m_messages << text;
         if (m_onMessage) {
             m_onMessage();
@@ -36,25 +33,23 @@ void ViewTest::SetUp() {
         m_answers.erase(m_answers.begin());
         return answer;
     });
-    CZelvorView::SetPointDialogRunner([this](QWidget*, PointRecord& rec, std::string& label,
-                                             std::string& sinceText, std::string& memo) {
-        m_dialogCalls.push_back({rec, label, sinceText, memo});
-        if (m_dialogEdit) {
-            m_dialogEdit(rec, label, sinceText, memo);
-        }
-        return m_dialogOk;
-    });
+    services->setPointDialogRunner(
+        [this](QWidget*, const PointEntry& shown) -> std::optional<PointDialogResult> {
+            m_dialogCalls.push_back({shown.rec, shown.label, shown.sinceText, shown.memo});
+            PointDialogResult result{shown, false, m_dialogApplyToAll};
+            PointEntry& e = result.entry;
+            if (m_dialogEdit) {
+                m_dialogEdit(e.rec, e.label, e.sinceText, e.memo);
+            }
+            if (!m_dialogOk) {
+                return std::nullopt;
+            }
+            return result;
+        });
+    return services;
 }
 
-void ViewTest::TearDown() {
-    CZelvorView::SetPointDialogRunner({});
-    MessageBox::SetAnswerer({});
-    StatusPane::SetSink({});
-    Clock::SetSource({});
-    g_pDefaults = nullptr;
-    g_bApplyToAll = false;
-    g_strBaseDir.clear();
-}
+void ViewTest::TearDown() {}
 
 std::string ViewTest::writePicture(const std::string& name, int w, int h, QColor color) const {
     QImage img(w, h, QImage::Format_RGB32);
@@ -83,8 +78,8 @@ bool ViewTest::exists(const std::string& path) {
 }
 
 std::unique_ptr<TestView> ViewTest::openView(const std::string& pictureName, int w, int h,
-                                             std::shared_ptr<OpenMap> map) {
-    auto view = std::make_unique<TestView>();
+                                             std::shared_ptr<OpenMap> map, AppServices* services) {
+    auto view = std::make_unique<TestView>(services != nullptr ? *services : this->services());
     if (map) {
         view->SetMap(std::move(map));
     }

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "AppServices.h"
 #include "CZelvorView.h"
 #include "PointRecord.h"
 
@@ -41,6 +42,9 @@ protected:
     void TearDown() override;
 
     std::string base() const { return m_dir.path().toStdString(); }
+    // The services every view of the test gets: the temporary start-up folder, a fixed clock
+    // (m_now), and the recorders below.
+    AppServices& services() { return *m_services; }
     std::string mapFile(const std::string& stem) const { return base() + "/MAPS/" + stem + ".map"; }
 
     // Writes a picture of one solid colour; returns its full path.
@@ -50,18 +54,25 @@ protected:
     static std::string readFile(const std::string& path);
     static bool exists(const std::string& path);
 
-    // A shown view of `w` x `h` over `pictureName` (already written), initialised; on `map`
-    // when given (several views of one picture), else on a map of its own.
+    // Services over the start-up folder `baseDir` with the test's clock and recorders.
+    std::unique_ptr<AppServices> makeServices(const std::string& baseDir);
+
+    // A shown view of `w` x `h` over `pictureName` (already written, in base()), initialised;
+    // on `map` when given (several views of one picture), else on a map of its own; with
+    // `services` when given, else with services().
     std::unique_ptr<TestView> openView(const std::string& pictureName, int w = 500, int h = 400,
-                                       std::shared_ptr<OpenMap> map = nullptr);
+                                       std::shared_ptr<OpenMap> map = nullptr,
+                                       AppServices* services = nullptr);
 
     // A visible point: square of half-side 4 in `rectColor`, cross 3, the label.
     static PointRecord makePoint(double x, double y, COLORREF rectColor = RGB(255, 0, 255));
 
-    // The Point dialog: records each call; `edit` may change the copies; returns `m_dialogOk`.
+    // The Point dialog: records each call; `edit` may change the copies; OK when `m_dialogOk`,
+    // with "Apply to all points" when `m_dialogApplyToAll`.
     std::vector<DialogCall> m_dialogCalls;
     std::function<void(PointRecord&, std::string&, std::string&, std::string&)> m_dialogEdit;
     bool m_dialogOk = true;
+    bool m_dialogApplyToAll = false;
 
     // Message boxes: recorded texts, answered with the front of `m_answers` (or OK/Yes).
     QStringList m_messages;
@@ -69,11 +80,11 @@ protected:
     std::function<void()> m_onMessage;
 
     QStringList m_status;
-    PointRecord m_defaults{};
     std::int64_t m_now = 1'700'000'000;
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<AppServices> m_services;
 };
 
 // Real mouse events on the view's viewport.

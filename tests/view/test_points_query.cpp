@@ -121,7 +121,7 @@ TEST_F(ViewTest, PointsModelFollowsEditsRemovalsMergesAndUndo) {
     first->mapSaver().setTiming({20, 50, 10});
     second->mapSaver().setTiming({20, 50, 10});
 
-    PointsTableModel model;
+    PointsTableModel model(services());
     model.setPoints(&second->points());
     QObject::connect(&second->map(), &OpenMap::pointsChanged, &model,
                      &PointsTableModel::pointsChanged);

@@ -145,7 +145,7 @@ TEST_F(ViewEditTest, DeleteAsksOnceAndPasteNeverStacksACopyOverItsOriginal) {
     auto view = openPlan();
     const std::string start = Bytes(*view);
     view->OnEditSelectAll();
-    const std::vector<PointEntry> copied = view->SelectedEntries();
+    const std::vector<PointEntry> copied = view->map().map().Entries(view->selection().ids());
     ASSERT_EQ(copied.size(), 3u);
 
     m_answers = {QMessageBox::No, QMessageBox::Yes};

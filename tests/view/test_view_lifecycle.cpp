@@ -10,7 +10,6 @@
 
 #include <sys/stat.h>
 
-#include "Globals.h"
 #include "MapFiles.h"
 #include "ViewTestSupport.h"
 
@@ -42,7 +41,7 @@ TEST_F(ViewTest, PictureWithAMapLoadsItAndStartsTheTimer) {
 
     auto view = openView("plan.png");
     EXPECT_TRUE(view->HasPicture());
-    EXPECT_TRUE(view->isTimerRunning());
+    EXPECT_TRUE(view->isTicking());
     ASSERT_EQ(view->points().count(), 2);
     EXPECT_EQ(view->points().label(0), "abc");
     EXPECT_EQ(view->points().memo(0), "memo");
@@ -63,7 +62,7 @@ TEST_F(ViewTest, AViewWithoutAPictureStaysBlankAndNeverWritesAMap) {
     EXPECT_FALSE(notes->HasPicture());
     // The reason is painted in the view (the empty document below paints nothing).
     EXPECT_GT(InkPixels(notes->surfaceImage()), 0);
-    EXPECT_FALSE(notes->isTimerRunning());
+    EXPECT_FALSE(notes->isTicking());
     EXPECT_EQ(notes->points().count(), 0);
     EXPECT_DOUBLE_EQ(notes->zoom(), 1.0);
     EXPECT_TRUE(notes->CloseMap());
@@ -122,7 +121,7 @@ TEST_F(ViewTest, AnUnreadableMapIsReportedOnceKeptAndSetAsideWhenPointsAreAdded)
 
     auto untouched = openView("plan.png");
     EXPECT_TRUE(untouched->HasPicture());
-    EXPECT_TRUE(untouched->isTimerRunning());
+    EXPECT_TRUE(untouched->isTicking());
     EXPECT_EQ(untouched->points().count(), 0);
     ASSERT_EQ(m_messages.size(), 1);
     EXPECT_EQ(m_messages[0].count(QString::fromStdString(mapFile("plan"))), 1)
@@ -203,8 +202,8 @@ TEST_F(ViewTest, AFailedSaveAtCloseOffersRetryDiscardOrCancel) {
     // Nothing to lose (no map before, no points now): a failure is not worth a question.
     writePicture("other.png", 100, 100, Qt::white);
     ASSERT_TRUE(QDir(QString::fromStdString(base())).mkdir("elsewhere"));
-    g_strBaseDir = base() + "/elsewhere"; // a start-up folder without MAPS
-    auto empty = openView("other.png");
+    const auto elsewhere = makeServices(base() + "/elsewhere"); // a start-up folder without MAPS
+    auto empty = openView("other.png", 500, 400, nullptr, elsewhere.get());
     EXPECT_TRUE(empty->CloseMap());
     EXPECT_EQ(m_messages.size(), 4);
 }
@@ -237,4 +236,44 @@ TEST_F(ViewTest, FullSizeRepaintsWhenTheFullPixelsArriveAndClosingMeanwhileIsSaf
     QApplication::processEvents();
     QApplication::processEvents();
     EXPECT_TRUE(m_messages.isEmpty());
+}
+
+// Two start-up folders, as two programs (or two tests) have them: each view finds its map and
+// its default look under its own services' folder only.
+TEST_F(ViewTest, ViewsOfTwoStartupFoldersKeepToTheirOwnMapsAndDefaults) {
+    writePicture("plan.png", 400, 300, Qt::white);
+    QTemporaryDir otherDir;
+    ASSERT_TRUE(QDir(otherDir.path()).mkdir("MAPS"));
+    const auto other = makeServices(otherDir.path().toStdString());
+    PointRecord otherLook = FactoryDefaults();
+    otherLook.nCrossSize = 9;
+    other->SetDefaults(otherLook);
+
+    auto here = openView("plan.png");
+    auto there = openView("plan.png", 500, 400, nullptr, other.get());
+    EXPECT_NE(here->mapPath(), there->mapPath());
+    m_dialogEdit = [](PointRecord&, std::string& label, std::string&, std::string&) {
+        label = "added";
+    };
+    DoubleClick(*here, Qt::LeftButton, QPoint(50, 50));
+    DoubleClick(*there, Qt::LeftButton, QPoint(60, 60));
+    ASSERT_EQ(m_dialogCalls.size(), 2u);
+    EXPECT_EQ(m_dialogCalls[0].rec.nCrossSize, FactoryDefaults().nCrossSize);
+    EXPECT_EQ(m_dialogCalls[1].rec.nCrossSize, 9);
+    const double hereX = here->points().point(0).dX;
+    const double thereX = there->points().point(0).dX;
+    EXPECT_NE(hereX, thereX);
+    ASSERT_TRUE(here->CloseMap());
+    ASSERT_TRUE(there->CloseMap());
+
+    const struct {
+        std::string folder;
+        double x;
+    } rows[] = {{base(), hereX}, {otherDir.path().toStdString(), thereX}};
+    for (const auto& row : rows) {
+        PointList saved;
+        ASSERT_TRUE(LoadMapFile(MapPathFor(row.folder, "plan.png"), saved).ok()) << row.folder;
+        ASSERT_EQ(saved.count(), 1) << row.folder;
+        EXPECT_EQ(saved.point(0).dX, row.x) << row.folder;
+    }
 }

@@ -14,7 +14,6 @@
 #include <cstring>
 
 #include "CDia_Point.h"
-#include "Globals.h"
 #include "MapFiles.h"
 #include "ViewTestSupport.h"
 
@@ -85,14 +84,14 @@ TEST_F(ViewMouseTest, LeftDoubleClickOnEmptySpaceAddsAPointWhereClicked) {
     ASSERT_EQ(m_dialogCalls.size(), 1u);
     // The dialog starts from the default look and empty texts.
     PointRecord shown = m_dialogCalls[0].rec;
-    EXPECT_EQ(std::memcmp(&shown, &m_defaults, sizeof shown), 0);
+    EXPECT_EQ(std::memcmp(&shown, &services().defaults(), sizeof shown), 0);
     EXPECT_EQ(m_dialogCalls[0].label, "");
     ASSERT_EQ(view->points().count(), 1);
     EXPECT_EQ(view->points().point(0).dX, 200.0);
     EXPECT_EQ(view->points().point(0).dY, 120.0);
     EXPECT_EQ(view->points().label(0), "new");
     EXPECT_EQ(view->points().memo(0), "memo");
-    EXPECT_TRUE(view->isTimerRunning());
+    EXPECT_TRUE(view->isTicking());
 
     // Zoom mode, scrolled: the scroll position is added before dividing by the zoom.
     view->OnViewFullSize();
@@ -140,11 +139,10 @@ TEST_F(ViewMouseTest, ApplyToAllOnANewPointRestylesTheOthersFirst) {
         rec.crRect = RGB(0, 200, 0);
         rec.nRectSize = 7;
         label = "third";
-        g_bApplyToAll = true;
     };
+    m_dialogApplyToAll = true;
     DoubleClick(*view, Qt::LeftButton, QPoint(400, 250));
 
-    EXPECT_FALSE(g_bApplyToAll);
     ASSERT_EQ(view->points().count(), 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(view->points().point(i).crRect, RGB(0, 200, 0)) << i;
@@ -205,14 +203,14 @@ TEST_F(ViewMouseTest, CtrlDoubleClicksZoomInZoomModeOnly) {
 TEST_F(ViewMouseTest, DoubleClicksInABlankViewDoNothing) {
     writeFile(base() + "/broken.png", "no picture here");
     auto view = openView("broken.png");
-    EXPECT_FALSE(view->isTimerRunning());
+    EXPECT_FALSE(view->isTicking());
     DoubleClick(*view, Qt::LeftButton, QPoint(50, 50));
     DoubleClick(*view, Qt::RightButton, QPoint(50, 50));
     EXPECT_TRUE(m_dialogCalls.empty());
     EXPECT_TRUE(m_messages.isEmpty());
     EXPECT_EQ(view->points().count(), 0);
     // Its timer first runs after a left release.
-    EXPECT_TRUE(view->isTimerRunning());
+    EXPECT_TRUE(view->isTicking());
 }
 
 TEST_F(ViewMouseTest, DragMovesThePointUnderTheCursorAndRepaintsOnceAtRelease) {
@@ -222,7 +220,7 @@ TEST_F(ViewMouseTest, DragMovesThePointUnderTheCursorAndRepaintsOnceAtRelease) {
 
     QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(104, 47));
     EXPECT_EQ(view->dragIndex(), 0);
-    EXPECT_FALSE(view->isTimerRunning());
+    EXPECT_FALSE(view->isTicking());
 
     QTest::mouseMove(vp, QPoint(110, 61));
     EXPECT_EQ(view->points().point(0).dX, 220.0); // the centre jumps under the cursor
@@ -233,11 +231,11 @@ TEST_F(ViewMouseTest, DragMovesThePointUnderTheCursorAndRepaintsOnceAtRelease) {
     EXPECT_EQ(SurfacePixel(*view, 110, 61), RGB(255, 0, 0)); // the trail stays
     EXPECT_EQ(SurfacePixel(*view, 121, 70), RGB(255, 0, 0));
     EXPECT_EQ(view->fullRepaintCount(), repaints);
-    EXPECT_FALSE(view->isTimerRunning());
+    EXPECT_FALSE(view->isTicking());
 
     QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(121, 70));
     EXPECT_EQ(view->dragIndex(), -1);
-    EXPECT_TRUE(view->isTimerRunning());
+    EXPECT_TRUE(view->isTicking());
     EXPECT_EQ(view->fullRepaintCount(), repaints + 1);
     EXPECT_TRUE(Near(SurfacePixel(*view, 110, 61), kPicture));
     EXPECT_EQ(view->points().point(1).dX, 600.0);
@@ -255,7 +253,7 @@ TEST_F(ViewMouseTest, DragMovesThePointUnderTheCursorAndRepaintsOnceAtRelease) {
     }
     QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(-40, 600));
     EXPECT_EQ(view->dragIndex(), -1);
-    EXPECT_TRUE(view->isTimerRunning());
+    EXPECT_TRUE(view->isTicking());
     HoverTo(*view, QPoint(60, 60));
     EXPECT_EQ(view->points().point(1).dX, 620.0);
 }
@@ -269,19 +267,19 @@ TEST_F(ViewMouseTest, AClickWithoutAMoveRepaintsAndLeavesThePoint) {
     EXPECT_EQ(view->points().point(0).dX, 200.0);
     EXPECT_EQ(view->points().point(0).dY, 100.0);
     EXPECT_EQ(view->fullRepaintCount(), repaints + 1);
-    EXPECT_TRUE(view->isTimerRunning());
+    EXPECT_TRUE(view->isTicking());
 
     // Pressed on empty space: the timer stops, moving draws nothing, releasing repaints nothing.
     repaints = view->fullRepaintCount();
     QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(200, 200));
     EXPECT_EQ(view->dragIndex(), -1);
-    EXPECT_FALSE(view->isTimerRunning());
+    EXPECT_FALSE(view->isTicking());
     const QImage before = view->surfaceImage();
     QTest::mouseMove(vp, QPoint(220, 210));
     EXPECT_EQ(view->surfaceImage(), before);
     QTest::mouseRelease(vp, Qt::LeftButton, {}, QPoint(220, 210));
     EXPECT_EQ(view->fullRepaintCount(), repaints);
-    EXPECT_TRUE(view->isTimerRunning());
+    EXPECT_TRUE(view->isTicking());
 }
 
 TEST_F(ViewMouseTest, TheStatusLineReportsCountCursorZoomAndThePointUnderIt) {
@@ -330,7 +328,9 @@ TEST_F(ViewMouseTest, TheStatusLineWritesDecimalPointsWhateverTheLocale) {
 
 TEST_F(ViewMouseTest, TheRealPointDialogAddsAPointThroughTheRunner) {
     auto view = openPlan(false);
-    CZelvorView::SetPointDialogRunner(&CDia_Point::Run);
+    services().setPointDialogRunner([this](QWidget* parent, const PointEntry& shown) {
+        return CDia_Point::Run(parent, services(), shown);
+    });
     bool answered = false;
     QTimer::singleShot(0, [&] {
         auto* dlg = qobject_cast<CDia_Point*>(QApplication::activeModalWidget());

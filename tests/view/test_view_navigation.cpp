@@ -145,7 +145,7 @@ TEST_F(ViewNavigationTest, WheelScrollsAndDragsPan) {
     QTest::mouseMove(vp, QPoint(250, 170));
     EXPECT_EQ(view->scrollPosition(), QPoint(550, 530));
     QTest::mouseRelease(vp, Qt::MiddleButton, Qt::NoModifier, QPoint(250, 170));
-    EXPECT_TRUE(view->isTimerRunning()) << "a pan does not stop the paint timer";
+    EXPECT_TRUE(view->isTicking()) << "a pan does not stop the paint timer";
 
     // A left press on empty space is the view's (no pan)...
     QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));

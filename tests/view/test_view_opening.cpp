@@ -66,11 +66,7 @@ class ViewOpeningTest : public ViewTest {
 protected:
     void SetUp() override {
         ViewTest::SetUp();
-        CZelvorView::SetOpenInBackground(true);
-    }
-    void TearDown() override {
-        CZelvorView::SetOpenInBackground(false);
-        ViewTest::TearDown();
+        services().setOpenInBackground(true);
     }
 };
 
@@ -97,7 +93,7 @@ TEST_F(ViewOpeningTest, HostileInputsOpenWhileTheWindowKeepsAnswering) {
         {"big.png", true, "", 200}, // 36 megapixels: a decode of several hundred ms
     };
     for (const Row& row : rows) {
-        auto view = std::make_unique<TestView>();
+        auto view = std::make_unique<TestView>(services());
         view->resize(600, 400);
         view->show();
         QApplication::processEvents();
