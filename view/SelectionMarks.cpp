@@ -1,6 +1,7 @@
 #include "SelectionMarks.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include <QPainter>
 
@@ -36,38 +37,66 @@ QRect DeviceRect(const QImage& image, const QRect& r) {
            image.rect();
 }
 
-// Fills a logical rectangle with an opaque colour: on 32-bit pixels at a whole pixel ratio
+// Fills logical rectangles with opaque colours: on 32-bit pixels at a whole pixel ratio
 // straight into the lines (exactly the pixels the painter's fillRect gives there), elsewhere
 // through a painter.
-void Fill(QImage& image, const QRect& r, QRgb color) {
-    const qreal dpr = image.devicePixelRatio();
-    const int ratio = static_cast<int>(dpr);
-    if (!WordPixels(image) || ratio != dpr || ratio < 1) {
-        QPainter painter(&image);
-        painter.fillRect(r, QColor(color));
-        return;
+class Filler {
+public:
+    explicit Filler(QImage& image) : m_image(image) {
+        const qreal dpr = image.devicePixelRatio();
+        const int ratio = static_cast<int>(dpr);
+        m_ratio = WordPixels(image) && ratio == dpr && ratio >= 1 ? ratio : 0;
     }
-    const QRect device = DeviceRect(image, r);
-    for (int y = device.top(); y <= device.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        std::fill(line + device.left(), line + device.right() + 1, color);
-    }
-}
-
-void Frame(QImage& image, const QRect& r, QRgb color) {
-    for (const QRect& edge : {QRect(r.left(), r.top(), r.width(), 1),
-                              QRect(r.left(), r.bottom(), r.width(), 1),
-                              QRect(r.left(), r.top() + 1, 1, r.height() - 2),
-                              QRect(r.right(), r.top() + 1, 1, r.height() - 2)}) {
-        if (!edge.isEmpty()) {
-            Fill(image, edge, color);
+    void fill(const QRect& r, QRgb color) {
+        if (m_ratio == 0) {
+            QPainter painter(&m_image);
+            painter.fillRect(r, QColor(color));
+            return;
+        }
+        const QRect device =
+            QRect(r.x() * m_ratio, r.y() * m_ratio, r.width() * m_ratio, r.height() * m_ratio) &
+            m_image.rect();
+        for (int y = device.top(); y <= device.bottom(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+            std::fill(line + device.left(), line + device.right() + 1, color);
         }
     }
-}
+    void frame(const QRect& r, QRgb color) {
+        fill(QRect(r.left(), r.top(), r.width(), 1), color);
+        fill(QRect(r.left(), r.bottom(), r.width(), 1), color);
+        if (r.height() > 2) {
+            fill(QRect(r.left(), r.top() + 1, 1, r.height() - 2), color);
+            fill(QRect(r.right(), r.top() + 1, 1, r.height() - 2), color);
+        }
+    }
+    void mark(const QRect& r) {
+        frame(r, kMarkOuter);
+        frame(r.adjusted(1, 1, -1, -1), kMarkInner);
+    }
 
-void DrawMark(QImage& image, const QRect& mark) {
-    Frame(image, mark, kMarkOuter);
-    Frame(image, mark.adjusted(1, 1, -1, -1), kMarkInner);
+private:
+    QImage& m_image;
+    int m_ratio = 0; // 0: through a painter
+};
+
+// Lays `count` pixels of a row of the layer over a row of the surface. A mark's pixel is opaque
+// (top bit set), any other is 0: no branch, and in blocks of a fixed length over rows that do
+// not overlap, which the compiler turns into whole vectors.
+void LayRow(QRgb* __restrict into, const QRgb* __restrict from, int count) {
+    auto lay = [](QRgb& pixel, QRgb mark) {
+        const auto keep = static_cast<QRgb>(static_cast<std::int32_t>(mark) >> 31);
+        pixel = mark | (pixel & ~keep);
+    };
+    constexpr int kBlock = 8;
+    int x = 0;
+    for (; x + kBlock <= count; x += kBlock) {
+        for (int k = 0; k < kBlock; ++k) {
+            lay(into[x + k], from[x + k]);
+        }
+    }
+    for (; x < count; ++x) {
+        lay(into[x], from[x]);
+    }
 }
 
 // Lays the opaque pixels of `layer` (the surface's size and ratio) over `surface` within the
@@ -81,12 +110,16 @@ void LayOver(QImage& surface, const QImage& layer, const QRect& r) {
         return;
     }
     const QRect device = DeviceRect(surface, r);
+    if (device.isEmpty()) {
+        return;
+    }
+    const qsizetype stride = surface.bytesPerLine();
+    uchar* intoBits = surface.bits();
+    const uchar* fromBits = layer.constBits();
     for (int y = device.top(); y <= device.bottom(); ++y) {
-        const auto* from = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
-        auto* into = reinterpret_cast<QRgb*>(surface.scanLine(y));
-        for (int x = device.left(); x <= device.right(); ++x) {
-            into[x] = qAlpha(from[x]) != 0 ? from[x] : into[x];
-        }
+        const auto* from = reinterpret_cast<const QRgb*>(fromBits + y * layer.bytesPerLine());
+        auto* into = reinterpret_cast<QRgb*>(intoBits + y * stride);
+        LayRow(into + device.left(), from + device.left(), device.width());
     }
 }
 
@@ -108,6 +141,7 @@ QRegion SelectionMarks::DrawAll(QImage& surface, const PointMap& map,
         return {}; // no memory for the layer: no marks rather than no window
     }
     m_layer.fill(Qt::transparent);
+    Filler layer(m_layer);
     QRegion drawn;
     QRect all;
     int count = 0;
@@ -121,7 +155,7 @@ QRegion SelectionMarks::DrawAll(QImage& surface, const PointMap& map,
         if (!mark.intersects(bounds)) {
             continue;
         }
-        DrawMark(m_layer, mark);
+        layer.mark(mark);
         all |= mark;
         if (++count <= kMaxScreenRects) {
             drawn += mark;
