@@ -5,6 +5,7 @@
 
 #include <QPainter>
 
+#include "RenderLimits.h"
 #include "ViewGeometry.h"
 
 namespace {
@@ -13,9 +14,8 @@ constexpr QRgb kMarkOuter = qRgb(0, 120, 215);
 constexpr QRgb kMarkInner = qRgb(255, 255, 255);
 constexpr int kMarkMargin = 3;
 constexpr int kMarkMinRadius = 6;
-constexpr int kMaxMarkRadius = 1 << 20; // keeps a hostile square size's mark within int range
-// Beyond this many rectangles the screen gets the one that holds them.
-constexpr int kMaxScreenRects = 64;
+// Keeps a hostile square size's mark within the coordinates the renderer draws.
+constexpr int kMaxMarkRadius = static_cast<int>(kFarCoordinate);
 
 QRect MarkRect(const PointRecord& r, ClientPoint c) {
     const int radius =
@@ -157,12 +157,12 @@ QRegion SelectionMarks::DrawAll(QImage& surface, const PointMap& map,
         }
         layer.mark(mark);
         all |= mark;
-        if (++count <= kMaxScreenRects) {
+        if (++count <= kMaxMarkScreenRects) {
             drawn += mark;
         }
     }
     LayOver(surface, m_layer, all);
-    return count <= kMaxScreenRects ? drawn : QRegion(all);
+    return count <= kMaxMarkScreenRects ? drawn : QRegion(all);
 }
 
 QRegion SelectionMarks::DrawOver(QImage& surface, std::span<const QRect> pieces) {
