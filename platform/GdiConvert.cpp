@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "FontKey.h"
 #include "Text8.h"
 
 namespace {
@@ -35,14 +36,6 @@ constexpr int kFamilyDecorative = 0x50;
 // (see CachedLogFont).
 constexpr std::size_t kMaxCachedFonts = 16384;
 constexpr std::size_t kMaxFontEngines = 512;
-
-using LogFontKey = std::array<char, sizeof(LOGFONTA)>;
-
-struct LogFontKeyHash {
-    std::size_t operator()(const LogFontKey& key) const noexcept {
-        return std::hash<std::string_view>{}(std::string_view(key.data(), key.size()));
-    }
-};
 
 // Faces common in files written on Windows, with their metric-compatible stand-ins, for
 // systems whose font configuration does not alias them already.
@@ -114,7 +107,7 @@ struct SizeMetrics {
 // The parts of a description that choose the face, weight and style, with the pixel size and
 // stretch a measurement is made at.
 struct SizeKey {
-    LogFontKey style{};
+    FontKey style{};
     int pixels = 0;
     int stretch = 0;
     bool operator==(const SizeKey&) const = default;
@@ -124,7 +117,7 @@ struct SizeKeyHash {
     std::size_t operator()(const SizeKey& key) const noexcept {
         constexpr std::size_t kStyleFactor = 31;
         constexpr std::size_t kPixelsFactor = 65599;
-        return LogFontKeyHash{}(key.style) * kStyleFactor +
+        return FontKeyHash{}(key.style) * kStyleFactor +
                std::size_t(key.pixels) * kPixelsFactor + std::size_t(key.stretch);
     }
 };
@@ -132,21 +125,19 @@ struct SizeKeyHash {
 // Measurements kept; forgotten all at once when full, a few kilobytes each thousand.
 constexpr std::size_t kMaxSizeMetrics = 1 << 16;
 
-LogFontKey StyleKey(const LOGFONTA& lf) {
+FontKey StyleKey(const LOGFONTA& lf) {
     LOGFONTA style{};
     style.lfWeight = lf.lfWeight;
     style.lfItalic = lf.lfItalic;
     style.lfQuality = lf.lfQuality;
     style.lfPitchAndFamily = lf.lfPitchAndFamily;
     std::memcpy(style.lfFaceName, lf.lfFaceName, sizeof style.lfFaceName);
-    LogFontKey key;
-    std::memcpy(key.data(), &style, sizeof style);
-    return key;
+    return FontKey(style);
 }
 
 // `font` (made from a description whose style key is `style`) measured at `pixels` and
 // `stretch`.
-const SizeMetrics& MeasureAt(const LogFontKey& style, QFont font, int pixels, int stretch) {
+const SizeMetrics& MeasureAt(const FontKey& style, QFont font, int pixels, int stretch) {
     static std::unordered_map<SizeKey, SizeMetrics, SizeKeyHash> known;
     const SizeKey key{style, pixels, stretch};
     if (const auto found = known.find(key); found != known.end()) {
@@ -200,8 +191,8 @@ Sample Draw(const QFont& font) {
 // walked whenever another is made). The weight of the face that is chosen draws the same
 // through one engine, checked once per style by drawing a sample both ways; when anything
 // differs (a face made bold by the font system, say) the requested weight is kept.
-int DrawingWeight(const LogFontKey& style, const QFont& font) {
-    static std::unordered_map<LogFontKey, int, LogFontKeyHash> known;
+int DrawingWeight(const FontKey& style, const QFont& font) {
+    static std::unordered_map<FontKey, int, FontKeyHash> known;
     if (const auto found = known.find(style); found != known.end()) {
         return found->second;
     }
@@ -234,7 +225,7 @@ int DrawingWeight(const LogFontKey& style, const QFont& font) {
 
 // The em height whose cell (ascent + descent) is `cell` pixels: estimated from the font's
 // proportions at a large size, then settled among the neighbouring whole sizes.
-int EmForCellHeight(const LogFontKey& style, const QFont& font, int cell) {
+int EmForCellHeight(const FontKey& style, const QFont& font, int cell) {
     constexpr int kReference = 200;
     const qreal refCell = MeasureAt(style, font, kReference, QFont::AnyStretch).exactCell;
     int estimate = cell;
@@ -296,7 +287,7 @@ LogFontMetrics MakeEntry(const LOGFONTA& lf, std::size_t& engine) {
     LOGFONTA drawn = lf;
     drawn.lfWeight = DrawingWeight(StyleKey(lf), font);
     font.setWeight(QFont::Weight(drawn.lfWeight));
-    const LogFontKey style = StyleKey(drawn);
+    const FontKey style = StyleKey(drawn);
 
     const std::int64_t height = lf.lfHeight;
     int pixels = 0;
@@ -354,12 +345,11 @@ const LogFontMetrics& CachedLogFont(const LOGFONTA& lf) {
         LogFontMetrics metrics;
         std::size_t engine = 0; // identifies the engine the font draws with
     };
-    using Cache = std::unordered_map<LogFontKey, Entry, LogFontKeyHash>;
+    using Cache = std::unordered_map<FontKey, Entry, FontKeyHash>;
     static Cache current;
     static Cache previous;
     static std::unordered_set<std::size_t> engines; // those of the current generation
-    LogFontKey key;
-    std::memcpy(key.data(), &lf, sizeof lf);
+    const FontKey key(lf);
     if (const auto found = current.find(key); found != current.end()) {
         return found->second.metrics;
     }

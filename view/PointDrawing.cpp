@@ -11,6 +11,7 @@
 #include "DrawingSurface.h"
 #include "GdiConvert.h"
 #include "PointRenderer.h"
+#include "RenderLimits.h"
 #include "SinceTime.h"
 #include "TextBounds.h"
 #include "TextLimits.h"
@@ -21,19 +22,17 @@ namespace {
 constexpr COLORREF kBlack = 0x00000000;
 constexpr COLORREF kWhite = 0x00FFFFFF;
 
-// No surface reaches this far from the origin in logical units. Coordinates handed to the
-// surface are kept within it, so the painter's fixed-point text and line positions never
-// overflow whatever sizes and positions a map file holds.
-constexpr std::int64_t kFar = std::int64_t{1} << 20;
-
-// Whole-number pixel ratios up to this are drawn the fast way.
-constexpr qreal kMaxPixelRatio = 4.0;
-
+// Coordinates handed to the surface stay within kFarCoordinate.
 int ClampFar(std::int64_t v) {
-    return static_cast<int>(std::clamp(v, -kFar, kFar));
+    return static_cast<int>(std::clamp(v, -kFarCoordinate, kFarCoordinate));
 }
 bool IsNear(std::int64_t v) {
-    return v >= -kFar && v <= kFar;
+    return v >= -kFarCoordinate && v <= kFarCoordinate;
+}
+
+// The opaque pixel value a COLORREF paints on a 32-bit image.
+QRgb Opaque(COLORREF c) {
+    return qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
 }
 
 } // namespace
@@ -119,6 +118,19 @@ bool Overlaps(Span xs, Span ys, const QRect& r) {
 Span SquareSpan(std::int64_t centre, std::int64_t n) {
     const std::int64_t a = n < 0 ? -n : n;
     return {centre - a, centre + a - 1};
+}
+
+// The part of [xs] x [ys] inside `bounds`; empty when none.
+QRect ClippedRect(Span xs, Span ys, const QRect& bounds) {
+    const std::int64_t l = std::max<std::int64_t>(xs.lo, bounds.left());
+    const std::int64_t r = std::min<std::int64_t>(xs.hi, bounds.right());
+    const std::int64_t t = std::max<std::int64_t>(ys.lo, bounds.top());
+    const std::int64_t b = std::min<std::int64_t>(ys.hi, bounds.bottom());
+    if (l > r || t > b) {
+        return {};
+    }
+    return {static_cast<int>(l), static_cast<int>(t), static_cast<int>(r - l + 1),
+            static_cast<int>(b - t + 1)};
 }
 
 } // namespace
@@ -223,26 +235,21 @@ namespace {
 
 // Fills the part of [xs] x [ys] inside `bounds`. On a 32-bit RGB image (the window surface)
 // the opaque colour is written straight into the pixels, as the painter would write it.
-void FillClipped(QPainter& painter, const QRect& bounds, Span xs, Span ys, const QColor& color) {
-    const std::int64_t l = std::max<std::int64_t>(xs.lo, bounds.left());
-    const std::int64_t r = std::min<std::int64_t>(xs.hi, bounds.right());
-    const std::int64_t t = std::max<std::int64_t>(ys.lo, bounds.top());
-    const std::int64_t b = std::min<std::int64_t>(ys.hi, bounds.bottom());
-    if (l > r || t > b) {
+void FillClipped(QPainter& painter, const QRect& bounds, Span xs, Span ys, COLORREF color) {
+    const QRect area = ClippedRect(xs, ys, bounds);
+    if (area.isEmpty()) {
         return;
     }
-    const QRect area(static_cast<int>(l), static_cast<int>(t), static_cast<int>(r - l + 1),
-                     static_cast<int>(b - t + 1));
     auto* image = painter.device()->devType() == QInternal::Image
                       ? static_cast<QImage*>(painter.device())
                       : nullptr;
     if (image == nullptr || image->format() != QImage::Format_RGB32) {
-        painter.fillRect(area, color);
+        painter.fillRect(area, ToQColor(color));
         return;
     }
     const int ratio = static_cast<int>(image->devicePixelRatio());
     const QRect device(area.topLeft() * ratio, area.size() * ratio);
-    const QRgb value = color.rgb();
+    const QRgb value = Opaque(color);
     for (int y = device.top(); y <= device.bottom(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(image->scanLine(y));
         std::fill(row + device.left(), row + device.right() + 1, value);
@@ -252,17 +259,15 @@ void FillClipped(QPainter& painter, const QRect& bounds, Span xs, Span ys, const
 } // namespace
 
 void DrawShapesFast(QPainter& painter, const PointPlan& p, const QRect& clip) {
-    const QColor black = ToQColor(kBlack);
-    const QColor white = ToQColor(kWhite);
     if (p.square) {
         FillClipped(painter, clip, SquareSpan(p.x, p.rectSize), SquareSpan(p.y, p.rectSize),
-                    ToQColor(p.squareColor));
+                    p.squareColor);
     }
     if (p.cross) {
-        FillClipped(painter, clip, ArmSpan(p.x, p.crossSize), {p.y, p.y}, black);
-        FillClipped(painter, clip, {p.x, p.x}, ArmSpan(p.y, p.crossSize), black);
-        FillClipped(painter, clip, ArmSpan(p.x, p.crossSize / 2), {p.y, p.y}, white);
-        FillClipped(painter, clip, {p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), white);
+        FillClipped(painter, clip, ArmSpan(p.x, p.crossSize), {p.y, p.y}, kBlack);
+        FillClipped(painter, clip, {p.x, p.x}, ArmSpan(p.y, p.crossSize), kBlack);
+        FillClipped(painter, clip, ArmSpan(p.x, p.crossSize / 2), {p.y, p.y}, kWhite);
+        FillClipped(painter, clip, {p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), kWhite);
     }
 }
 
@@ -302,25 +307,9 @@ void DrawCellFast(QPainter& painter, const PointPlan& p, const TextCellCache::Ce
 }
 
 void DrawCentreFast(QPainter& painter, const PointPlan& p, const QRect& clip) {
-    FillClipped(painter, clip, {p.x, p.x}, {p.y, p.y}, ToQColor(kBlack));
+    FillClipped(painter, clip, {p.x, p.x}, {p.y, p.y}, kBlack);
 }
 
-namespace {
-
-// The part of [xs] x [ys] inside `bounds`; empty when none.
-QRect ClippedRect(Span xs, Span ys, const QRect& bounds) {
-    const std::int64_t l = std::max<std::int64_t>(xs.lo, bounds.left());
-    const std::int64_t r = std::min<std::int64_t>(xs.hi, bounds.right());
-    const std::int64_t t = std::max<std::int64_t>(ys.lo, bounds.top());
-    const std::int64_t b = std::min<std::int64_t>(ys.hi, bounds.bottom());
-    if (l > r || t > b) {
-        return {};
-    }
-    return {static_cast<int>(l), static_cast<int>(t), static_cast<int>(r - l + 1),
-            static_cast<int>(b - t + 1)};
-}
-
-} // namespace
 
 std::optional<QPoint> CellCorner(const PointPlan& p) {
     const std::int64_t tx = p.x + p.textOffset;
@@ -332,22 +321,19 @@ std::optional<QPoint> CellCorner(const PointPlan& p) {
 }
 
 void CoverCentre(CoverageMask& mask, const PointPlan& p, const QRect& bounds) {
-    mask.fill(ClippedRect({p.x, p.x}, {p.y, p.y}, bounds), 0xFF000000);
+    mask.fill(ClippedRect({p.x, p.x}, {p.y, p.y}, bounds), Opaque(kBlack));
 }
 
 void CoverShapes(CoverageMask& mask, const PointPlan& p, const QRect& bounds) {
-    constexpr QRgb black = 0xFF000000;
-    constexpr QRgb white = 0xFFFFFFFF;
     if (p.cross) {
-        mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), bounds), white);
-        mask.fill(ClippedRect(ArmSpan(p.x, p.crossSize / 2), {p.y, p.y}, bounds), white);
-        mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize), bounds), black);
-        mask.fill(ClippedRect(ArmSpan(p.x, p.crossSize), {p.y, p.y}, bounds), black);
+        mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize / 2), bounds), Opaque(kWhite));
+        mask.fill(ClippedRect(ArmSpan(p.x, p.crossSize / 2), {p.y, p.y}, bounds), Opaque(kWhite));
+        mask.fill(ClippedRect({p.x, p.x}, ArmSpan(p.y, p.crossSize), bounds), Opaque(kBlack));
+        mask.fill(ClippedRect(ArmSpan(p.x, p.crossSize), {p.y, p.y}, bounds), Opaque(kBlack));
     }
     if (p.square) {
-        const COLORREF c = p.squareColor;
         mask.fill(ClippedRect(SquareSpan(p.x, p.rectSize), SquareSpan(p.y, p.rectSize), bounds),
-                  qRgb(GetRValue(c), GetGValue(c), GetBValue(c)));
+                  Opaque(p.squareColor));
     }
 }
 
@@ -394,7 +380,7 @@ QImage* FastTarget(DrawingSurface& surface, const RenderContext& ctx) {
     const bool wordPixels = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
                             f == QImage::Format_ARGB32_Premultiplied;
     const qreal ratio = image->devicePixelRatio();
-    const bool wholeRatio = ratio >= 1.0 && ratio <= kMaxPixelRatio && ratio == std::floor(ratio);
+    const bool wholeRatio = ratio >= 1.0 && ratio <= kMaxFastPixelRatio && ratio == std::floor(ratio);
     const bool plain = wholeRatio &&
                        painter.combinedTransform() == QTransform::fromScale(ratio, ratio) &&
                        !painter.hasClipping() &&

@@ -8,36 +8,38 @@
 // nCrossSize then white arms of half that length, each drawn from the centre without its end
 // pixel; the text " %s " (label, or since text once the since date has passed, which may flash
 // into its background) in an opaque cell at (x + s, y + s), s = max(nCrossSize, nRectSize); the
-// black centre pixel. A text is drawn up to its first NUL byte.
+// black centre pixel. A text is drawn up to its first NUL byte. What is drawn is pixel-identical
+// to drawing each point afresh through the surface's own operations.
 //
-// What is drawn is pixel-identical to drawing each point afresh through the surface. On a 32-bit
-// QImage with no transform but a whole-number pixel ratio (the window surface) the renderer
-// fills the cross arms as rectangles and copies rendered text cells from a cache keyed by text,
-// font image and colours; elsewhere (printed pages, fractional ratios) every point is drawn
-// afresh. Points are culled against the image and RenderContext::visible there.
+// Words used below and in the renderer's helpers:
+//   plan         what one point draws in one call, decided from a copy of its record (PointPlan).
+//   fast target  a plain 32-bit image with a whole-number pixel ratio (the window surface): the
+//                parts are rectangle fills and texts are copied cells. Elsewhere (printed pages,
+//                fractional ratios) every point is drawn afresh through the surface.
+//   cell         the opaque rectangle textOut fills for a text; rendered once and kept, with its
+//                glyphs, by TextCellCache.
+//   fresh text   a text drawn through textOut itself: its glyphs leave its cell, it is turned, or
+//                the cache has no room for its cell.
+//   last first   painting in reverse list order through a CoverageMask, each pixel written once
+//                by the last part over it (on 32-bit RGB). A text wholly under later parts is
+//                passed over unmeasured (TextBounds bounds it); fresh texts are drawn at the end
+//                in list order, only where no later part lies.
+//   full drawing every point in view drawn in one call: DrawPoints, or a tick that draws in full.
+//   shapes       the rectangles a point's parts cover on the surface, cut to the view.
+//   record       what a full tick leaves for the ticks after it (TickTracker): the shapes of the
+//                points that showed, the flashers and the pending points.
+//   flasher      a point whose phases move on every call; pending: its since date has yet to
+//                pass; due: it has passed since the last tick.
+//   piece        a rectangle a tick repaints: where a flasher's colours change, or the old and
+//                the new shapes of a point that fell due.
+//   reach        the points whose shapes meet a piece, in list order. A piece is repainted from
+//                them (last first, or in list order from the last that covers it whole), which
+//                gives every pixel of it what a full drawing gives: every part is opaque.
 //
-// On the window image (32-bit RGB) a full drawing paints last first through a coverage mask,
-// each pixel written once by the last part over it. A text whose cell and any overhang lie
-// wholly under later parts is passed over without being measured (TextBounds bounds it from
-// its characters' advances); in a crowded view most are. A text whose glyphs leave its cell,
-// or that is turned, is drawn afresh at the end in list order, clipped to the rectangles of
-// its reach that no later part covers, so it blends over what lies beneath it as it would in
-// list order.
-//
-// Tick is the window's timer tick: it leaves the same pixels and phases as DrawPoints on the
-// same surface, but repaints only what changes. Its bookkeeping (TickTracker) remembers where
-// each point that showed in the full drawing painted, and which points flash or wait for their
-// since date. What lay wholly under later parts is left out, so a tick in which a point's
-// shapes change (a since date passing) after anything was left out draws in full. A tick
-// then repaints, cut to the changed rectangles (the old and new parts of every point whose
-// look changes), the visible points reaching into them: last first through a coverage mask,
-// down to the point after which nothing earlier shows (in list order from the last point that
-// covers the rectangle whole where a text must be drawn afresh). While the pieces and the
-// shapes stay the same, as they do while points only flash, the points reaching into each
-// piece are remembered from the last tick. Cutting to the rectangles keeps every pixel outside
-// them as it was, which is what a full drawing leaves there too: every part is opaque and
-// paints the same pixels again. Texts whose glyphs blend outside their cell are not, so while
-// one is visible every tick draws in full.
+// A tick (Tick) draws in full or repaints its pieces alone; planTick decides, and lastTick()
+// names the reason (TickKind). While points only flash, the pieces and their reach stay the
+// same from tick to tick and are kept.
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -73,6 +75,19 @@ struct RenderContext {
     bool advancePhases = true;
 };
 
+// How a tick painted: its pieces alone, or in full and why.
+enum class TickKind {
+    Pieces,           // only the pieces were repainted
+    NotFastTarget,    // texts hidden, caching off, or a surface that is not a fast target
+    NoRecord,         // the first tick, or the view, the surface or the list changed, or the
+                      // clock went back
+    BlendingText,     // a text in view blends outside its cell: every tick draws in full
+    HiddenPartsBared, // a point fell due over parts the last full drawing passed over
+    TooOverlapped,    // the pieces lie under more points than are in view
+    UncachedText,     // a changed point's text has no cell image to copy
+    TooManyChanges,   // more than a quarter of the points in view change
+};
+
 class PointRenderer {
 public:
     PointRenderer();
@@ -85,20 +100,21 @@ public:
 
     // One timer tick on the window surface: the pixels and phases of DrawPoints, repainting only
     // what changed since the last tick. Returns the logical area it painted (to be sent to the
-    // screen). The first tick after invalidate(), or after the view, the surface or the list's
-    // length changed, or the clock went back, draws every visible point.
+    // screen).
     QRegion Tick(DrawingSurface& surface, PointList& list, const RenderContext& ctx);
     // The surface no longer holds what the last tick left (a full repaint, a scroll, a resize),
     // or the list changed (add, edit, move, remove, apply to all): the next tick is a full one.
     void invalidate() {
-        m_tracker.reset();
-        m_overlapped = false;
+        m_record.tracker.reset();
+        m_kept.overlapped = false;
     }
+    // How the last Tick painted.
+    TickKind lastTick() const { return m_lastTick; }
     // The rectangles the last Tick repainted when it repainted only some (false: it drew every
     // visible point, or nothing).
     bool lastTickRepaintedPieces(std::vector<QRect>& rects) const;
     // Points the last Tick painted, each counted once.
-    int paintedLastTick() const { return m_painted; }
+    int paintedLastTick() const { return m_counts.painted; }
 
     // Off: every point is drawn afresh through the surface's own operations, the reference the
     // fast drawing is held to. On by default.
@@ -107,64 +123,11 @@ public:
     void setCacheLimit(std::size_t bytes);
     std::size_t cachedCells() const;
     std::size_t cachedBytes() const;
-    // Texts the last call drew afresh on a surface where cells are cached: those whose glyphs
-    // reach outside their cell, and those the full cache had no room for.
-    int freshTexts() const { return m_freshTexts; }
+    // Texts the last call drew afresh on a fast target: those whose glyphs reach outside their
+    // cell, and those the full cache had no room for.
+    int freshTexts() const { return m_counts.freshTexts; }
 
 private:
-    // The full drawing; `record`: remember it for the ticks that follow.
-    void drawAll(DrawingSurface& surface, PointList& list, const RenderContext& ctx, bool record);
-    // Every point in list order; `image`: the window image (fast drawing), or null.
-    void drawInOrder(DrawingSurface& surface, QImage* image, PointList& list,
-                     const RenderContext& ctx, const QRect& bounds, bool record);
-    // Every point last first through the coverage mask (a 32-bit RGB image); false, having
-    // painted only opaque parts that list order paints again, when the texts drawn afresh show
-    // through too fine a mesh of later parts.
-    bool drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
-                       const RenderContext& ctx, const QRect& bounds, bool record);
-    // The text of point i (padded in m_padded, its cell at `corner`) at its turn last first:
-    // passed over unmeasured, copied from its cell where that shows, or kept to be drawn afresh
-    // at the end. `extent`: its upright cell's, when measured.
-    void textLastFirst(DrawingSurface& surface, const PointPlan& p, int i, QPoint corner,
-                       const QRect& bounds, QSize& extent);
-    // Draws the text (in m_padded) afresh, changing only the pixels of `rects` (disjoint).
-    void drawWithin(DrawingSurface& surface, QImage& image, const PointPlan& p,
-                    std::span<const QRect> rects);
-    // The key under which a tick on `image` may follow the last one.
-    TickKey keyFor(const QImage& image, const PointList& list, const RenderContext& ctx) const;
-    QRect boundsFor(const QImage* image, const RenderContext& ctx) const;
-    // Repaints the changed points and what reaches into them; false when a full tick is needed
-    // instead (nothing was drawn and no phase moved).
-    bool tickChanges(DrawingSurface& surface, QImage& image, PointList& list,
-                     const RenderContext& ctx, const QRect& bounds, QRegion& painted);
-    // Repaints `rect` from the points that reach into it (`reach`, in list order).
-    void paintPiece(DrawingSurface& surface, QImage& image, PointList& list,
-                    const RenderContext& ctx, const QRect& rect, std::span<const int> reach);
-    const TextCellCache::Cell* cellFor(const PointPlan& p, int i);
-    // The cell of a text that stays inside it, found or rendered when it turns out to show
-    // (text in m_padded).
-    const TextCellCache::Cell* pendingCell(const PointPlan& p, int i);
-    struct Visible;
-    // Point i as a tick repaints it into `rect`, counted as painted.
-    Visible tickVisible(PointList& list, const RenderContext& ctx, int i, const QRect& rect);
-
-    std::unique_ptr<TextCellCache> m_cache;
-    TickTracker m_tracker;
-    bool m_fullTicks = false; // a visible text blends outside its cell: every tick is full
-    // The last full drawing left out of the tracker what lay wholly under later parts: texts
-    // it never measured, points that painted nothing.
-    bool m_partial = false;
-    int m_inView = 0; // points in view at the last full drawing
-    TextBounds m_textBounds;
-    // The last tick's changes lay under so many later points that it drew in full.
-    bool m_overlapped = false;
-    int m_painted = 0;
-    std::vector<std::uint32_t> m_paintStamp;
-    std::uint32_t m_tickNumber = 0;
-    bool m_caching = true;
-    int m_freshTexts = 0;
-    std::string m_padded;                     // reused text buffer
-    std::vector<TextCellCache::Memo> m_memos; // per point: where its cell was found last
     // A point as a tick repaints it.
     struct Visible {
         int index;
@@ -173,26 +136,14 @@ private:
         QSize extent;                    // the cell's
         bool fresh;                      // the text is drawn afresh
     };
-    CoverageMask m_mask;
-    TextCellCache::Cell m_spare; // a cell the full cache had no room for
-    // Texts a drawing last first draws afresh at its end: by point, in reverse list order,
-    // the rectangles where each shows (those of point k end at m_blended[k].end).
-    struct Blended {
-        int index;
-        std::size_t end;
-    };
-    std::vector<Blended> m_blended;
-    std::vector<QRect> m_blendRects;
-    // The points a tick changes, by index, with their plans from before the phases moved, their
-    // cells and where they now paint.
+    // A point a tick changes, with its plan from before the phases moved, its cell and where
+    // it now paints.
     struct Changed {
         int index;
         PointPlan plan;
         const TextCellCache::Cell* cell;
         PointShapes shapes;
     };
-    std::vector<Changed> m_changed;
-    std::vector<int> m_changedIndices; // theirs, in order, for looking them up
     // A rectangle a tick repaints, and the first point that can show in it: the changed point
     // whose new parts cover it, or 0 where the old parts of a point were.
     struct Piece {
@@ -200,12 +151,121 @@ private:
         int from;
         bool operator==(const Piece&) const = default;
     };
-    // The last tick's pieces and, found under the tracker's shapes version m_reachVersion (0:
-    // none), the points from each piece's `from` on reaching into it, in list order: piece k's
-    // end at m_reachEnds[k] in m_reach.
-    std::vector<Piece> m_pieces;
-    std::vector<int> m_reach;
-    std::vector<std::size_t> m_reachEnds;
-    std::uint64_t m_reachVersion = 0;
-    bool m_lastTickPieces = false;
+    // A fresh text a drawing last first draws at its end: the rectangles where it shows end at
+    // `end` in LastFirst::blendRects.
+    struct Blended {
+        int index;
+        std::size_t end;
+    };
+
+    // --- Full drawing (PointRendererDraw.cpp)
+    // `record`: remember it for the ticks that follow.
+    void drawAll(DrawingSurface& surface, PointList& list, const RenderContext& ctx, bool record);
+    // Every point in list order; `image`: the fast target, or null.
+    void drawInOrder(DrawingSurface& surface, QImage* image, PointList& list,
+                     const RenderContext& ctx, const QRect& bounds, bool record);
+    // Every point last first (32-bit RGB); false, having painted only opaque parts that list
+    // order paints again, when the fresh texts show through too fine a mesh of later parts.
+    bool drawLastFirst(DrawingSurface& surface, QImage& image, PointList& list,
+                       const RenderContext& ctx, const QRect& bounds, bool record);
+    // The text of point i (padded in m_cells.padded, its cell at `corner`) at its turn last
+    // first: passed over unmeasured, copied from its cell where that shows, or kept to be drawn
+    // afresh at the end. `extent`: its upright cell's, when measured.
+    void textLastFirst(DrawingSurface& surface, const PointPlan& p, int i, QPoint corner,
+                       const QRect& bounds, QSize& extent);
+    // The same for a text that may have a cell image; false when it is to be drawn afresh.
+    bool cellLastFirst(DrawingSurface& surface, const PointPlan& p, int i, QPoint corner,
+                       const QRect& bounds, QSize& extent, const TextCellCache::Cell*& cell);
+    // Keeps a fresh text for the end of the drawing, where it shows.
+    void keepFresh(DrawingSurface& surface, const PointPlan& p, int i, QPoint corner,
+                   const QRect& bounds, QSize& extent, const TextCellCache::Cell* cell);
+    // Draws the text (in m_cells.padded) afresh, changing only the pixels of `rects` (disjoint).
+    void drawWithin(DrawingSurface& surface, QImage& image, const PointPlan& p,
+                    std::span<const QRect> rects);
+    // Moves every phase on after a full drawing and, with `record`, notes flashers and pending.
+    void notePhases(PointList& list, const RenderContext& ctx, bool record);
+
+    // --- Ticks (PointRenderer.cpp)
+    // The one place that decides how a tick paints; on Pieces the pieces and their reach are
+    // found and nothing is drawn yet.
+    TickKind planTick(DrawingSurface& surface, QImage& image, PointList& list,
+                      const RenderContext& ctx, const QRect& bounds);
+    // The points that change and the pieces they make; Pieces, or why the tick is full.
+    TickKind collectChanges(PointList& list, const RenderContext& ctx, const QRect& bounds,
+                            std::vector<Piece>& pieces);
+    // Point i changes: its colours alone (a flasher), or its shapes (a due point). False when
+    // its text has no cell image.
+    bool addChange(PointList& list, const RenderContext& ctx, const QRect& bounds, int i,
+                   bool coloursOnly, std::vector<Piece>& pieces);
+    // The points reaching into each piece (those of the last tick while nothing moved); false
+    // when they are more than the points in view.
+    bool findReach(std::vector<Piece> pieces);
+    // Moves the phases on and repaints every piece; returns the area painted.
+    QRegion paintPieces(DrawingSurface& surface, QImage& image, PointList& list,
+                        const RenderContext& ctx);
+    // Repaints `rect` from the points that reach into it (`reach`, in list order).
+    void paintPiece(DrawingSurface& surface, QImage& image, PointList& list,
+                    const RenderContext& ctx, const QRect& rect, std::span<const int> reach);
+    // Point i as a tick repaints it into `rect`, counted as painted.
+    Visible tickVisible(PointList& list, const RenderContext& ctx, int i, const QRect& rect);
+
+    // --- Shared
+    TickKey keyFor(const QImage& image, const PointList& list, const RenderContext& ctx) const;
+    QRect boundsFor(const QImage* image, const RenderContext& ctx) const;
+    void beginCells(DrawingSurface& surface, const QImage& image);
+    const TextCellCache::Cell* cellFor(const PointPlan& p, int i);
+    // The cell of a text that stays inside it, found or rendered when it turns out to show
+    // (text in m_cells.padded).
+    const TextCellCache::Cell* pendingCell(const PointPlan& p, int i);
+
+    bool m_caching = true;
+    TickKind m_lastTick = TickKind::NoRecord;
+    // Counts of the last call.
+    struct Counts {
+        int painted = 0;
+        int freshTexts = 0;
+    } m_counts;
+    // Text cells and what finds them quickly.
+    struct Cells {
+        std::unique_ptr<TextCellCache> cache;
+        std::vector<TextCellCache::Memo> memos; // per point: where its cell was found last
+        TextCellCache::Cell spare;              // a cell the full cache had no room for
+        std::string padded;                     // the text being drawn, padded
+        TextBounds bounds;
+    } m_cells;
+    // What the last full tick left for the ticks after it.
+    struct Record {
+        TickTracker tracker;
+        bool blendingText = false; // a text in view blends outside its cell
+        // Left out: what lay wholly under later parts (texts never measured, points that
+        // painted nothing).
+        bool partial = false;
+        int inView = 0; // points in view
+    } m_record;
+    // Scratch of a drawing last first.
+    struct LastFirst {
+        CoverageMask mask;
+        std::vector<Blended> blended; // in reverse list order
+        std::vector<QRect> blendRects;
+    } m_lastFirst;
+    // The tick being made.
+    struct TickWork {
+        std::uint32_t number = 0;
+        std::vector<int> due;
+        std::vector<Changed> changed;   // sorted by index once the tick is incremental
+        std::vector<int> changedIndices; // theirs, for looking them up
+        std::vector<std::uint32_t> paintStamp; // per point: the last tick that counted it
+    } m_tick;
+    // The last incremental tick's pieces and, found under the tracker's shapes version
+    // `version` (0: none), the points from each piece's `from` on reaching into it: piece k's
+    // end at ends[k] in reach.
+    struct KeptPieces {
+        std::vector<Piece> pieces;
+        std::vector<int> reach;
+        std::vector<std::size_t> ends;
+        std::uint64_t version = 0;
+        // The last tick found these pieces too overlapped: the answer stands until a point
+        // falls due or the view changes.
+        bool overlapped = false;
+    } m_kept;
 };

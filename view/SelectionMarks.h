@@ -2,21 +2,21 @@
 // frame inside it, a few pixels outside the point's square and cross. Drawn after the points,
 // never on a printed page.
 //
-// A full tick draws every mark in view and remembers where each lies, in a grid of cells; a tick
-// that repainted only some rectangles redraws only the marks reaching into them, found through
-// the grid, so a steady tick with many points selected costs little more than without.
+// A full tick draws every mark in view, in order, into a layer of its own (the surface's size
+// and pixel ratio, transparent where no mark lies) and lays that layer over the surface. A tick
+// that repainted only some rectangles lays the same layer over them again: a pixel of the layer
+// is the last mark over it, so the cost is the repainted area's, however many marks lie there.
+// User-interface thread only.
 #pragma once
 
+#include <span>
+
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QRegion>
 
-#include <span>
-#include <vector>
-
 #include "PointMap.h"
-
-class QImage;
 
 class SelectionMarks {
 public:
@@ -25,16 +25,11 @@ public:
     QRegion DrawAll(QImage& surface, const PointMap& map, std::span<const PointId> ids,
                     double zoom, QPoint scroll, const QRect& bounds);
     // Draws again, cut to each of `pieces`, the remembered marks that reach into it, as the full
-    // drawing drew them there; returns the area drawn outside the pieces (none).
+    // drawing drew them there; returns the area drawn outside the pieces (none). The surface is
+    // the one DrawAll drew on, unchanged outside the pieces since.
     QRegion DrawOver(QImage& surface, std::span<const QRect> pieces);
     void Forget();
 
 private:
-    std::vector<QRect> m_marks;
-    QRect m_bounds;
-    int m_columns = 0;
-    int m_rows = 0;
-    std::vector<std::vector<int>> m_cells; // marks by the cells they reach into
-    std::vector<unsigned> m_stamp;
-    unsigned m_pass = 0;
+    QImage m_layer; // premultiplied: every pixel either a mark's (opaque) or transparent
 };

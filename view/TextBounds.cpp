@@ -5,17 +5,7 @@
 #include <cstdint>
 
 #include "DrawingSurface.h"
-
-std::size_t TextBounds::KeyHash::operator()(const Key& key) const noexcept {
-    // FNV-1a over whole words: a crowded view with a font per point looks one up per point.
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (std::size_t at = 0; at < key.size(); at += sizeof(std::uint64_t)) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, key.data() + at, std::min(sizeof word, key.size() - at));
-        hash = (hash ^ word) * 0x100000001b3ULL;
-    }
-    return static_cast<std::size_t>(hash ^ (hash >> 32));
-}
+#include "RenderLimits.h"
 
 TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& described) {
     // Turning, underlining and striking out change no advance and no cell height: fonts that
@@ -29,8 +19,7 @@ TextBounds::Font& TextBounds::fontFor(DrawingSurface& surface, const LOGFONTA& d
         return *m_last;
     }
     m_lastFont = lf;
-    Key key;
-    std::memcpy(key.data(), &lf, sizeof lf);
+    const FontKey key(lf);
     auto found = m_fonts.find(key);
     if (found == m_fonts.end()) {
         if (m_fonts.size() >= kMaxFonts) {
@@ -66,7 +55,7 @@ std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& 
         width += advance + 1;
     }
     const auto margin = static_cast<int>(TextOverhang(font.height));
-    const long long wide = std::min<long long>(width + 2LL * margin, 1 << 28);
+    const long long wide = std::min<long long>(width + 2LL * margin, kFarExtent);
     return DrawingSurface::turnedBounds(
         QRect(-margin, -margin, static_cast<int>(wide), font.height + 2 * margin),
         lf.lfEscapement);

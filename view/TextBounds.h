@@ -12,6 +12,7 @@
 
 #include <QRect>
 
+#include "FontKey.h"
 #include "PointRecord.h"
 
 class DrawingSurface;
@@ -48,14 +49,10 @@ private:
         // -1: not measured yet. Small, so that thousands of fonts stay in the processor's cache.
         std::array<std::int16_t, kLast - kFirst + 1> advance;
     };
-    using Key = std::array<char, sizeof(LOGFONTA)>;
-    struct KeyHash {
-        std::size_t operator()(const Key& key) const noexcept;
-    };
 
     Font& fontFor(DrawingSurface& surface, const LOGFONTA& lf);
 
-    std::unordered_map<Key, Font, KeyHash> m_fonts;
+    std::unordered_map<FontKey, Font, FontKeyHash> m_fonts;
     // The font of the last call, as its entry describes it: most points share their neighbour's.
     LOGFONTA m_lastFont{};
     Font* m_last = nullptr;

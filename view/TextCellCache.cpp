@@ -6,17 +6,14 @@
 #include <QColor>
 
 #include "DrawingSurface.h"
+#include "RenderLimits.h"
 #include "TextBounds.h"
 
 namespace {
 
-// Cells larger than this (a hostile font size) are never rendered into an image; neither is a
-// cell whose painting, margins included, would need more device pixels than kMaxPaintPixels.
-constexpr qint64 kMaxCellPixels = qint64{1} << 22;
-constexpr qint64 kMaxPaintPixels = qint64{1} << 23;
 // Bookkeeping per entry besides its key and pixels: node, hash slot, strings.
 constexpr std::size_t kEntryOverhead = 128;
-// A key is the font description, the two colours, then the padded text.
+// What a key costs besides its text: the font description and the two colours.
 constexpr std::size_t kKeyHead = sizeof(LOGFONTA) + 2 * sizeof(COLORREF);
 
 void SetResolution(QImage& image, const TextCellCache::Target& target) {
@@ -126,11 +123,10 @@ TextCellCache::Entry* TextCellCache::locate(const LOGFONTA& lf, COLORREF text, C
             }
         }
     }
-    m_key.clear();
-    m_key.append(reinterpret_cast<const char*>(&lf), sizeof lf);
-    m_key.append(reinterpret_cast<const char*>(&text), sizeof text);
-    m_key.append(reinterpret_cast<const char*>(&back), sizeof back);
-    m_key.append(padded);
+    m_key.font = FontKey(lf);
+    m_key.text = text;
+    m_key.back = back;
+    m_key.padded.assign(padded);
     if (auto it = m_cells.find(m_key); it != m_cells.end()) {
         it->second.lastTick = m_tick;
         keepInMemo(memo, &*it);
@@ -148,7 +144,7 @@ TextCellCache::Entry* TextCellCache::insert(Memo& memo) {
     }
     Entry entry;
     entry.lastTick = m_tick;
-    entry.cost = m_key.size() + kEntryOverhead;
+    entry.cost = kKeyHead + m_key.padded.size() + kEntryOverhead;
     m_bytes += entry.cost;
     auto& slot = *m_cells.emplace(m_key, std::move(entry)).first;
     keepInMemo(memo, &slot);
@@ -207,12 +203,16 @@ const TextCellCache::Cell* TextCellCache::find(const LOGFONTA& lf, COLORREF text
 
 bool TextCellCache::Holds(const void* slot, const LOGFONTA& lf, COLORREF text, COLORREF back,
                           const std::string& padded) {
-    const std::string& key = static_cast<const Cells::value_type*>(slot)->first;
-    const char* at = key.data();
-    return key.size() == kKeyHead + padded.size() && std::memcmp(at, &lf, sizeof lf) == 0 &&
-           std::memcmp(at + sizeof lf, &text, sizeof text) == 0 &&
-           std::memcmp(at + sizeof lf + sizeof text, &back, sizeof back) == 0 &&
-           std::memcmp(at + kKeyHead, padded.data(), padded.size()) == 0;
+    const Key& key = static_cast<const Cells::value_type*>(slot)->first;
+    return key.text == text && key.back == back && key.padded == padded && key.font.is(lf);
+}
+
+std::size_t TextCellCache::KeyHash::operator()(const Key& key) const noexcept {
+    const std::uint64_t colours = key.text | (std::uint64_t{key.back} << 32);
+    std::uint64_t hash = FontKeyHash::Of(key.font);
+    hash = HashBytes(hash, std::string_view(reinterpret_cast<const char*>(&colours), sizeof colours));
+    hash = HashBytes(hash, key.padded);
+    return static_cast<std::size_t>(hash ^ (hash >> 32));
 }
 
 void TextCellCache::keepInMemo(Memo& memo, void* slot) const {

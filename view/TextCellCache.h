@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QSize>
 
+#include "FontKey.h"
 #include "PointRecord.h"
 
 class TextCellCache {
@@ -106,7 +107,18 @@ private:
     // taken.
     Entry* insert(Memo& memo);
 
-    using Cells = std::unordered_map<std::string, Entry>;
+    // A cell's key: the font description, the two colours, the padded text.
+    struct Key {
+        FontKey font;
+        COLORREF text = 0;
+        COLORREF back = 0;
+        std::string padded;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const noexcept;
+    };
+    using Cells = std::unordered_map<Key, Entry, KeyHash>;
 
     // Forgets every cell; memos taken before no longer match.
     void erased() { ++m_generation; }
@@ -117,7 +129,7 @@ private:
     void keepInMemo(Memo& memo, void* slot) const;
 
     Cells m_cells;
-    std::string m_key; // reused lookup buffer
+    Key m_key; // reused lookup key
     Target m_target;
     std::size_t m_limit;
     std::size_t m_bytes = 0;

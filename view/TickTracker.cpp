@@ -58,8 +58,8 @@ void TickTracker::begin(int count, const QRect& bounds, bool lastFirst) {
     m_slots.reserve(static_cast<std::size_t>(count));
     m_stamp.clear();
     m_slotOf.assign(static_cast<std::size_t>(count), -1);
-    m_columns = std::max(1, (bounds.width() + kBucket - 1) / kBucket);
-    m_rows = std::max(1, (bounds.height() + kBucket - 1) / kBucket);
+    m_columns = std::max(1, (bounds.width() + kGridBucket - 1) / kGridBucket);
+    m_rows = std::max(1, (bounds.height() + kGridBucket - 1) / kGridBucket);
     m_grid.assign(static_cast<std::size_t>(m_columns) * m_rows, {});
 }
 
@@ -123,13 +123,13 @@ void TickTracker::setShapes(int i, const PointShapes& shapes) {
 
 void TickTracker::addToGrid(int slot, const PointShapes& shapes, bool recording) {
     const QRect b = shapes.bounds().translated(-m_bounds.topLeft()) &
-                    QRect(0, 0, m_columns * kBucket, m_rows * kBucket);
+                    QRect(0, 0, m_columns * kGridBucket, m_rows * kGridBucket);
     if (b.isEmpty()) {
         return;
     }
     const int index = m_slots[static_cast<std::size_t>(slot)].index;
-    for (int row = b.top() / kBucket; row <= b.bottom() / kBucket; ++row) {
-        for (int column = b.left() / kBucket; column <= b.right() / kBucket; ++column) {
+    for (int row = b.top() / kGridBucket; row <= b.bottom() / kGridBucket; ++row) {
+        for (int column = b.left() / kGridBucket; column <= b.right() / kGridBucket; ++column) {
             std::vector<int>& bucket = m_grid[static_cast<std::size_t>(row) * m_columns + column];
             if (recording) {
                 bucket.push_back(index);
@@ -146,13 +146,13 @@ void TickTracker::addToGrid(int slot, const PointShapes& shapes, bool recording)
 void TickTracker::reaching(const QRect& area, int from, std::vector<int>& out) {
     const auto start = static_cast<std::ptrdiff_t>(out.size());
     const QRect a = area.translated(-m_bounds.topLeft()) &
-                    QRect(0, 0, m_columns * kBucket, m_rows * kBucket);
+                    QRect(0, 0, m_columns * kGridBucket, m_rows * kGridBucket);
     if (a.isEmpty()) {
         return;
     }
     ++m_query;
-    for (int row = a.top() / kBucket; row <= a.bottom() / kBucket; ++row) {
-        for (int column = a.left() / kBucket; column <= a.right() / kBucket; ++column) {
+    for (int row = a.top() / kGridBucket; row <= a.bottom() / kGridBucket; ++row) {
+        for (int column = a.left() / kGridBucket; column <= a.right() / kGridBucket; ++column) {
             const std::vector<int>& bucket =
                 m_grid[static_cast<std::size_t>(row) * m_columns + column];
             for (auto it = std::lower_bound(bucket.begin(), bucket.end(), from);

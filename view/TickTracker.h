@@ -15,6 +15,8 @@
 #include <QRect>
 #include <QRegion>
 
+#include "RenderLimits.h"
+
 // The parts of one point on the surface, in logical pixels, each cut to the visible area
 // (empty when absent or outside): each part is painted opaquely over all of its rectangle.
 struct PointShapes {
@@ -85,8 +87,6 @@ public:
     void setNow(std::int64_t now) { m_now = now; }
 
 private:
-    static constexpr int kBucket = 32; // logical pixels per side of a grid bucket
-
     // `recording`: a full tick notes the point, its index beyond (or, last first, before)
     // every index in its buckets.
     void addToGrid(int slot, const PointShapes& shapes, bool recording);

@@ -3,10 +3,12 @@
 //   big plan:    1,000,000 points over a 10000 x 10000 picture at zoom 1.0 in a 1000 x 700
 //                view (about 7,000 visible), 1% flashing, spread through the list;
 //   crowded:     100,000 points all inside the view, one font, the flashing 1% last in the
-//                list (argument 0) or spread through it (argument 1);
+//                list or spread through it; the first also with every point selected, its
+//                marks drawn after each tick as the view draws them;
 //   first tick:  10,000 and 100,000 points with a font each (1600 x 1000 view) beside the
 //                same in one font;
 //   many fonts:  ticks over the big plan with a font per point.
+#include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
@@ -19,7 +21,10 @@
 #include "BenchFonts.h"
 #include "BenchScene.h"
 #include "DrawingSurface.h"
+#include "PointDrawing.h"
+#include "PointMap.h"
 #include "PointRenderer.h"
+#include "SelectionMarks.h"
 
 namespace {
 
@@ -119,6 +124,43 @@ void RunTicks(benchmark::State& state, Scene& scene) {
     state.counters["fresh"] = renderer.freshTexts();
 }
 
+// The same with every point selected: each tick followed by the marks, over the pieces it
+// repainted or, after a full tick, all of them (as the view does).
+void RunSelectedTicks(benchmark::State& state, Scene& scene) {
+    QImage window = Window(scene.view);
+    PointRenderer renderer;
+    PointMap map;
+    map.Reset(scene.list);
+    SelectionMarks marks;
+    std::vector<QRect> pieces;
+    const bool ticking = state.range(0) == 1;
+    auto tick = [&] {
+        if (!ticking) {
+            renderer.invalidate();
+        }
+        QRegion changed;
+        {
+            QPainter painter(&window);
+            DrawingSurface surface(painter);
+            changed = renderer.Tick(surface, map.phaseList(), scene.ctx);
+        }
+        if (renderer.lastTickRepaintedPieces(pieces)) {
+            changed += marks.DrawOver(window, pieces);
+        } else {
+            changed += marks.DrawAll(window, map, map.ids(), scene.ctx.zoom,
+                                     {scene.ctx.scrollX, scene.ctx.scrollY}, scene.ctx.visible);
+        }
+        return changed;
+    };
+    for (int warm = 0; warm < 3; ++warm) {
+        tick();
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tick());
+    }
+    state.counters["painted"] = renderer.paintedLastTick();
+}
+
 void BM_BigPlan(benchmark::State& state) {
     static Scene scene = BigPlan(false);
     RunTicks(state, scene);
@@ -143,6 +185,17 @@ void BM_CrowdedFlashLast(benchmark::State& state) {
     RunTicks(state, scene);
 }
 BENCHMARK(BM_CrowdedFlashLast)->ArgName("tick")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Beside it, every point selected: steady ticks (tick:1) and full ticks (tick:0), marks included.
+void BM_CrowdedFlashLastSelected(benchmark::State& state) {
+    static Scene scene = Crowded(true);
+    RunSelectedTicks(state, scene);
+}
+BENCHMARK(BM_CrowdedFlashLastSelected)
+    ->ArgName("tick")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_CrowdedFlashSpread(benchmark::State& state) {
     static Scene scene = Crowded(false);
@@ -205,5 +258,110 @@ BENCHMARK(BM_BigPlanManyFonts)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
+
+} // namespace
+
+namespace {
+
+// The simpler design weighed for steady ticks, as a peer: while only flashing changes, the
+// window after tick n + 2 is the window after tick n. Two full drawings are kept and the
+// rectangles where they differ (runs of a row, one rectangle each) are copied from the kept
+// frame on every later tick, the flashers' phases moved on.
+class TwoFrames {
+public:
+    QRegion tick(PointRenderer& renderer, QImage& window, Scene& scene) {
+        if (m_kept < 2) {
+            Full(renderer, window, scene);
+            m_frames[m_kept] = window.copy();
+            if (++m_kept == 2) {
+                findDifference(scene.list);
+            }
+            return QRegion(window.rect());
+        }
+        const QImage& from = m_frames[m_parity];
+        for (const QRect& r : m_rects) {
+            std::memcpy(window.scanLine(r.top()) + r.left() * 4, from.constScanLine(r.top()) +
+                                                                      r.left() * 4,
+                        static_cast<std::size_t>(r.width()) * 4);
+        }
+        for (const int i : m_flashers) {
+            AdvancePhases(scene.list, i);
+        }
+        m_parity ^= 1;
+        return QRegion(m_box);
+    }
+    std::size_t differingPixels() const {
+        std::size_t n = 0;
+        for (const QRect& r : m_rects) {
+            n += static_cast<std::size_t>(r.width());
+        }
+        return n;
+    }
+
+private:
+    void findDifference(const PointList& list) {
+        const QImage& a = m_frames[0];
+        const QImage& b = m_frames[1];
+        for (int y = 0; y < a.height(); ++y) {
+            const auto* pa = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+            const auto* pb = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+            for (int x = 0; x < a.width();) {
+                if (pa[x] == pb[x]) {
+                    ++x;
+                    continue;
+                }
+                const int start = x;
+                while (x < a.width() && pa[x] != pb[x]) {
+                    ++x;
+                }
+                m_rects.emplace_back(start, y, x - start, 1);
+                m_box |= m_rects.back();
+            }
+        }
+        for (int i = 0; i < list.count(); ++i) {
+            if (list.point(i).bSinceDate != 0 && Flashes(list.point(i))) {
+                m_flashers.push_back(i);
+            }
+        }
+    }
+
+    QImage m_frames[2];
+    int m_kept = 0;
+    int m_parity = 0;
+    std::vector<QRect> m_rects;
+    QRect m_box;
+    std::vector<int> m_flashers;
+};
+
+// Steady ticks of the two kept frames (tick:1), and the second tick that makes the second frame
+// (tick:0), over the crowded view (scene:0 the flashing last, 1 spread) and the big plan (2).
+void BM_TwoFramesPeer(benchmark::State& state) {
+    static Scene scenes[] = {Crowded(true), Crowded(false), BigPlan(false)};
+    Scene& scene = scenes[state.range(1)];
+    QImage window = Window(scene.view);
+    PointRenderer renderer;
+    if (state.range(0) == 0) {
+        for (auto _ : state) {
+            state.PauseTiming();
+            TwoFrames frames;
+            frames.tick(renderer, window, scene);
+            state.ResumeTiming();
+            benchmark::DoNotOptimize(frames.tick(renderer, window, scene));
+        }
+        return;
+    }
+    TwoFrames frames;
+    for (int warm = 0; warm < 3; ++warm) {
+        frames.tick(renderer, window, scene);
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(frames.tick(renderer, window, scene));
+    }
+    state.counters["differing"] = static_cast<double>(frames.differingPixels());
+}
+BENCHMARK(BM_TwoFramesPeer)
+    ->ArgNames({"tick", "scene"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

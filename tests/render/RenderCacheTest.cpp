@@ -489,3 +489,56 @@ TEST(RenderCache, ASinceTextLaysBareATextThatWasNeverMeasured) {
     }
     EXPECT_EQ(view.ticking.paintedLastTick(), 1) << "the last tick repaints the flashing point alone";
 }
+
+TEST(RenderCache, OnePlaceNamesWhyATickDrawsInFull) {
+    // Two ticks over the row; what happens before the second, and how it paints.
+    using Before = void (*)(PointRenderer&, RenderContext&, std::vector<Labelled>&);
+    const struct {
+        const char* name;
+        std::initializer_list<int> flashing;
+        Before before; // before the first tick, or between them
+        bool between;
+        TickKind second;
+    } cases[] = {
+        {"steady", {2, 5}, [](PointRenderer&, RenderContext&, std::vector<Labelled>&) {}, true,
+         TickKind::Pieces},
+        {"invalidated", {2, 5},
+         [](PointRenderer& r, RenderContext&, std::vector<Labelled>&) { r.invalidate(); }, true,
+         TickKind::NoRecord},
+        {"clock back", {2, 5},
+         [](PointRenderer&, RenderContext& ctx, std::vector<Labelled>&) { --ctx.now; }, true,
+         TickKind::NoRecord},
+        {"texts hidden", {2, 5},
+         [](PointRenderer&, RenderContext& ctx, std::vector<Labelled>&) {
+             ctx.showTexts = false;
+         },
+         true, TickKind::NotFastTarget},
+        {"no caching", {2, 5},
+         [](PointRenderer& r, RenderContext&, std::vector<Labelled>&) { r.setCaching(false); },
+         true, TickKind::NotFastTarget},
+        {"turned text", {2, 5},
+         [](PointRenderer&, RenderContext&, std::vector<Labelled>& scene) {
+             scene[3].rec.lfText.lfEscapement = 900;
+         },
+         false, TickKind::BlendingText},
+        {"most flash", {0, 1, 2, 3, 4, 5, 6, 7},
+         [](PointRenderer&, RenderContext&, std::vector<Labelled>&) {}, true,
+         TickKind::TooManyChanges},
+    };
+    for (const auto& c : cases) {
+        std::vector<Labelled> scene = FlashingRow(c.flashing);
+        if (!c.between) {
+            PointRenderer unused;
+            RenderContext unusedCtx;
+            c.before(unused, unusedCtx, scene);
+        }
+        Ticked row(scene, QSize(600, 80), 1);
+        ASSERT_TRUE(row.step()) << c.name;
+        EXPECT_EQ(row.ticking.lastTick(), TickKind::NoRecord) << c.name;
+        if (c.between) {
+            c.before(row.ticking, row.ctx, scene);
+        }
+        ASSERT_TRUE(row.step()) << c.name;
+        EXPECT_EQ(row.ticking.lastTick(), c.second) << c.name;
+    }
+}
