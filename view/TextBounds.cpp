@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cstdint>
+#include <limits>
 
 #include "DrawingSurface.h"
 #include "RenderLimits.h"
@@ -50,7 +51,8 @@ std::optional<QRect> TextBounds::reach(DrawingSurface& surface, const LOGFONTA& 
                 surface.selectFont(lf);
                 selected = true;
             }
-            advance = static_cast<std::int16_t>(std::clamp(surface.charAdvance(c), 0, 32767));
+            constexpr int kMaxAdvance = std::numeric_limits<std::int16_t>::max();
+            advance = static_cast<std::int16_t>(std::clamp(surface.charAdvance(c), 0, kMaxAdvance));
         }
         width += advance + 1;
     }
