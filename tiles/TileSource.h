@@ -41,6 +41,12 @@ public:
     // The pixels of one tile (RGB32 or ARGB32_Premultiplied), exactly TileRect(...).size();
     // null when the tile cannot be read (damaged, level not ready) or `cancelled` became true.
     virtual QImage readTile(const TileId& id, const std::atomic<bool>& cancelled) const = 0;
+    // True when this one tile can be read now: a level being built fills from the top, so its
+    // first rows are there before the whole level is. Never false for a ready level.
+    virtual bool tileReady(const TileId& id) const { return levelReady(id.level); }
+    // Empty, or a clause for the user when the picture is shown only in part ("it is truncated
+    // or damaged: ..."); may change while levels are built.
+    virtual QString notice() const { return {}; }
 
     // The geometry every source shares.
     static int LevelCount(QSize size);
