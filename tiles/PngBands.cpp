@@ -61,7 +61,9 @@ public:
             return false;
         }
         png_set_read_fn(m_png, &m_input, ReadData);
-        png_set_user_limits(m_png, png_uint_32(maxSide), png_uint_32(maxSide));
+        // The header is read whatever it claims, so the caller can say what it claims.
+        const png_uint_32 side = decode ? png_uint_32(maxSide) : PNG_UINT_31_MAX;
+        png_set_user_limits(m_png, side, side);
         png_set_chunk_malloc_max(m_png, kMaxChunkBytes);
         png_read_info(m_png, m_info);
         const int type = png_get_color_type(m_png, m_info);

@@ -43,6 +43,10 @@ Directory Describe(TIFF* t) {
         d.block = QSize(int(w), int(std::min(rows, h)));
         d.blockBytes = qint64(TIFFStripSize64(t));
     }
+    d.rowBytes = qint64(TIFFScanlineSize64(t));
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
+    d.compressed = compression != COMPRESSION_NONE;
     uint16_t extra = 0;
     uint16_t* kinds = nullptr;
     TIFFGetFieldDefaulted(t, TIFFTAG_EXTRASAMPLES, &extra, &kinds);

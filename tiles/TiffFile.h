@@ -29,6 +29,8 @@ struct Directory {
     bool tiled = false;
     QSize block;        // the file's own tile, or the width by the rows of one strip
     qint64 blockBytes = 0; // one tile or strip, decoded
+    qint64 rowBytes = 0;   // one row of samples, decoded
+    bool compressed = false;
     bool alpha = false;
     bool readable = false; // libtiff can turn its samples into display pixels
     QString whyNot;        // when not readable

@@ -21,6 +21,8 @@ namespace {
 // a header that claims more is on a file cut short or forged.
 constexpr qint64 kJpegPixelsPerByte = 4096;
 constexpr qint64 kPngPixelsPerByte = 16384;
+// Compressed TIFFs: the bound of the densest codec for line art (fax coding of blank rows).
+constexpr qint64 kTiffPixelsPerByte = 65536;
 // Rows a JPEG decoder keeps at once (an MCU row at the largest sampling), four bytes each.
 constexpr qint64 kDecoderRows = 32;
 // Expected pyramid bytes a pixel: tiles of a JPEG source are about its own size; of other
@@ -138,8 +140,7 @@ bool PlanPng(const QString& path, qint64 fileBytes, const TileLimits& limits, Pl
              QString* whyNot) {
     PngBands::Header header;
     if (!PngBands::ReadHeader(path, limits.maxSide, header)) {
-        Refuse(whyNot, TileRefusal::Unreadable(QStringLiteral("its PNG header is damaged or "
-                                                              "claims more pixels than allowed")));
+        Refuse(whyNot, TileRefusal::Unreadable(QStringLiteral("its PNG header is damaged")));
         return false;
     }
     plan.size = header.size;
@@ -170,13 +171,22 @@ bool PlanPng(const QString& path, qint64 fileBytes, const TileLimits& limits, Pl
     return true;
 }
 
-bool PlanTiff(const QString& path, const TileLimits& limits, Plan& plan, QString* whyNot) {
+bool PlanTiff(const QString& path, qint64 fileBytes, const TileLimits& limits, Plan& plan,
+              QString* whyNot) {
     plan.inPlace = TiffTileSource::Open(path, limits, whyNot);
     if (!plan.inPlace) {
         return false;
     }
     plan.size = plan.inPlace->pictureSize();
     plan.alpha = plan.inPlace->alpha();
+    const TiffFile::Directory& top = plan.inPlace->first();
+    if (top.compressed ? Pixels(plan.size) > fileBytes * kTiffPixelsPerByte
+                       : top.rowBytes * plan.size.height() > fileBytes) {
+        Refuse(whyNot, TileRefusal::ClaimsMoreThanFile(plan.size.width(), plan.size.height(),
+                                                       fileBytes));
+        plan.inPlace.reset();
+        return false;
+    }
     if (plan.inPlace->complete()) {
         return true;
     }
@@ -259,7 +269,7 @@ std::shared_ptr<TileSource> OpenTileSource(const QString& path, const TileLimits
     bool planned = false;
     switch (kind) {
     case Kind::Tiff:
-        planned = PlanTiff(path, limits, plan, whyNot);
+        planned = PlanTiff(path, fileBytes, limits, plan, whyNot);
         break;
     case Kind::Jpeg:
         planned = PlanJpeg(path, fileBytes, limits, plan, whyNot);
