@@ -21,6 +21,8 @@
 
 namespace tiles {
 
+class LevelStrips;
+
 // One read of the picture: its rows at `baseLevel`, levels firstWritten .. lastLevel kept.
 struct BuildPass {
     std::function<std::unique_ptr<BandReader>()> open;
@@ -54,6 +56,7 @@ public:
 private:
     void build(std::vector<BuildPass> passes, PyramidCache cache, QString finalPath);
     bool runPass(const BuildPass& pass);
+    bool readInto(const BuildPass& pass, BandReader* reader, LevelStrips& strips);
 
     std::shared_ptr<TileSource> m_inPlace;
     std::shared_ptr<PyramidStore> m_store;
