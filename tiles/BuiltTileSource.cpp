@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 
 #include "LevelStrips.h"
-#include "TileEncoder.h"
+#include "TileCodec.h"
 #include "TileImage.h"
 #include "TileLimits.h"
 
@@ -59,17 +59,18 @@ void BuiltTileSource::build(std::vector<BuildPass> passes, PyramidCache cache, Q
 bool BuiltTileSource::runPass(const BuildPass& pass) {
     std::unique_ptr<BandReader> reader = pass.open();
     const QImage::Format format = TileImage::DisplayFormat(m_store->alpha());
-    TileEncoder encoder(*m_store, m_cancel);
     LevelStrips strips(
         pictureSize(), pass.baseLevel, pass.firstWritten, pass.lastLevel, format,
-        [&encoder, &pass](const TileId& id, const QImage& tile) {
-            return encoder.push(id, tile, pass.fullChroma);
+        [this, &pass](const TileId& id, const QImage& tile) {
+            if (m_cancel || !m_store->append(id, TileCodec::Encode(tile, pass.fullChroma))) {
+                m_writeFailed = !m_cancel;
+                return false;
+            }
+            return true;
         },
-        [&encoder](int level) { encoder.markDone(level); });
+        [this](int level) { m_store->setLevelDone(level); });
     const bool ok = readInto(pass, reader.get(), strips);
-    encoder.drain();
-    m_writeFailed = encoder.failed() && !m_cancel;
-    return ok && !encoder.failed() && !m_cancel;
+    return ok && !m_cancel;
 }
 
 bool BuiltTileSource::readInto(const BuildPass& pass, BandReader* reader, LevelStrips& strips) {

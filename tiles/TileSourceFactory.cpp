@@ -11,7 +11,6 @@
 #include "PyramidCache.h"
 #include "TiffBands.h"
 #include "TiffTileSource.h"
-#include "TileEncoder.h"
 
 namespace tiles {
 
@@ -231,7 +230,6 @@ std::shared_ptr<TileSource> FromCache(const QString& path, const TileLimits& lim
     }
     // Whatever is there under this name failed its checks: it is never trusted.
     QFile::remove(info.pyramidPath);
-    plan.buildBytes += TileEncoder::kMaxQueuedBytes;
     if (plan.buildBytes > limits.buildBytes) {
         return Refuse(whyNot, TileRefusal::BuildMemory(plan.buildBytes, limits.buildBytes));
     }
