@@ -11,6 +11,8 @@
 #include "BackgroundDecode.h"
 #include "DeviceArea.h"
 #include "ImageBands.h"
+#include "TileSourceFactory.h"
+#include "TiledPicture.h"
 
 namespace {
 
@@ -58,6 +60,8 @@ i64 ToDevice(i64 logical, double dpr) {
 } // namespace
 
 struct Picture::Impl {
+    std::unique_ptr<TiledPicture> tiled; // set for pictures drawn from tiles
+    std::function<void(const QRect&)> onSharper;
     QString path;
     qint64 budget = 0;
     QImage full;    // the full-size pixels, once decoded
@@ -98,7 +102,23 @@ struct Picture::Impl {
     bool samePart(const void* base, i64 targetWidth, i64 targetHeight, const Box& box) const;
     bool takeRegion(QImage image, const QRect& rect, const PictureFailure& failure);
     void adoptRegion(bool notify);
+    void connectTiles();
 };
+
+// Tiles arriving tell the sharper-part handler, or else the full-pixels one; with neither,
+// draws wait for their tiles.
+void Picture::Impl::connectTiles() {
+    if (!tiled) {
+        return;
+    }
+    if (onSharper) {
+        tiled->setSharperHandler(onSharper);
+    } else if (onFullPixels) {
+        tiled->setSharperHandler([this](const QRect&) { onFullPixels(); });
+    } else {
+        tiled->setSharperHandler(nullptr);
+    }
+}
 
 namespace {
 // Takes the background decode out of `slot` once it has finished; its callback will not run.
@@ -325,6 +345,13 @@ Picture::Picture() : d(std::make_unique<Impl>()) {}
 
 Picture::~Picture() = default;
 
+namespace {
+Picture::TileOpener& InstalledTileOpener() {
+    static Picture::TileOpener opener;
+    return opener;
+}
+} // namespace
+
 int Picture::FitHeight(QSize size, int width) {
     if (size.width() <= 0 || width <= 0) {
         return 1;
@@ -347,6 +374,22 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64
     if (!PictureDecoder::ReadHeader(path, header, why)) {
         return nullptr;
     }
+    // Big pictures are read as tiles where a tile reader takes them; the others, and those it
+    // does not take, are decoded as before (which refuses what does not fit the budget).
+    QString notTiled;
+    const qint64 pixels = qint64(header.size.width()) * header.size.height();
+    if (const TileOpener& opener = InstalledTileOpener()) {
+        if (std::unique_ptr<Picture> tiled = FromTiles(opener(path))) {
+            return tiled;
+        }
+    } else if (pixels > kTiledPixels || header.peakBytes(header.size) > budget) {
+        const qint64 cacheBytes = std::min(kTileCacheBytes, budget / 2);
+        const tiles::TileLimits limits;
+        if (std::unique_ptr<Picture> tiled = FromTiles(
+                tiles::OpenTileSource(path, limits, &notTiled), cacheBytes)) {
+            return tiled;
+        }
+    }
     // A decoder that reduces while it decodes starts at the fit width, or at the largest size
     // the budget allows when the whole picture does not fit.
     QSize first;
@@ -361,6 +404,9 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64
     }
     QImage image = PictureDecoder::Decode(path, first, budget, why, cancel);
     if (image.isNull()) {
+        if (why.reason == PictureFailure::TooLarge) {
+            why.detail = notTiled;
+        }
         return nullptr;
     }
 
@@ -390,11 +436,48 @@ std::unique_ptr<Picture> Picture::FromImage(const QImage& image) {
     return picture;
 }
 
+void Picture::SetTileOpener(TileOpener opener) {
+    InstalledTileOpener() = std::move(opener);
+}
+
+std::unique_ptr<Picture> Picture::FromTiles(std::shared_ptr<const tiles::TileSource> source,
+                                            qint64 cacheBytes) {
+    if (!source || source->pictureSize().isEmpty()) {
+        return nullptr;
+    }
+    std::unique_ptr<Picture> picture(new Picture());
+    picture->m_size = source->pictureSize();
+    picture->d->tiled = std::make_unique<TiledPicture>(
+        std::move(source), cacheBytes > 0 ? cacheBytes : kTileCacheBytes);
+    picture->d->tiled->readCoarsest();
+    return picture;
+}
+
+bool Picture::isTiled() const {
+    return d->tiled != nullptr;
+}
+
+qint64 Picture::tileCacheBytes() const {
+    return d->tiled ? d->tiled->cachedBytes() : 0;
+}
+
+qint64 Picture::tileCacheBound() const {
+    return d->tiled ? d->tiled->cacheBound() : 0;
+}
+
+void Picture::setSharperHandler(std::function<void(const QRect& pictureRect)> handler) {
+    d->onSharper = std::move(handler);
+    d->connectTiles();
+}
+
 bool Picture::hasFullPixels() const {
     return !d->full.isNull();
 }
 
 bool Picture::isDecoding() const {
+    if (d->tiled) {
+        return d->tiled->busy();
+    }
     return d->job != nullptr || d->regionJob != nullptr;
 }
 
@@ -404,9 +487,14 @@ PictureFailure Picture::fullPixelsFailure() const {
 
 void Picture::setFullPixelsHandler(std::function<void()> handler) {
     d->onFullPixels = std::move(handler);
+    d->connectTiles();
 }
 
 bool Picture::waitForPixels() {
+    if (d->tiled) {
+        d->tiled->waitForTiles();
+        return true;
+    }
     if (d->regionJob) {
         d->regionJob->wait();
         d->adoptRegion(false);
@@ -416,6 +504,10 @@ bool Picture::waitForPixels() {
 }
 
 void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& visible) {
+    if (d->tiled) {
+        d->tiled->draw(painter, target, visible);
+        return;
+    }
     const Box t = BoxOf(target);
     if (t.empty() || m_size.isEmpty() || !painter.isActive()) {
         return;
@@ -503,6 +595,10 @@ void Picture::drawScaled(QPainter& painter, const QRect& target, const QRect& vi
 }
 
 void Picture::drawForPrint(QPainter& painter, const QRect& target) {
+    if (d->tiled) {
+        d->tiled->drawForPrint(painter, target);
+        return;
+    }
     const Box t = BoxOf(target);
     if (t.empty() || m_size.isEmpty() || !painter.isActive()) {
         return;

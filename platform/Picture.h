@@ -22,6 +22,13 @@
 // keep one smooth-scaled copy of the whole picture (a blit on every repaint at the same size;
 // it stays while larger targets are drawn, so the fit copy survives a trip to 1:1 and back);
 // larger targets (deep zoom) scale only the part that is on the painter's device.
+//
+// Big pictures (over kTiledPixels, or whose whole decode does not fit the budget) are read as
+// levels of tiles where a tile reader takes the file (TiledPicture): drawing then never decodes
+// on this thread; with a handler set it draws the tiles it has, coarser ones enlarged where the
+// sharp ones are on their way, and tells the handler which part of the picture became sharper
+// (setSharperHandler; without one, the full-pixels handler is called instead). Printing and
+// drawing without a handler read the level that matches, in bands, and wait for it.
 // User-interface thread only.
 #pragma once
 
@@ -35,13 +42,21 @@
 #include <memory>
 
 #include "PictureDecoder.h"
+#include "TileSourceFactory.h"
 
 class QPainter;
+class TiledPicture;
+namespace tiles {
+class TileSource;
+}
 
 class Picture {
 public:
-    static constexpr qint64 kMaxPixels = PictureDecoder::kMaxPixels;
     static constexpr qint64 kMaxCachedPixels = 4096 * 4096;
+    // Pictures with more pixels than this are read as tiles where they can be.
+    static constexpr qint64 kTiledPixels = tiles::kTiledFromPixels;
+    // Decoded tiles kept in memory at most (less when the budget is small).
+    static constexpr qint64 kTileCacheBytes = qint64(160) * 1024 * 1024;
 
     // Decodes `path` within the machine's budget; null when it cannot be shown. `fitWidth` > 0
     // allows a first decode reduced to fitWidth x FitHeight(size, fitWidth), where the decoder
@@ -57,6 +72,16 @@ public:
     // A picture over pixels already in memory (tests, generated pictures); null for a null
     // image.
     static std::unique_ptr<Picture> FromImage(const QImage& image);
+    // Where Load opens pictures as tiles: every picture is offered to `opener` whatever its
+    // size (tests install an in-memory source); empty (the default): big pictures go to the
+    // tile readers.
+    using TileOpener = std::function<std::shared_ptr<tiles::TileSource>(const QString& path)>;
+    static void SetTileOpener(TileOpener opener);
+    // A picture drawn from `source`'s tiles, keeping at most `cacheBytes` of them in memory
+    // (0: kTileCacheBytes); its coarsest tile is read before this returns. Null for a null
+    // source or one without pixels.
+    static std::unique_ptr<Picture> FromTiles(std::shared_ptr<const tiles::TileSource> source,
+                                              qint64 cacheBytes = 0);
 
     // The height that goes with `width` when `size` is drawn to that width: rounded down,
     // computed without overflow, at least 1.
@@ -79,6 +104,14 @@ public:
 
     // Lets draws that need the full pixels decode them in the background (see above).
     void setFullPixelsHandler(std::function<void()> handler);
+    // Tiled pictures: called when tiles have arrived, with the part of the picture (in its full-
+    // size pixels) that became sharper, so only that part is drawn again.
+    void setSharperHandler(std::function<void(const QRect& pictureRect)> handler);
+    // True when the picture is drawn from tiles.
+    bool isTiled() const;
+    // Tiled pictures: the bytes of decoded tiles kept now, and at most.
+    qint64 tileCacheBytes() const;
+    qint64 tileCacheBound() const;
     // Blocks until the pixels the last draw asked for (the full pixels, or a region of them)
     // are in memory or known to be unavailable; true when they are there. The handler is not
     // called for pixels this wait delivers.

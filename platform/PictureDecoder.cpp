@@ -119,10 +119,6 @@ bool ReadHeaderFrom(QImageReader& reader, PictureHeader& header, PictureFailure&
     header.format = reader.imageFormat();
     header.reducible =
         reader.format() == "jpeg" && reader.supportsOption(QImageIOHandler::ScaledSize);
-    if (Pixels(header.size) > PictureDecoder::kMaxPixels) {
-        failure = {PictureFailure::TooLarge, header.peakBytes(header.size), 0};
-        return false;
-    }
     return true;
 }
 
@@ -138,16 +134,15 @@ qint64 DecodeBytes(const PictureHeader& header, QSize scaledTo) {
 } // namespace
 
 QString PictureFailure::describe() const {
+    const QString clause = describeReason();
+    return detail.isEmpty() || clause.isEmpty() ? clause : clause + QStringLiteral("; ") + detail;
+}
+
+QString PictureFailure::describeReason() const {
     switch (reason) {
     case NotAPicture:
         return QCoreApplication::translate("Picture", "it is not a picture this program can read");
     case TooLarge:
-        if (budgetBytes <= 0) {
-            return QCoreApplication::translate("Picture",
-                                               "it is too large: it has more than %1 million "
-                                               "pixels")
-                .arg(PictureDecoder::kMaxPixels / 1'000'000);
-        }
         return QCoreApplication::translate(
                    "Picture", "it is too large: it would need %1 MB of memory, and a picture may "
                               "use at most %2 MB (an eighth of this computer's memory)")

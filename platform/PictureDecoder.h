@@ -22,10 +22,16 @@ struct PictureFailure {
     enum Reason { None, NotAPicture, TooLarge, Truncated, TooComplex };
     Reason reason = None;
     qint64 neededBytes = 0; // TooLarge: the memory the decode would need
-    qint64 budgetBytes = 0; // TooLarge: the memory it may use; 0 when the pixel count is over
+    qint64 budgetBytes = 0; // TooLarge: the memory it may use
+    // A further clause (why the picture could not be read as tiles either), or empty.
+    QString detail = {};
 
-    // A short clause for the user: "it is not a picture this program can read", ...
+    // A short clause for the user: "it is not a picture this program can read", ..., followed
+    // by the detail when there is one.
     QString describe() const;
+
+private:
+    QString describeReason() const;
 };
 
 // What a file's header says.
@@ -40,9 +46,6 @@ struct PictureHeader {
 };
 
 namespace PictureDecoder {
-
-// Pictures with more pixels than this are refused whatever the budget.
-constexpr qint64 kMaxPixels = 600'000'000;
 
 // The budget every picture of this process gets: an eighth of the machine's physical memory,
 // so that a picture bomb is refused long before the machine swaps.

@@ -151,6 +151,8 @@ void CZelvorView::PictureOpened(std::unique_ptr<Picture> picture, const PictureF
     }
     // Full pixels (1:1, a wider window) decode in the background; their arrival repaints.
     m_pImage->setFullPixelsHandler([this] { RedrawWindow(); });
+    // Tiles arriving redraw only the part they sharpen.
+    m_pImage->setSharperHandler([this](const QRect& part) { RepaintPicturePart(part); });
 
     m_dZoom = 1.0;
     m_strMapPath = MapPathFor(m_services.baseDir(), m_strFileName);
@@ -420,6 +422,47 @@ void CZelvorView::resizeEvent(QResizeEvent* event) {
     if (event->size() == viewport()->size()) {
         RedrawWindow();
     }
+}
+
+void CZelvorView::RepaintPicturePart(const QRect& pictureRect) {
+    if (!m_pImage || m_surface.isNull() || m_bInRedraw || pictureRect.isEmpty()) {
+        return;
+    }
+    const DrawnSize drawn = DrawnPictureSize();
+    const QPoint scroll = scrollPosition();
+    const double sx = double(drawn.w) / std::max(1, m_pImage->width());
+    const double sy = double(drawn.h) / std::max(1, m_pImage->height());
+    // Client pixels, widened by one for the scaled drawing's rounding and interpolation.
+    const auto client = [](double v) { return int(std::clamp(v, -1e9, 1e9)); };
+    const QRect part = QRect(QPoint(client(std::floor(pictureRect.left() * sx)) - scroll.x() - 1,
+                                    client(std::floor(pictureRect.top() * sy)) - scroll.y() - 1),
+                             QPoint(client(std::ceil((pictureRect.right() + 1) * sx)) - scroll.x(),
+                                    client(std::ceil((pictureRect.bottom() + 1) * sy)) -
+                                        scroll.y())) &
+                       QRect(QPoint(0, 0), viewport()->size());
+    if (part.isEmpty()) {
+        return;
+    }
+    m_bInRedraw = true;
+    m_bRedrawAgain = false;
+    {
+        QPainter painter(&m_surface);
+        painter.setClipRect(part);
+        painter.fillRect(part, viewport()->palette().color(QPalette::Base));
+        DrawingSurface surface(painter);
+        OnDraw(surface);
+    }
+    m_bInRedraw = false;
+    if (m_bRedrawAgain) {
+        RedrawWindow();
+        return;
+    }
+    // The points go over the new pixels at once, as they stand (a full drawing of them).
+    m_renderer.invalidate();
+    if (m_bTicking) {
+        TickPoints(false);
+    }
+    viewport()->update(part);
 }
 
 void CZelvorView::scrollContentsBy(int dx, int dy) {

@@ -245,6 +245,9 @@ private:
     void ApplyPointDialog(PointId id, const PointEntry& entry, bool applyToAll);
     // Tells the user where a version of the map was kept aside.
     void OnMapKeptAside(const QString& path, bool unreadable);
+    // Draws the part of the surface that shows `pictureRect` (full-size picture pixels) again,
+    // picture then points, where a tiled picture became sharper.
+    void RepaintPicturePart(const QRect& pictureRect);
     // Takes the opened picture (null: it cannot be shown, for `failure`), then the map.
     void PictureOpened(std::unique_ptr<Picture> picture, const PictureFailure& failure);
     // Writes the points to a recovery copy after `failure` and says where on standard error.

@@ -1,0 +1,444 @@
+#include "TiledPicture.h"
+
+#include <QPainter>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "DeviceArea.h"
+
+namespace {
+
+using i64 = std::int64_t;
+using tiles::TileId;
+using tiles::TileSource;
+
+constexpr int kTile = tiles::kTileSize;
+// Device rows drawn at a time: a band's tiles and its mosaic stay a few megabytes.
+constexpr i64 kBandRows = 256;
+// Level pixels kept around a band so interpolation at its edges sees its neighbours.
+constexpr int kCopyMargin = 2;
+// Enlargements at least this strong show the pixels as sharp blocks; milder ones interpolate.
+constexpr double kSharpZoom = 3.0;
+// How often levels still being built are looked at.
+constexpr int kLevelPollMs = 250;
+
+struct Box {
+    i64 x0 = 0;
+    i64 y0 = 0;
+    i64 x1 = 0;
+    i64 y1 = 0;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    i64 width() const { return x1 - x0; }
+    i64 height() const { return y1 - y0; }
+};
+
+Box BoxOf(const QRect& r) {
+    return {r.left(), r.top(), i64(r.right()) + 1, i64(r.bottom()) + 1};
+}
+
+Box Intersect(const Box& a, const Box& b) {
+    return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
+}
+
+// The level pixels under `box` (device pixels from the target's corner) of a target of
+// tw x th drawn from a level of `frame` pixels, with kCopyMargin around them.
+QRect LevelUnder(QSize frame, i64 tw, i64 th, const Box& box) {
+    const double fx = double(frame.width()) / double(tw);
+    const double fy = double(frame.height()) / double(th);
+    const int x0 = std::max(0, int(std::floor(double(box.x0) * fx)) - kCopyMargin);
+    const int y0 = std::max(0, int(std::floor(double(box.y0) * fy)) - kCopyMargin);
+    const int x1 = std::min(frame.width(), int(std::ceil(double(box.x1) * fx)) + kCopyMargin);
+    const int y1 = std::min(frame.height(), int(std::ceil(double(box.y1) * fy)) + kCopyMargin);
+    return QRect(x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0));
+}
+
+// The tiles of `level` that `under` (level pixels) touches, widened by `ring` tiles each way
+// within the level.
+struct TileRange {
+    int c0 = 0;
+    int r0 = 0;
+    int c1 = -1; // inclusive
+    int r1 = -1;
+};
+
+TileRange RangeOf(QSize levelSize, const QRect& under, int ring) {
+    if (under.isEmpty()) {
+        return {};
+    }
+    const int columns = (levelSize.width() + kTile - 1) / kTile;
+    const int rows = (levelSize.height() + kTile - 1) / kTile;
+    return {std::max(0, under.left() / kTile - ring), std::max(0, under.top() / kTile - ring),
+            std::min(columns - 1, under.right() / kTile + ring),
+            std::min(rows - 1, under.bottom() / kTile + ring)};
+}
+
+} // namespace
+
+// The target in device pixels: how many device pixels a logical one spans, and its size.
+struct TiledPicture::Placement {
+    double sx = 1.0;
+    double sy = 1.0;
+    i64 tw = 0;
+    i64 th = 0;
+    Box target; // logical
+
+    Placement(const QPainter& painter, const Box& t) : target(t) {
+        const QTransform device = painter.deviceTransform();
+        sx = std::abs(device.m11()) > 0 ? std::abs(device.m11()) : 1.0;
+        sy = std::abs(device.m22()) > 0 ? std::abs(device.m22()) : 1.0;
+        tw = std::max<i64>(1, std::llround(double(t.width()) * sx));
+        th = std::max<i64>(1, std::llround(double(t.height()) * sy));
+    }
+    // A logical box in device pixels from the target's corner.
+    Box toDevice(const Box& b) const {
+        return {std::llround(double(b.x0 - target.x0) * sx),
+                std::llround(double(b.y0 - target.y0) * sy),
+                std::llround(double(b.x1 - target.x0) * sx),
+                std::llround(double(b.y1 - target.y0) * sy)};
+    }
+    QRectF toLogical(const Box& d) const {
+        return QRectF(double(target.x0) + double(d.x0) / sx, double(target.y0) + double(d.y0) / sy,
+                      double(d.width()) / sx, double(d.height()) / sy);
+    }
+};
+
+TiledPicture::TiledPicture(std::shared_ptr<const tiles::TileSource> source, qint64 cacheBytes)
+    : m_source(std::move(source)), m_size(m_source->pictureSize()),
+      m_topLevel(m_source->levelCount() - 1), m_cache(cacheBytes),
+      m_fetcher(m_source, [this](const TileId& id, QImage tile) { arrived(id, std::move(tile)); }),
+      m_ready(std::size_t(m_topLevel + 1), false) {
+    for (int level = 0; level <= m_topLevel; ++level) {
+        m_ready[std::size_t(level)] = m_source->levelReady(level);
+    }
+}
+
+void TiledPicture::ensureTimers() {
+    if (m_notice) {
+        return;
+    }
+    m_notice = std::make_unique<QTimer>();
+    m_notice->setSingleShot(true);
+    m_notice->setInterval(0);
+    QObject::connect(m_notice.get(), &QTimer::timeout, [this] { notify(); });
+    m_levelPoll = std::make_unique<QTimer>();
+    m_levelPoll->setInterval(kLevelPollMs);
+    QObject::connect(m_levelPoll.get(), &QTimer::timeout, [this] { checkLevels(); });
+}
+
+TiledPicture::~TiledPicture() = default;
+
+int TiledPicture::LevelFor(QSize picture, qint64 width, qint64 height) {
+    const int count = TileSource::LevelCount(picture);
+    int level = 0;
+    while (level + 1 < count) {
+        const QSize next = TileSource::LevelSize(picture, level + 1);
+        if (next.width() < width || next.height() < height) {
+            break;
+        }
+        ++level;
+    }
+    return level;
+}
+
+void TiledPicture::readCoarsest() {
+    if (!m_top.isNull() || !m_source->levelReady(m_topLevel)) {
+        return;
+    }
+    const std::atomic<bool> never{false};
+    const TileId id{m_topLevel, 0, 0};
+    m_top = m_source->readTile(id, never);
+    if (m_top.isNull()) {
+        m_failed.insert(TileCache::Key(id));
+    }
+}
+
+// Notes which levels have become readable; while some have not, looks again later, and the
+// picture is redrawn when one has.
+void TiledPicture::checkLevels() {
+    ensureTimers();
+    const bool wasWaiting = m_levelPoll->isActive();
+    bool changed = false;
+    bool waiting = false;
+    for (int level = 0; level <= m_topLevel; ++level) {
+        if (!m_ready[std::size_t(level)] && m_source->levelReady(level)) {
+            m_ready[std::size_t(level)] = true;
+            changed = true;
+        }
+        waiting = waiting || !m_ready[std::size_t(level)];
+    }
+    if (!waiting) {
+        m_levelPoll->stop();
+    } else if (!m_levelPoll->isActive()) {
+        m_levelPoll->start();
+    }
+    if (changed && wasWaiting) {
+        m_sharpened = QRect(QPoint(0, 0), m_size);
+        m_notice->start();
+    }
+}
+
+void TiledPicture::draw(QPainter& painter, const QRect& target, const QRect& visible) {
+    if (!painter.isActive() || m_size.isEmpty()) {
+        return;
+    }
+    const Box t = BoxOf(target);
+    const DeviceArea area = DeviceArea::Of(painter, 0);
+    Box wanted = Intersect(t, Box{area.left, area.top, area.right, area.bottom});
+    if (!visible.isEmpty()) {
+        wanted = Intersect(wanted, BoxOf(visible));
+    }
+    // Only what the clip lets through is drawn (a strip scrolled into view, tiles that
+    // arrived); the tiles are asked for the whole visible part.
+    Box shown = wanted;
+    if (painter.hasClipping()) {
+        shown = Intersect(shown, BoxOf(painter.clipBoundingRect().toAlignedRect()));
+    }
+    if (wanted.empty()) {
+        return;
+    }
+    const auto rect = [](const Box& b) {
+        return QRect(int(b.x0), int(b.y0), int(b.width()), int(b.height()));
+    };
+    render(painter, target, shown.empty() ? QRect() : rect(shown), rect(wanted), !m_sharper);
+}
+
+void TiledPicture::drawForPrint(QPainter& painter, const QRect& target) {
+    if (!painter.isActive() || m_size.isEmpty()) {
+        return;
+    }
+    const Box t = BoxOf(target);
+    const DeviceArea area = DeviceArea::Of(painter, 1);
+    const Box shown = Intersect(t, Box{area.left, area.top, area.right, area.bottom});
+    if (shown.empty()) {
+        return;
+    }
+    const QRect rect(int(shown.x0), int(shown.y0), int(shown.width()), int(shown.height()));
+    render(painter, target, rect, rect, true);
+}
+
+// Draws `shown` of the picture scaled into `target` from the level that matches, a band of
+// device rows at a time; asks for the tiles of `wanted` (or, when `block`, reads those of each
+// band and waits).
+void TiledPicture::render(QPainter& painter, const QRect& target, const QRect& shown,
+                          const QRect& wanted, bool block) {
+    const Placement place(painter, BoxOf(target));
+    int level = LevelFor(m_size, place.tw, place.th);
+    // A final drawing takes the finest level that can be read now.
+    while (block && level < m_topLevel && !m_source->levelReady(level)) {
+        ++level;
+    }
+    const QSize frame = TileSource::LevelSize(m_size, level);
+    if (!block) {
+        // A level still being built is looked at again until it is ready.
+        if (std::find(m_ready.begin(), m_ready.end(), false) != m_ready.end()) {
+            checkLevels();
+        }
+        request(level, LevelUnder(frame, place.tw, place.th, place.toDevice(BoxOf(wanted))));
+    }
+    if (shown.isEmpty()) {
+        return;
+    }
+    const Box box = place.toDevice(BoxOf(shown));
+    const double fx = double(frame.width()) / double(place.tw);
+    const double fy = double(frame.height()) / double(place.th);
+    const bool exact = frame.width() == place.tw && frame.height() == place.th;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, !exact && 1.0 / fx < kSharpZoom);
+    for (i64 y = box.y0; y < box.y1; y += kBandRows) {
+        const Box band{box.x0, y, box.x1, std::min(box.y1, y + kBandRows)};
+        const QRect under = LevelUnder(frame, place.tw, place.th, band);
+        if (under.isEmpty()) {
+            continue;
+        }
+        const Local local = block ? readNow(level, under) : Local();
+        const QImage mosaic = compose(level, under, local);
+        const QRectF from(double(band.x0) * fx - under.x(), double(band.y0) * fy - under.y(),
+                          double(band.width()) * fx, double(band.height()) * fy);
+        painter.drawImage(place.toLogical(band), mosaic, from);
+    }
+    painter.restore();
+}
+
+// Asks for the tiles under `under` of `level` (or of the finest readable level above it while
+// it is being built) that are not here: nearest the centre first, then a ring around them.
+void TiledPicture::request(int drawn, const QRect& drawnUnder) {
+    int level = drawn;
+    while (level < m_topLevel && !m_ready[std::size_t(level)]) {
+        ++level;
+    }
+    // `drawnUnder` is in the pixels of the level drawn; a level further up is smaller.
+    const int up = level - drawn;
+    const QRect under = drawnUnder.isEmpty()
+                            ? QRect()
+                            : QRect(QPoint(drawnUnder.left() >> up, drawnUnder.top() >> up),
+                                    QPoint(drawnUnder.right() >> up, drawnUnder.bottom() >> up));
+    std::vector<TileId> ids;
+    if (m_top.isNull() && m_ready[std::size_t(m_topLevel)] &&
+        !m_failed.count(TileCache::Key({m_topLevel, 0, 0}))) {
+        ids.push_back({m_topLevel, 0, 0});
+    }
+    if (!m_ready[std::size_t(level)] || under.isEmpty()) {
+        m_fetcher.want(ids);
+        return;
+    }
+    const QSize levelSize = TileSource::LevelSize(m_size, level);
+    const TileRange inner = RangeOf(levelSize, under, 0);
+    const TileRange outer = RangeOf(levelSize, under, 1);
+    const QPoint centre = under.center();
+    std::vector<std::pair<i64, TileId>> near;
+    std::vector<TileId> ring;
+    for (int r = outer.r0; r <= outer.r1; ++r) {
+        for (int c = outer.c0; c <= outer.c1; ++c) {
+            const TileId id{level, c, r};
+            const quint64 key = TileCache::Key(id);
+            if (m_cache.contains(id) || m_failed.count(key) != 0) {
+                continue;
+            }
+            if (c < inner.c0 || c > inner.c1 || r < inner.r0 || r > inner.r1) {
+                ring.push_back(id);
+                continue;
+            }
+            const i64 dx = i64(c) * kTile + kTile / 2 - centre.x();
+            const i64 dy = i64(r) * kTile + kTile / 2 - centre.y();
+            near.push_back({dx * dx + dy * dy, id});
+        }
+    }
+    std::stable_sort(near.begin(), near.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : near) {
+        ids.push_back(entry.second);
+    }
+    ids.insert(ids.end(), ring.begin(), ring.end());
+    m_fetcher.want(ids);
+}
+
+// The tiles of `level` under `under`: those not cached are read on the pool's workers (and
+// cached for the next draw) while this waits.
+TiledPicture::Local TiledPicture::readNow(int level, const QRect& under) {
+    Local local;
+    if (!m_ready[std::size_t(level)] && !m_source->levelReady(level)) {
+        return local;
+    }
+    const TileRange range = RangeOf(TileSource::LevelSize(m_size, level), under, 0);
+    std::vector<TileId> ids;
+    for (int r = range.r0; r <= range.r1; ++r) {
+        for (int c = range.c0; c <= range.c1; ++c) {
+            const TileId id{level, c, r};
+            // Those cached are held here too: caching the others may push them out.
+            if (const QImage* cached = m_cache.find(id)) {
+                local.emplace(TileCache::Key(id), *cached);
+            } else if (m_failed.count(TileCache::Key(id)) == 0) {
+                ids.push_back(id);
+            }
+        }
+    }
+    const std::vector<QImage> read = TileFetcher::ReadAll(*m_source, ids);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (read[i].isNull()) {
+            m_failed.insert(TileCache::Key(ids[i]));
+            continue;
+        }
+        local.emplace(TileCache::Key(ids[i]), read[i]);
+        m_cache.insert(ids[i], read[i]);
+    }
+    return local;
+}
+
+const QImage* TiledPicture::tileFor(const TileId& id, const Local& local) {
+    if (id.level == m_topLevel && !m_top.isNull()) {
+        return &m_top;
+    }
+    if (const auto found = local.find(TileCache::Key(id)); found != local.end()) {
+        return &found->second;
+    }
+    return m_cache.find(id);
+}
+
+// The pixels of `under` (in `level`'s pixels): each tile where it is here, else the part of
+// the nearest coarser tile here that covers it, enlarged; transparent where there is none.
+QImage TiledPicture::compose(int level, const QRect& under, const Local& local) {
+    const QImage::Format format = m_top.isNull() || m_top.hasAlphaChannel()
+                                      ? QImage::Format_ARGB32_Premultiplied
+                                      : QImage::Format_RGB32;
+    QImage mosaic(under.size(), format);
+    if (mosaic.isNull()) {
+        return mosaic;
+    }
+    if (format != QImage::Format_RGB32) {
+        mosaic.fill(Qt::transparent);
+    }
+    QPainter painter(&mosaic);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.translate(-under.topLeft());
+    const TileRange range = RangeOf(TileSource::LevelSize(m_size, level), under, 0);
+    for (int r = range.r0; r <= range.r1; ++r) {
+        for (int c = range.c0; c <= range.c1; ++c) {
+            const TileId id{level, c, r};
+            const QRect tileRect = TileSource::TileRect(m_size, id);
+            const QRect part = tileRect & under;
+            if (part.isEmpty()) {
+                continue;
+            }
+            if (const QImage* tile = tileFor(id, local)) {
+                painter.drawImage(part.topLeft(), *tile, part.translated(-tileRect.topLeft()));
+                continue;
+            }
+            for (int coarser = level + 1; coarser <= m_topLevel; ++coarser) {
+                const int up = coarser - level;
+                const TileId parent{coarser, c >> up, r >> up};
+                const QImage* tile = tileFor(parent, local);
+                if (tile == nullptr) {
+                    continue;
+                }
+                const QRect parentRect = TileSource::TileRect(m_size, parent);
+                const double f = double(i64(1) << up);
+                const QRectF from(part.x() / f - parentRect.x(), part.y() / f - parentRect.y(),
+                                  part.width() / f, part.height() / f);
+                painter.drawImage(QRectF(part), *tile, from);
+                break;
+            }
+        }
+    }
+    return mosaic;
+}
+
+void TiledPicture::arrived(const TileId& id, QImage tile) {
+    if (tile.isNull()) {
+        m_failed.insert(TileCache::Key(id));
+        return;
+    }
+    if (id.level == m_topLevel) {
+        m_top = tile;
+    } else {
+        m_cache.insert(id, tile);
+    }
+    // The tile's part of the full-size picture.
+    const QRect rect = TileSource::TileRect(m_size, id);
+    const int shift = id.level;
+    const i64 x0 = i64(rect.left()) << shift;
+    const i64 y0 = i64(rect.top()) << shift;
+    const i64 x1 = std::min<i64>(m_size.width(), (i64(rect.right()) + 1) << shift);
+    const i64 y1 = std::min<i64>(m_size.height(), (i64(rect.bottom()) + 1) << shift);
+    m_sharpened |= QRect(int(x0), int(y0), int(x1 - x0), int(y1 - y0));
+    ensureTimers();
+    m_notice->start();
+}
+
+void TiledPicture::notify() {
+    const QRect sharpened = m_sharpened;
+    m_sharpened = QRect();
+    if (m_sharper && !sharpened.isEmpty()) {
+        m_sharper(sharpened);
+    }
+}
+
+void TiledPicture::waitForTiles() {
+    m_fetcher.drain();
+    if (m_notice) {
+        m_notice->stop();
+    }
+    m_sharpened = QRect();
+}
