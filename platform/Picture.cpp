@@ -382,7 +382,8 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64
         if (std::unique_ptr<Picture> tiled = FromTiles(opener(path))) {
             return tiled;
         }
-    } else if (pixels > kTiledPixels || header.peakBytes(header.size) > budget) {
+    } else if (pixels > kTiledPixels ||
+               (pixels >= kTiledOverBudgetPixels && header.peakBytes(header.size) > budget)) {
         const qint64 cacheBytes = std::min(kTileCacheBytes, budget / 2);
         const tiles::TileLimits limits;
         if (std::unique_ptr<Picture> tiled = FromTiles(

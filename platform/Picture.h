@@ -23,7 +23,8 @@
 // it stays while larger targets are drawn, so the fit copy survives a trip to 1:1 and back);
 // larger targets (deep zoom) scale only the part that is on the painter's device.
 //
-// Big pictures (over kTiledPixels, or whose whole decode does not fit the budget) are read as
+// Big pictures (over kTiledPixels, or over kTiledOverBudgetPixels with a whole decode that does
+// not fit the budget) are read as
 // levels of tiles where a tile reader takes the file (TiledPicture): drawing then never decodes
 // on this thread; with a handler set it draws the tiles it has, coarser ones enlarged where the
 // sharp ones are on their way, and tells the handler which part of the picture became sharper
@@ -55,6 +56,9 @@ public:
     static constexpr qint64 kMaxCachedPixels = 4096 * 4096;
     // Pictures with more pixels than this are read as tiles where they can be.
     static constexpr qint64 kTiledPixels = tiles::kTiledFromPixels;
+    // ... and so are pictures from this many pixels whose whole decode exceeds the budget;
+    // smaller ones are never worth a pyramid (their decode is refused or reduced instead).
+    static constexpr qint64 kTiledOverBudgetPixels = qint64(16) * 1000 * 1000;
     // Decoded tiles kept in memory at most (less when the budget is small).
     static constexpr qint64 kTileCacheBytes = qint64(160) * 1024 * 1024;
 
