@@ -9,7 +9,10 @@
 // points over whatever is there; a drag writes its red trail pixels into it; paintEvent only
 // copies it to the screen. A resize is a full repaint; a scroll moves the surface's pixels and
 // draws the picture into the strip that comes into view. A tick repaints only what changed
-// and sends only that to the screen.
+// and sends only that to the screen. The picture, the printed page and the points all go
+// through PagePainter. The scroll ranges follow the drawn picture's size and are set whenever
+// it can change (a new picture, a resize, a zoom or mode change), never while painting, so a
+// repaint is one pass.
 //
 // The map file is read once per map, when the first view's picture has decoded. Every change the
 // user makes is a step on the map and reaches the file shortly after (MapSaver: write-behind, in
