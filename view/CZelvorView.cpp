@@ -330,8 +330,8 @@ void CZelvorView::OnDraw(DrawingSurface& surface) {
     }
 }
 
-PageSpec CZelvorView::ScreenPage() const {
-    PageSpec page;
+PageOptions CZelvorView::ScreenPage() const {
+    PageOptions page;
     page.zoom = m_dZoom;
     page.drawn = QSize(m_drawn.w, m_drawn.h);
     page.scroll = scrollPosition();
@@ -402,8 +402,8 @@ void CZelvorView::PrintPage(QPainter& painter, double displayDpiX, double displa
     if (!m_pImage) {
         return; // without a picture the page stays empty
     }
-    PageSpec page = ScreenPage();
-    page.medium = PageSpec::Medium::Paper;
+    PageOptions page = ScreenPage();
+    page.medium = PageOptions::Medium::Paper;
     page.displayDpiX = displayDpiX;
     page.displayDpiY = displayDpiY;
     page.deviceDpiX = deviceDpiX;

@@ -232,7 +232,7 @@ private:
     void StartTimer();
     // The page the window shows now: the picture at its drawn size and zoom, seen from the
     // scroll position through the viewport, at the clock's current time.
-    PageSpec ScreenPage() const;
+    PageOptions ScreenPage() const;
     void SetScrollSizes(int extentW, int extentH);
     // The drawn size of the picture in the current mode; `zoom` receives the fit modes' scale.
     DrawnSize DrawnPictureSize(double& zoom) const;

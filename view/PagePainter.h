@@ -28,7 +28,7 @@ class PointRenderer;
 class QPainter;
 struct RenderContext;
 
-struct PageSpec {
+struct PageOptions {
     enum class Medium { Screen, Paper };
     Medium medium = Medium::Screen;
     double zoom = 1.0; // page pixels per picture pixel
@@ -45,7 +45,7 @@ struct PageSpec {
 
 class PagePainter {
 public:
-    explicit PagePainter(const PageSpec& spec) : m_spec(spec) {}
+    explicit PagePainter(const PageOptions& page) : m_page(page) {}
 
     // What the renderer needs to paint this page's points (also for the window's ticks).
     RenderContext pointContext() const;
@@ -57,5 +57,5 @@ public:
                    PointList& points) const;
 
 private:
-    PageSpec m_spec;
+    PageOptions m_page;
 };

@@ -50,8 +50,8 @@ PointList Points() {
     return list;
 }
 
-PageSpec Screen(QPoint scroll = {}, QSize visible = {}) {
-    PageSpec page;
+PageOptions Screen(QPoint scroll = {}, QSize visible = {}) {
+    PageOptions page;
     page.drawn = kPicture;
     page.scroll = scroll;
     page.visible = visible;
@@ -59,14 +59,14 @@ PageSpec Screen(QPoint scroll = {}, QSize visible = {}) {
     return page;
 }
 
-PageSpec Paper() {
-    PageSpec page = Screen();
-    page.medium = PageSpec::Medium::Paper; // 96 dpi on both sides: one pixel is one pixel
+PageOptions Paper() {
+    PageOptions page = Screen();
+    page.medium = PageOptions::Medium::Paper; // 96 dpi on both sides: one pixel is one pixel
     return page;
 }
 
 // The page on a fresh image of `size`, through a fresh renderer, as each medium starts.
-QImage Paint(const PageSpec& page, PointList list, QSize size = kPicture) {
+QImage Paint(const PageOptions& page, PointList list, QSize size = kPicture) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Canvas::kFill);
     const std::unique_ptr<Picture> picture = Picture::FromImage(Gradient());
@@ -82,7 +82,7 @@ QImage Paint(const PageSpec& page, PointList list, QSize size = kPicture) {
 TEST(PagePainterTest, TheMediaAgreePixelForPixelWhereTheyShould) {
     const PointList points = Points();
     const QImage whole = Paint(Screen(), points);
-    PageSpec hidden = Screen();
+    PageOptions hidden = Screen();
     hidden.showTexts = false;
     const QRect seen(30, 20, 120, 90);
     struct Case {

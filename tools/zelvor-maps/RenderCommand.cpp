@@ -111,7 +111,7 @@ void EncodeRaster(const QImage& image, OutputKind kind, ByteSink& sink) {
     }
 }
 
-void EncodePdf(Picture& picture, PointList& list, PageSpec page, const RenderOptions& o,
+void EncodePdf(Picture& picture, PointList& list, PageOptions page, const RenderOptions& o,
                ByteSink& sink) {
     SinkDevice device(sink);
     // The page is the drawn picture at the size it has on the screen.
@@ -132,7 +132,7 @@ void EncodePdf(Picture& picture, PointList& list, PageSpec page, const RenderOpt
     }
     {
         // As a printed page: one screen pixel mapped to the page's resolution.
-        page.medium = PageSpec::Medium::Paper;
+        page.medium = PageOptions::Medium::Paper;
         page.displayDpiX = dpiX;
         page.displayDpiY = dpiY;
         page.deviceDpiX = pdf.logicalDpiX();
@@ -204,7 +204,7 @@ int RunRender(const RenderOptions& o, TextSink& out, TextSink& err) {
         return kExitFailed;
     }
 
-    PageSpec page;
+    PageOptions page;
     page.zoom = zoom;
     page.drawn = QSize(drawn.w, drawn.h);
     page.showTexts = o.points;
