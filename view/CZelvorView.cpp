@@ -28,10 +28,6 @@
 
 namespace {
 
-// A scroll-size change can resize or scroll the viewport, which asks for another full repaint;
-// that settles after a pass or two.
-constexpr int kMaxRedrawPasses = 4;
-
 QString PathForUser(const std::string& path) {
     return FromText8(path);
 }
@@ -160,6 +156,7 @@ void CZelvorView::PictureOpened(std::unique_ptr<Picture> picture, const PictureF
     const FileResult load = m_map->EnsureLoaded(m_strMapPath);
     m_map->Attach(this);
     StartTimer();
+    UpdateScrollSizes();
     RedrawWindow();
 
     if (firstView && load.status == FileResult::Failed) {
@@ -268,85 +265,61 @@ void CZelvorView::SetScrollSizes(int extentW, int extentH) {
 }
 
 void CZelvorView::RedrawWindow() {
-    if (m_bInRedraw) {
-        m_bRedrawAgain = true;
-        return;
-    }
-    m_bInRedraw = true;
     m_bRepaintPending = false;
     ++m_nFullRepaints;
-    for (int pass = 0; pass < kMaxRedrawPasses; ++pass) {
-        m_bRedrawAgain = false;
-        const qreal dpr = viewport()->devicePixelRatioF();
-        const QSize size = (QSizeF(viewport()->size()) * dpr).toSize();
-        if (m_surface.size() != size || m_surface.devicePixelRatio() != dpr) {
-            m_surface = LargeImage::Make(size, QImage::Format_RGB32);
-            m_surface.setDevicePixelRatio(dpr);
-        }
-        if (!m_surface.isNull()) {
-            m_surface.fill(viewport()->palette().color(QPalette::Base));
-            QPainter painter(&m_surface);
-            DrawingSurface surface(painter);
-            OnDraw(surface);
-        }
-        if (!m_bRedrawAgain) {
-            break;
-        }
+    const qreal dpr = viewport()->devicePixelRatioF();
+    const QSize size = (QSizeF(viewport()->size()) * dpr).toSize();
+    if (m_surface.size() != size || m_surface.devicePixelRatio() != dpr) {
+        m_surface = LargeImage::Make(size, QImage::Format_RGB32);
+        m_surface.setDevicePixelRatio(dpr);
     }
-    m_bInRedraw = false;
+    m_surfaceZoom = m_dZoom;
+    if (!m_surface.isNull()) {
+        m_surface.fill(viewport()->palette().color(QPalette::Base));
+        QPainter painter(&m_surface);
+        DrawingSurface surface(painter);
+        OnDraw(surface);
+    }
     m_renderer.invalidate();
     viewport()->update();
 }
 
 void CZelvorView::OnDraw(DrawingSurface& surface) {
+    QPainter& painter = surface.painter();
+    const QRect window(QPoint(0, 0), viewport()->size());
     if (!m_pImage) {
-        if (!m_bPrinting && !m_notice.isEmpty()) {
-            PictureNotice::Paint(surface.painter(), QRect(QPoint(0, 0), viewport()->size()),
-                                 m_notice);
+        if (!m_notice.isEmpty()) {
+            PictureNotice::Paint(painter, window, m_notice);
         }
         return;
     }
-    const DrawnSize drawn = DrawnPictureSize();
-    const QRect target(0, 0, drawn.w, drawn.h);
-    QPainter& painter = surface.painter();
-
-    if (m_bPrinting) {
-        m_pImage->drawForPrint(painter, target);
-        DrawPoints(surface, m_dZoom);
-        return;
-    }
-    // Drawn-image coordinates: the painter's origin moves by the scroll position.
-    const QPoint scroll = scrollPosition();
-    painter.save();
-    painter.translate(-scroll);
-    m_pImage->drawScaled(painter, target, QRect(scroll, viewport()->size()));
-    painter.restore();
+    PagePainter(ScreenPage()).paintPicture(painter, *m_pImage);
     if (m_pImage->isTruncated()) {
-        PictureNotice::PaintBanner(painter, QRect(QPoint(0, 0), viewport()->size()),
+        PictureNotice::PaintBanner(painter, window,
                                    PictureNotice::TruncatedText(FromText8(m_strFileName)));
     }
-
-    const DrawnSize extent = ScrollExtent(drawn);
-    SetScrollSizes(extent.w, extent.h);
 }
 
-RenderContext CZelvorView::PointContext(double zoom) const {
-    RenderContext ctx;
-    ctx.zoom = zoom;
-    ctx.showTexts = m_bShowTexts;
-    ctx.printing = m_bPrinting;
-    ctx.now = m_services.now();
-    if (!m_bPrinting) {
-        const QPoint scroll = scrollPosition();
-        ctx.scrollX = scroll.x();
-        ctx.scrollY = scroll.y();
-        ctx.visible = QRect(QPoint(0, 0), viewport()->size());
+PageOptions CZelvorView::ScreenPage() const {
+    PageOptions page;
+    page.zoom = m_dZoom;
+    page.drawn = QSize(m_drawn.w, m_drawn.h);
+    page.scroll = scrollPosition();
+    page.visible = viewport()->size();
+    page.showTexts = m_bShowTexts;
+    page.now = m_services.now();
+    return page;
+}
+
+void CZelvorView::UpdateScrollSizes() {
+    if (!m_pImage) {
+        return; // a view without a picture keeps the sizes it was given
     }
-    return ctx;
-}
-
-void CZelvorView::DrawPoints(DrawingSurface& surface, double zoom) {
-    m_renderer.DrawPoints(surface, m_map->map().phaseList(), PointContext(zoom));
+    double zoom = m_dZoom;
+    m_drawn = DrawnPictureSize(zoom);
+    m_dZoom = zoom;
+    const DrawnSize extent = ScrollExtent(m_drawn);
+    SetScrollSizes(extent.w, extent.h);
 }
 
 int CZelvorView::FindPointAt(int x, int y) const {
@@ -361,7 +334,7 @@ void CZelvorView::TickPoints(bool advancePhases) {
     if (m_surface.isNull()) {
         return;
     }
-    RenderContext ctx = PointContext(m_dZoom);
+    RenderContext ctx = PagePainter(ScreenPage()).pointContext();
     ctx.advancePhases = advancePhases;
     QRegion changed;
     {
@@ -376,6 +349,7 @@ void CZelvorView::TickPoints(bool advancePhases) {
 void CZelvorView::OnViewFullSize() {
     ToggleFullSize(m_bZoomMode, m_dZoom);
     m_bFitPicture = false;
+    UpdateScrollSizes();
     RedrawWindow();
 }
 
@@ -395,13 +369,18 @@ void CZelvorView::PrintPage(QPaintDevice* page) {
 
 void CZelvorView::PrintPage(QPainter& painter, double displayDpiX, double displayDpiY,
                             double deviceDpiX, double deviceDpiY) {
+    if (!m_pImage) {
+        return; // without a picture the page stays empty
+    }
+    PageOptions page = ScreenPage();
+    page.medium = PageOptions::Medium::Paper;
+    page.displayDpiX = displayDpiX;
+    page.displayDpiY = displayDpiY;
+    page.deviceDpiX = deviceDpiX;
+    page.deviceDpiY = deviceDpiY;
     painter.save();
     DrawingSurface surface(painter);
-    surface.setPrinting(true);
-    surface.setPageMapping(displayDpiX, displayDpiY, deviceDpiX, deviceDpiY);
-    m_bPrinting = true;
-    OnDraw(surface);
-    m_bPrinting = false;
+    PagePainter(page).paintPage(surface, *m_pImage, m_renderer, m_map->map().phaseList());
     painter.restore();
 }
 
@@ -420,15 +399,16 @@ void CZelvorView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     // The area's own resize is followed by its viewport's; the surface follows the viewport.
     if (event->size() == viewport()->size()) {
+        UpdateScrollSizes();
         RedrawWindow();
     }
 }
 
 void CZelvorView::RepaintPicturePart(const QRect& pictureRect) {
-    if (!m_pImage || m_surface.isNull() || m_bInRedraw || pictureRect.isEmpty()) {
+    if (!m_pImage || m_surface.isNull() || pictureRect.isEmpty()) {
         return;
     }
-    const DrawnSize drawn = DrawnPictureSize();
+    const DrawnSize drawn = m_drawn;
     const QPoint scroll = scrollPosition();
     const double sx = double(drawn.w) / std::max(1, m_pImage->width());
     const double sy = double(drawn.h) / std::max(1, m_pImage->height());
@@ -443,19 +423,12 @@ void CZelvorView::RepaintPicturePart(const QRect& pictureRect) {
     if (part.isEmpty()) {
         return;
     }
-    m_bInRedraw = true;
-    m_bRedrawAgain = false;
     {
         QPainter painter(&m_surface);
         painter.setClipRect(part);
         painter.fillRect(part, viewport()->palette().color(QPalette::Base));
         DrawingSurface surface(painter);
         OnDraw(surface);
-    }
-    m_bInRedraw = false;
-    if (m_bRedrawAgain) {
-        RedrawWindow();
-        return;
     }
     // The points go over the new pixels at once, as they stand (a full drawing of them).
     m_renderer.invalidate();
@@ -466,8 +439,11 @@ void CZelvorView::RepaintPicturePart(const QRect& pictureRect) {
 }
 
 void CZelvorView::scrollContentsBy(int dx, int dy) {
-    if (m_bInRedraw || m_surface.isNull()) {
-        RedrawWindow(); // a repaint in progress takes the new position into account
+    if (m_surfaceZoom != m_dZoom) {
+        return; // the surface shows another zoom; the full repaint that follows draws this one
+    }
+    if (m_surface.isNull()) {
+        RedrawWindow();
         return;
     }
     // The pixels move with the picture, points included; only the strip that comes into view
@@ -475,20 +451,11 @@ void CZelvorView::scrollContentsBy(int dx, int dy) {
     const QRegion exposed = ScrollSurfacePixels(m_surface, dx, dy);
     m_renderer.invalidate();
     if (!exposed.isEmpty()) {
-        m_bInRedraw = true;
-        m_bRedrawAgain = false;
-        {
-            QPainter painter(&m_surface);
-            painter.setClipRegion(exposed);
-            painter.fillRect(exposed.boundingRect(), viewport()->palette().color(QPalette::Base));
-            DrawingSurface surface(painter);
-            OnDraw(surface);
-        }
-        m_bInRedraw = false;
-        if (m_bRedrawAgain) {
-            RedrawWindow();
-            return;
-        }
+        QPainter painter(&m_surface);
+        painter.setClipRegion(exposed);
+        painter.fillRect(exposed.boundingRect(), viewport()->palette().color(QPalette::Base));
+        DrawingSurface surface(painter);
+        OnDraw(surface);
     }
     viewport()->update();
 }

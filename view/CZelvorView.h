@@ -9,7 +9,10 @@
 // points over whatever is there; a drag writes its red trail pixels into it; paintEvent only
 // copies it to the screen. A resize is a full repaint; a scroll moves the surface's pixels and
 // draws the picture into the strip that comes into view. A tick repaints only what changed
-// and sends only that to the screen.
+// and sends only that to the screen. The picture, the printed page and the points all go
+// through PagePainter. The scroll ranges follow the drawn picture's size and are set whenever
+// it can change (a new picture, a resize, a zoom or mode change), never while painting, so a
+// repaint is one pass.
 //
 // The map file is read once per map, when the first view's picture has decoded. Every change the
 // user makes is a step on the map and reaches the file shortly after (MapSaver: write-behind, in
@@ -39,11 +42,13 @@
 #include "MapFiles.h"
 #include "MapSaver.h"
 #include "OpenMap.h"
+#include "PagePainter.h"
 #include "PointList.h"
 #include "PictureOpening.h"
 #include "PointRenderer.h"
 #include "PointSelection.h"
 #include "SelectionMarks.h"
+#include "ViewGeometry.h"
 
 class Picture;
 class QMessageBox;
@@ -52,7 +57,6 @@ class ViewNavigation;
 class QPainter;
 class QPaintDevice;
 class DrawingSurface;
-struct DrawnSize;
 
 class CZelvorView : public QAbstractScrollArea {
     Q_OBJECT
@@ -133,9 +137,6 @@ public:
     void PrintPage(QPainter& painter, double displayDpiX, double displayDpiY, double deviceDpiX,
                    double deviceDpiY);
 
-    // The renderer: paints every point on `surface` at `zoom` and advances flash phases. On the
-    // screen positions are offset by the scroll position; while printing they are not.
-    void DrawPoints(DrawingSurface& surface, double zoom);
     // The hit test: index of the first point within 15 picture pixels of a client position.
     int FindPointAt(int x, int y) const;
 
@@ -196,7 +197,8 @@ public:
 protected:
     // Full repaint: clear the surface, draw the picture (OnDraw), schedule a blit.
     void RedrawWindow();
-    // Draws the picture (and, while printing, the points) and sets the scroll sizes.
+    // Draws the picture (or the notice of a view without one) onto the window surface at the
+    // current scroll position. Painting never changes the scroll sizes (UpdateScrollSizes).
     void OnDraw(DrawingSurface& surface);
     // One tick of this view alone: the points over the surface, then a blit; phases move on.
     void OnTimer() { TickPoints(true); }
@@ -215,11 +217,16 @@ private:
     // Runs the Point dialog on `shown`, keeping the window until it returns; the result on OK.
     std::optional<PointDialogResult> RunDialogOn(const PointEntry& shown);
     void StartTimer();
-    // What the renderer needs of the view to draw the points at `zoom`.
-    RenderContext PointContext(double zoom) const;
+    // The page the window shows now: the picture at its drawn size and zoom, seen from the
+    // scroll position through the viewport, at the clock's current time.
+    PageOptions ScreenPage() const;
     void SetScrollSizes(int extentW, int extentH);
-    // The drawn size of the picture in the current mode; the fit modes set m_dZoom from it.
-    DrawnSize DrawnPictureSize();
+    // The drawn size of the picture in the current mode; `zoom` receives the fit modes' scale.
+    DrawnSize DrawnPictureSize(double& zoom) const;
+    // Decides the drawn size (m_drawn) and, in the fit modes, the zoom, and sets the scroll
+    // ranges from them. Called whenever they can change: a new picture, a resize, a zoom or
+    // mode change; never while painting. The scroll position may move into the new range.
+    void UpdateScrollSizes();
     // Fit Picture's margins around the drawn picture (0, 0 in the other modes).
     QPoint CentringOffset() const;
     // The points changed (here or in another view): the next tick repaints in full.
@@ -261,7 +268,6 @@ private:
     // Outside zoom mode: fit the whole picture instead of the width.
     bool m_bFitPicture = false;
     bool m_bShowTexts = true;
-    bool m_bPrinting = false;
     bool m_bTicking = false;
     bool m_bRepaintPending = false;
     // The points a drag holds (the one pressed on first), empty without a drag.
@@ -296,8 +302,11 @@ private:
 
     PointRenderer m_renderer;
     QImage m_surface;
-    bool m_bInRedraw = false;
-    bool m_bRedrawAgain = false;
+    // The zoom the surface's picture was drawn at: a scroll at another zoom has no pixels to
+    // move (a full repaint follows every zoom change).
+    double m_surfaceZoom = 1.0;
+    // The drawn picture's size, decided by UpdateScrollSizes.
+    DrawnSize m_drawn;
     int m_nFullRepaints = 0;
     // The last zoom about a point: the anchor, the exact picture point under it, and the
     // scroll position that zoom left. A next zoom about the same anchor from that position

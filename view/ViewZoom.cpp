@@ -10,18 +10,18 @@
 #include "ViewGeometry.h"
 #include "ZoomGeometry.h"
 
-DrawnSize CZelvorView::DrawnPictureSize() {
+DrawnSize CZelvorView::DrawnPictureSize(double& zoom) const {
     const auto imgW = static_cast<std::uint32_t>(m_pImage->width());
     const auto imgH = static_cast<std::uint32_t>(m_pImage->height());
     if (m_bZoomMode) {
-        return ZoomSize(imgW, imgH, m_dZoom);
+        return ZoomSize(imgW, imgH, zoom);
     }
     if (m_bFitPicture) {
         // The room the viewport has without scroll bars: the whole picture needs none.
         const QSize room = maximumViewportSize();
-        return FitWholeSize(imgW, imgH, room.width(), room.height(), m_dZoom);
+        return FitWholeSize(imgW, imgH, room.width(), room.height(), zoom);
     }
-    return FitSize(imgW, imgH, width(), m_dZoom);
+    return FitSize(imgW, imgH, width(), zoom);
 }
 
 QPoint CZelvorView::CentringOffset() const {
@@ -46,6 +46,7 @@ void CZelvorView::OnViewFitPicture() {
         m_bZoomMode = false;
         m_bFitPicture = true;
     }
+    UpdateScrollSizes();
     RedrawWindow();
 }
 
@@ -81,14 +82,11 @@ bool CZelvorView::ZoomAbout(double factor, QPointF anchor) {
 
     const ClientPoint scroll =
         ScrollKeeping(m_zoomPicturePoint.x(), m_zoomPicturePoint.y(), zoom, anchor.x(), anchor.y());
-    // The new scroll range first, so the scroll bars take the new position; the moves they
-    // report are folded into the one full repaint below.
-    m_bInRedraw = true;
-    const DrawnSize extent = ScrollExtent(DrawnPictureSize());
-    SetScrollSizes(extent.w, extent.h);
+    // The new scroll range first, so the scroll bars take the new position; the surface still
+    // shows the old zoom, so the moves they report wait for the one full repaint below.
+    UpdateScrollSizes();
     horizontalScrollBar()->setValue(scroll.x);
     verticalScrollBar()->setValue(scroll.y);
-    m_bInRedraw = false;
     RedrawWindow();
     m_zoomScroll = scrollPosition();
     return true;

@@ -20,6 +20,7 @@
 #include "ExitStatus.h"
 #include "MapFiles.h"
 #include "MapLocator.h"
+#include "PagePainter.h"
 #include "Picture.h"
 #include "PointRenderer.h"
 #include "TextSink.h"
@@ -110,8 +111,8 @@ void EncodeRaster(const QImage& image, OutputKind kind, ByteSink& sink) {
     }
 }
 
-void EncodePdf(Picture& picture, PointList& list, DrawnSize drawn, double zoom,
-               const RenderOptions& o, ByteSink& sink) {
+void EncodePdf(Picture& picture, PointList& list, PageOptions page, const RenderOptions& o,
+               ByteSink& sink) {
     SinkDevice device(sink);
     // The page is the drawn picture at the size it has on the screen.
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -121,8 +122,8 @@ void EncodePdf(Picture& picture, PointList& list, DrawnSize drawn, double zoom,
     pdf.setResolution(kPdfDpi);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     // Pages are whole points: rounded up, so that no row or column of the picture is cut off.
-    const QSize points(static_cast<int>(std::ceil(drawn.w * 72.0 / dpiX)),
-                       static_cast<int>(std::ceil(drawn.h * 72.0 / dpiY)));
+    const QSize points(static_cast<int>(std::ceil(page.drawn.width() * 72.0 / dpiX)),
+                       static_cast<int>(std::ceil(page.drawn.height() * 72.0 / dpiY)));
     pdf.setPageSize(QPageSize(points, QString(), QPageSize::ExactMatch));
     pdf.setTitle(QFileInfo(o.picture).fileName());
     QPainter painter;
@@ -130,20 +131,15 @@ void EncodePdf(Picture& picture, PointList& list, DrawnSize drawn, double zoom,
         throw EncodeError("cannot start the PDF");
     }
     {
-        // As a printed page: the mapping from screen pixels to the page's resolution, the
-        // picture at full resolution, the points without scrolling.
+        // As a printed page: one screen pixel mapped to the page's resolution.
+        page.medium = PageOptions::Medium::Paper;
+        page.displayDpiX = dpiX;
+        page.displayDpiY = dpiY;
+        page.deviceDpiX = pdf.logicalDpiX();
+        page.deviceDpiY = pdf.logicalDpiY();
         DrawingSurface surface(painter);
-        surface.setPrinting(true);
-        surface.setPageMapping(dpiX, dpiY, pdf.logicalDpiX(), pdf.logicalDpiY());
-        picture.drawForPrint(painter, QRect(0, 0, drawn.w, drawn.h));
-        if (o.points) {
-            RenderContext ctx;
-            ctx.zoom = zoom;
-            ctx.printing = true;
-            ctx.now = o.now;
-            PointRenderer renderer;
-            renderer.DrawPoints(surface, list, ctx);
-        }
+        PointRenderer renderer;
+        PagePainter(page).paintPage(surface, picture, renderer, list);
     }
     if (!painter.end()) {
         throw EncodeError("cannot finish the PDF");
@@ -208,6 +204,12 @@ int RunRender(const RenderOptions& o, TextSink& out, TextSink& err) {
         return kExitFailed;
     }
 
+    PageOptions page;
+    page.zoom = zoom;
+    page.drawn = QSize(drawn.w, drawn.h);
+    page.showTexts = o.points;
+    page.now = o.now;
+
     progress.stage("drawing");
     QImage image;
     if (o.kind != OutputKind::Pdf) {
@@ -218,21 +220,11 @@ int RunRender(const RenderOptions& o, TextSink& out, TextSink& err) {
             return kExitFailed;
         }
         image.fill(QGuiApplication::palette().color(QPalette::Base));
-        const QRect target(0, 0, drawn.w, drawn.h);
-        {
-            QPainter painter(&image);
-            picture->drawScaled(painter, target, target);
-        }
-        if (o.points) {
-            QPainter painter(&image);
-            DrawingSurface surface(painter);
-            RenderContext ctx;
-            ctx.zoom = zoom;
-            ctx.now = o.now;
-            ctx.visible = target;
-            PointRenderer renderer;
-            renderer.DrawPoints(surface, list, ctx);
-        }
+        QPainter painter(&image);
+        DrawingSurface surface(painter);
+        PointRenderer renderer;
+        PagePainter(page).paintPage(surface, *picture, renderer, list);
+        painter.end();
         progress.stage("writing");
     }
     FileResult written;
@@ -241,7 +233,7 @@ int RunRender(const RenderOptions& o, TextSink& out, TextSink& err) {
             o.output,
             [&](ByteSink& sink) {
                 if (o.kind == OutputKind::Pdf) {
-                    EncodePdf(*picture, list, drawn, zoom, o, sink);
+                    EncodePdf(*picture, list, page, o, sink);
                 } else {
                     EncodeRaster(image, o.kind, sink);
                 }

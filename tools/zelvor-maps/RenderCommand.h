@@ -1,5 +1,5 @@
-// Writing a picture with its points to an image or PDF file, painted by the viewer's own
-// picture drawing and point renderer.
+// Writing a picture with its points to an image or PDF file, painted by the viewer's own page
+// painter (PagePainter): as the window shows it, or as a printed page.
 #pragma once
 
 #include <QString>
