@@ -34,16 +34,16 @@
 #include <string>
 #include <vector>
 
+#include "BackgroundJob.h"
 #include "MapFiles.h"
 #include "MapSaver.h"
 #include "OpenMap.h"
+#include "Picture.h"
 #include "PointList.h"
-#include "PictureOpening.h"
 #include "PointRenderer.h"
 #include "PointSelection.h"
 #include "SelectionMarks.h"
 
-class Picture;
 class QMessageBox;
 class QRubberBand;
 class ViewNavigation;
@@ -82,15 +82,16 @@ public:
     // notice painted in the view, with the reason. Full pixels decode in the background. A map that
     // exists but cannot be read leaves the picture without points and tells the user once; that
     // file is never overwritten. Call once.
-    // With SetOpenInBackground(true) the picture is opened on a worker (PictureOpening): the
+    // With SetOpenInBackground(true) the picture is opened on a worker (BackgroundJob): the
     // view shows a "loading" notice and answers input until it arrives, and what is said above
-    // happens then.
+    // happens then; the map is then read on a worker too (OpenMap::LoadInBackground), the
+    // picture showing without points until they arrive.
     void OnInitialUpdate(const std::string& path, const std::string& fileName);
-    // Whether views open their pictures in the background (the application does; by default
-    // they open at once, within OnInitialUpdate).
+    // Whether views open their pictures and read their maps in the background (the
+    // application does; by default both happen at once, within OnInitialUpdate).
     static void SetOpenInBackground(bool background);
     // True while the picture is still being opened in the background.
-    bool IsOpening() const { return m_opening != nullptr; }
+    bool IsOpening() const { return m_opening.isRunning(); }
     // The notice the view paints instead of its picture (opening, or why it cannot be shown);
     // empty when there is none.
     const QString& notice() const { return m_notice; }
@@ -254,12 +255,14 @@ private:
     void RunPointDialog(int i, QPoint at);
     // The Point dialog's result as one step: an edit of point `id` (0: a new point; a point
     // removed while the dialog was open comes back as new), after the look of every point
-    // with `applyToAll`.
+    // with `applyToAll`. Before the map's points have arrived it waits for them.
     void ApplyPointDialog(PointId id, const PointEntry& entry, bool applyToAll);
     // Tells the user where a version of the map was kept aside.
     void OnMapKeptAside(const QString& path, bool unreadable);
     // Takes the opened picture (null: it cannot be shown, for `failure`), then the map.
     void PictureOpened(std::unique_ptr<Picture> picture, const PictureFailure& failure);
+    // Tells the user once that the map file could not be read, when that is so.
+    void ReportMapLoad();
     // Writes the points to a recovery copy after `failure` and says where on standard error.
     void KeepRecoveryCopy(const FileResult& failure);
     // Writes the map when the view holds something to write. `quiet` suppresses every
@@ -297,7 +300,12 @@ private:
     std::string m_strPath;
     std::string m_strFileName;
     std::unique_ptr<Picture> m_pImage;
-    std::unique_ptr<PictureOpening> m_opening; // while the picture opens in the background
+    // The picture being opened in the background, and what that gives.
+    struct OpenedPicture {
+        std::unique_ptr<Picture> picture;
+        PictureFailure failure;
+    };
+    BackgroundJob<OpenedPicture> m_opening;
     static bool s_openInBackground;
     // What a blank view paints in place of a picture that could not be shown.
     QString m_notice;
