@@ -1,6 +1,6 @@
-// One decode of a picture file, whole or a region of it (PictureDecoder), on a worker thread of Qt's global pool.
-// The result is handed back on the thread that started it, through the application object's
-// event queue, so the worker never touches anything of the caller's.
+// One decode of a picture file, whole or a region of it (PictureDecoder), in the background
+// (BackgroundJob). The result is handed back on the thread that started it, so the worker
+// never touches anything of the caller's.
 //
 // Start, cancel, wait and the done callback belong to the starting thread (which runs the
 // application's event loop). After cancel() the callback is never called; the worker stops at
@@ -9,14 +9,12 @@
 
 #include <QImage>
 #include <QRect>
-#include <QSize>
 #include <QString>
 
-#include <atomic>
 #include <functional>
-#include <future>
 #include <memory>
 
+#include "BackgroundJob.h"
 #include "PictureDecoder.h"
 
 class BackgroundDecode {
@@ -28,22 +26,20 @@ public:
                                                    qint64 budget, std::function<void()> onDone);
 
     // The callback will not run; a decode still running stops early.
-    void cancel();
-    // Blocks until the worker has finished.
+    void cancel() { m_job.cancel(); }
+    // Blocks until the worker has finished (at once after the callback or a cancel).
     void wait();
     // After the callback or wait(): the decoded pixels (null on failure) and why it failed.
-    QImage takeImage() { return std::move(m_image); }
-    PictureFailure failure() const { return m_failure; }
+    QImage takeImage() { return std::move(m_result.image); }
+    PictureFailure failure() const { return m_result.failure; }
 
 private:
+    struct Decoded {
+        QImage image;
+        PictureFailure failure;
+    };
     BackgroundDecode() = default;
-    void deliver();
 
-    std::atomic<bool> m_cancel{false};
-    std::function<void()> m_onDone;
-    // Written by the worker before it signals `m_finished`.
-    QImage m_image;
-    PictureFailure m_failure;
-    std::promise<void> m_done;
-    std::shared_future<void> m_finished;
+    BackgroundJob<Decoded> m_job;
+    Decoded m_result;
 };

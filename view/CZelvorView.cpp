@@ -92,6 +92,12 @@ void CZelvorView::SetMap(std::shared_ptr<OpenMap> map) {
         }
     });
     connect(m_map.get(), &OpenMap::pointsChanged, this, &CZelvorView::OnPointsChanged);
+    // Points read in the background: the view that reports for the map tells a failed read.
+    connect(m_map.get(), &OpenMap::loaded, this, [this] {
+        if (m_map->isPrimary(this)) {
+            ReportMapLoad();
+        }
+    });
     connect(m_map.get(), &OpenMap::message, this, [this](const QString& text) {
         if (m_map->isPrimary(this)) {
             m_services.showStatus(text);
@@ -120,13 +126,16 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
     const int fitWidth = static_cast<int>(std::ceil(width() * devicePixelRatioF()));
     if (m_services.openInBackground()) {
         // The blank view says what it is waiting for and answers input meanwhile.
-        m_opening = PictureOpening::Start(
-            FromText8(m_strPath), fitWidth, 0,
-            [this](std::unique_ptr<Picture> picture, const PictureFailure& failure) {
-                m_opening.reset();
-                PictureOpened(std::move(picture), failure);
+        const bool started = m_opening.start(
+            [path = FromText8(m_strPath), fitWidth](const std::atomic<bool>& cancelled) {
+                OpenedPicture opened;
+                opened.picture = Picture::Load(path, fitWidth, 0, &opened.failure, &cancelled);
+                return opened;
+            },
+            [this](OpenedPicture opened) {
+                PictureOpened(std::move(opened.picture), opened.failure);
             });
-        if (m_opening) {
+        if (started) {
             m_notice = PictureNotice::LoadingText(FromText8(m_strFileName));
             RedrawWindow();
             return;
@@ -152,22 +161,35 @@ void CZelvorView::PictureOpened(std::unique_ptr<Picture> picture, const PictureF
 
     m_dZoom = 1.0;
     m_strMapPath = MapPathFor(m_services.baseDir(), m_strFileName);
-    const bool firstView = !m_map->isLoaded();
-    const FileResult load = m_map->EnsureLoaded(m_strMapPath);
+    const bool firstView = !m_map->isLoadStarted();
+    if (m_services.openInBackground() || m_map->isLoadStarted()) {
+        // The picture shows without points until they arrive; a read already begun (by another
+        // view of the map) is shared, never waited for.
+        m_map->LoadInBackground(m_strMapPath);
+    } else {
+        m_map->EnsureLoaded(m_strMapPath);
+    }
     m_map->Attach(this);
     StartTimer();
     UpdateScrollSizes();
     RedrawWindow();
-
-    if (firstView && load.status == FileResult::Failed) {
-        m_services.ask(this,
-                       tr("The map file \"%1\" was not loaded:\n%2\n\n"
-                          "The picture is shown without points, and the file is left as it "
-                          "is. If you add points, it is kept under a name ending in \".bad\" "
-                          "before they are saved.")
-                           .arg(PathForUser(m_strMapPath), Reason(load, m_strMapPath)),
-                       QMessageBox::Warning, QMessageBox::Ok);
+    if (firstView && m_map->isLoaded()) {
+        ReportMapLoad();
     }
+}
+
+void CZelvorView::ReportMapLoad() {
+    const FileResult& load = m_map->loadResult();
+    if (load.status != FileResult::Failed) {
+        return;
+    }
+    m_services.ask(this,
+                   tr("The map file \"%1\" was not loaded:\n%2\n\n"
+                      "The picture is shown without points, and the file is left as it "
+                      "is. If you add points, it is kept under a name ending in \".bad\" "
+                      "before they are saved.")
+                       .arg(PathForUser(m_strMapPath), Reason(load, m_strMapPath)),
+                   QMessageBox::Warning, QMessageBox::Ok);
 }
 
 bool CZelvorView::CloseMap() {
@@ -179,6 +201,9 @@ bool CZelvorView::CloseMap() {
 }
 
 bool CZelvorView::SaveMapAtClose(bool quiet) {
+    if (m_map->hasWaitingSteps()) {
+        m_map->FinishLoading(); // steps made before the points arrived are saved with them
+    }
     for (;;) {
         // Waits for a background save; keeps an unreadable map aside (".bad") before the first
         // write, and another writer's version (".conflict") when it cannot be merged.

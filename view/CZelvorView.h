@@ -39,18 +39,18 @@
 #include <vector>
 
 #include "AppServices.h"
+#include "BackgroundJob.h"
 #include "MapFiles.h"
 #include "MapSaver.h"
 #include "OpenMap.h"
 #include "PagePainter.h"
+#include "Picture.h"
 #include "PointList.h"
-#include "PictureOpening.h"
 #include "PointRenderer.h"
 #include "PointSelection.h"
 #include "SelectionMarks.h"
 #include "ViewGeometry.h"
 
-class Picture;
 class QMessageBox;
 class QRubberBand;
 class ViewNavigation;
@@ -85,11 +85,13 @@ public:
     // exists but cannot be read leaves the picture without points and tells the user once; that
     // file is never overwritten. Call once.
     // When the services open pictures in the background, the picture is opened on a worker
-    // (PictureOpening): the view shows a "loading" notice and answers input until it arrives,
-    // and what is said above happens then; otherwise it opens within OnInitialUpdate.
+    // (BackgroundJob): the view shows a "loading" notice and answers input until it arrives, and
+    // what is said above happens then; the map is then read on a worker too
+    // (OpenMap::LoadInBackground), the picture showing without points until they arrive.
+    // Otherwise both happen at once, within OnInitialUpdate.
     void OnInitialUpdate(const std::string& path, const std::string& fileName);
     // True while the picture is still being opened in the background.
-    bool IsOpening() const { return m_opening != nullptr; }
+    bool IsOpening() const { return m_opening.isRunning(); }
     // The notice the view paints instead of its picture (opening, or why it cannot be shown);
     // empty when there is none.
     const QString& notice() const { return m_notice; }
@@ -248,7 +250,7 @@ private:
     void RunPointDialog(int i, QPoint at);
     // The Point dialog's result as one step: an edit of point `id` (0: a new point; a point
     // removed while the dialog was open comes back as new), after the look of every point
-    // with `applyToAll`.
+    // with `applyToAll`. Before the map's points have arrived it waits for them.
     void ApplyPointDialog(PointId id, const PointEntry& entry, bool applyToAll);
     // Tells the user where a version of the map was kept aside.
     void OnMapKeptAside(const QString& path, bool unreadable);
@@ -257,6 +259,8 @@ private:
     void RepaintPicturePart(const QRect& pictureRect);
     // Takes the opened picture (null: it cannot be shown, for `failure`), then the map.
     void PictureOpened(std::unique_ptr<Picture> picture, const PictureFailure& failure);
+    // Tells the user once that the map file could not be read, when that is so.
+    void ReportMapLoad();
     // Writes the points to a recovery copy after `failure` and says where on standard error.
     void KeepRecoveryCopy(const FileResult& failure);
     // Writes the map when the view holds something to write. `quiet` suppresses every
@@ -293,7 +297,12 @@ private:
     std::string m_strPath;
     std::string m_strFileName;
     std::unique_ptr<Picture> m_pImage;
-    std::unique_ptr<PictureOpening> m_opening; // while the picture opens in the background
+    // The picture being opened in the background, and what that gives.
+    struct OpenedPicture {
+        std::unique_ptr<Picture> picture;
+        PictureFailure failure;
+    };
+    BackgroundJob<OpenedPicture> m_opening;
     // What a blank view paints in place of a picture that could not be shown.
     QString m_notice;
     AppServices& m_services;

@@ -1,7 +1,5 @@
 #include "MapSaver.h"
 
-#include <QtConcurrent/QtConcurrentRun>
-
 #include <algorithm>
 #include <utility>
 
@@ -13,25 +11,33 @@ MapSaver::MapSaver(PointMap& map, std::function<bool()> busy, QObject* parent)
     : QObject(parent), m_map(map), m_busy(std::move(busy)) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &MapSaver::Fire);
-    connect(&m_watcher, &QFutureWatcher<void>::finished, this, &MapSaver::BackgroundSaveFinished);
 }
 
 MapSaver::~MapSaver() {
     m_timer.stop();
-    m_watcher.waitForFinished();
+    if (m_save.isRunning()) {
+        m_save.wait();
+    }
 }
 
-FileResult MapSaver::Load(const std::string& path) {
-    m_path = path;
+MapSaver::MapRead MapSaver::ReadMap(const std::string& path) {
+    MapRead read;
+    read.path = path;
     // Stamped before reading: a write that lands in between shows as a change at the next save,
     // which then finds the same points and simply saves.
-    m_known = StampOf(path);
-    PointList list;
-    FileResult load = LoadMapFile(path, list);
-    m_knownUnreadable = load.status == FileResult::Failed;
-    m_ancestor = list;
-    m_map.Reset(std::move(list));
-    return load;
+    read.stamp = StampOf(path);
+    read.result = LoadMapFile(path, read.list);
+    read.ancestor = read.list;
+    return read;
+}
+
+FileResult MapSaver::Take(MapRead read) {
+    m_path = std::move(read.path);
+    m_known = read.stamp;
+    m_knownUnreadable = read.result.status == FileResult::Failed;
+    m_ancestor = std::move(read.ancestor);
+    m_map.Reset(std::move(read.list));
+    return read.result;
 }
 
 bool MapSaver::mustNotWrite() const {
@@ -89,22 +95,34 @@ void MapSaver::StartBackgroundSave() {
     }
     m_runningChanges = m_changes;
     m_running = true;
-    m_watcher.setFuture(QtConcurrent::run([this, request = TakeRequest()]() mutable {
-        MapSaveOutcome outcome = SaveMapGuarded(std::move(request));
-        if (!outcome.othersTaken) {
-            outcome.ours = PointList(); // freed here rather than on the interface's thread
-        }
-        m_outcome.emplace(std::move(outcome));
-    }));
+    m_delivered = false;
+    m_save.start(
+        [request =
+             TakeRequest()](const std::atomic<bool>&) mutable -> std::optional<MapSaveOutcome> {
+            try {
+                MapSaveOutcome outcome = SaveMapGuarded(std::move(request));
+                if (!outcome.othersTaken) {
+                    outcome.ours = PointList(); // freed here rather than on the interface's thread
+                }
+                return outcome;
+            } catch (...) {
+                return std::nullopt; // taken in as a save that stopped before it finished
+            }
+        },
+        [this](std::optional<MapSaveOutcome> outcome) {
+            m_outcome = std::move(outcome);
+            m_delivered = true;
+            TakeOutcomeWhenFree();
+        });
 }
 
-void MapSaver::BackgroundSaveFinished() {
-    if (!m_running || !m_watcher.future().isFinished()) {
+void MapSaver::TakeOutcomeWhenFree() {
+    if (!m_running || !m_delivered) {
         return; // taken in by SaveNow already, and perhaps another save running since
     }
     if (m_outcome && m_outcome->othersTaken && m_busy && m_busy()) {
         // A drag moves its points in place until it ends: the other points come after it.
-        QTimer::singleShot(m_timing.busyPollMs, this, &MapSaver::BackgroundSaveFinished);
+        QTimer::singleShot(m_timing.busyPollMs, this, &MapSaver::TakeOutcomeWhenFree);
         return;
     }
     TakeBackgroundOutcome();
@@ -116,9 +134,10 @@ void MapSaver::BackgroundSaveFinished() {
 
 void MapSaver::TakeBackgroundOutcome() {
     m_running = false;
+    m_delivered = false;
     if (!m_outcome) {
-        // The worker gave no outcome (it cannot, short of an exception escaping): nothing is
-        // known to be saved, so the list counts as changed.
+        // The worker gave no outcome (it cannot, short of an exception): nothing is known to be
+        // saved, so the list counts as changed.
         m_dirty = true;
         SetProblem(tr("the save stopped before it finished"));
         return;
@@ -131,7 +150,10 @@ void MapSaver::TakeBackgroundOutcome() {
 FileResult MapSaver::SaveNow() {
     m_timer.stop();
     if (m_running) {
-        m_watcher.waitForFinished();
+        if (!m_delivered) {
+            m_outcome = m_save.wait();
+            m_delivered = true;
+        }
         m_saveAgain = false;
         TakeBackgroundOutcome();
     }

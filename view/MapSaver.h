@@ -15,11 +15,10 @@
 // to points by id, so the points they refer to stay theirs. When a version was kept aside,
 // keptAside names its file.
 //
-// Nothing is ever written before Load, nor while the map that was loaded could not be read and
-// the list is empty.
+// Nothing is ever written before Load (or Take), nor while the map that was loaded could not be
+// read and the list is empty.
 #pragma once
 
-#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -29,6 +28,7 @@
 #include <optional>
 #include <string>
 
+#include "BackgroundJob.h"
 #include "DiskStamp.h"
 #include "FileResult.h"
 #include "MapSaveJob.h"
@@ -52,9 +52,21 @@ public:
 
     void setTiming(const Timing& timing) { m_timing = timing; }
 
-    // Loads the map at `path` into the map (see LoadMapFile; PointMap::Reset) and remembers the
-    // file as it was.
-    FileResult Load(const std::string& path);
+    // What reading a map file found, read on any thread (ReadMap) and taken in on the saver's
+    // (Take): the points, the file as it was before the read, and the outcome.
+    struct MapRead {
+        std::string path;
+        DiskStamp stamp;
+        PointList list;
+        PointList ancestor; // a copy of `list`, made where the read ran
+        FileResult result;
+    };
+    // Reads the map at `path` (see LoadMapFile). Touches no saver: any thread.
+    static MapRead ReadMap(const std::string& path);
+    // Puts what ReadMap found into the map (PointMap::Reset) and remembers the file as it was.
+    FileResult Take(MapRead read);
+    // Both at once, on this thread.
+    FileResult Load(const std::string& path) { return Take(ReadMap(path)); }
     // The user changed the list: it reaches the disk within the bound.
     void Changed();
     // Waits for a running save, then saves the list as it stands, on this thread. Success when
@@ -83,7 +95,7 @@ private:
     bool mustNotWrite() const;
     void Fire();
     void StartBackgroundSave();
-    void BackgroundSaveFinished();
+    void TakeOutcomeWhenFree();
     void TakeBackgroundOutcome();
     MapSaveRequest TakeRequest();
     // Takes in what a save found and did; `snapshotChanges` is the change count of its copy.
@@ -94,7 +106,7 @@ private:
     std::function<bool()> m_busy;
     Timing m_timing;
 
-    std::string m_path; // empty until Load
+    std::string m_path; // empty until Load or Take
     PointList m_ancestor;
     DiskStamp m_known;
     bool m_knownUnreadable = false;
@@ -108,8 +120,11 @@ private:
     bool m_running = false;
     bool m_saveAgain = false;
     int m_runningChanges = 0;
-    std::optional<MapSaveOutcome> m_outcome; // written by the worker
-    QFutureWatcher<void> m_watcher;
+    // The running save; empty when its worker could not finish it.
+    BackgroundJob<std::optional<MapSaveOutcome>> m_save;
+    // A finished save's outcome (empty: it stopped before it finished), until it is taken in.
+    bool m_delivered = false;
+    std::optional<MapSaveOutcome> m_outcome;
 
     QString m_problem;
 };

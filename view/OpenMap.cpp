@@ -23,7 +23,11 @@ OpenMap::OpenMap(QObject* parent)
 
 OpenMap::~OpenMap() {
     m_timer.stop();
-    m_saver.blockSignals(true); // the map is going: nothing more to show
+    blockSignals(true); // the map is going: nothing more to show
+    m_saver.blockSignals(true);
+    if (hasWaitingSteps()) {
+        FinishLoading(); // steps made before the points arrived are saved with them
+    }
     if (!m_settled) {
         // A destructor cannot ask the user and must not throw: the save is quiet, and a failure
         // leaves the previous file as it was.
@@ -37,10 +41,49 @@ OpenMap::~OpenMap() {
 FileResult OpenMap::EnsureLoaded(const std::string& path) {
     if (m_path.empty()) {
         m_path = path;
-        m_load = m_saver.Load(path);
-        emit pointsChanged();
+        TakeRead(MapSaver::ReadMap(path));
     }
+    FinishLoading();
     return m_load;
+}
+
+void OpenMap::LoadInBackground(const std::string& path) {
+    if (!m_path.empty()) {
+        return;
+    }
+    m_path = path;
+    const bool started =
+        m_reading.start([path](const std::atomic<bool>&) { return MapSaver::ReadMap(path); },
+                        [this](MapSaver::MapRead read) { TakeRead(std::move(read)); });
+    if (!started) {
+        TakeRead(MapSaver::ReadMap(path));
+    }
+}
+
+void OpenMap::FinishLoading() {
+    if (m_reading.isRunning()) {
+        TakeRead(m_reading.wait());
+    }
+}
+
+void OpenMap::TakeRead(MapSaver::MapRead read) {
+    m_load = m_saver.Take(std::move(read));
+    // Steps made while the points were on their way, in order; each saves like any edit.
+    std::vector<std::function<void()>> waiting = std::move(m_waiting);
+    m_waiting.clear();
+    for (const std::function<void()>& step : waiting) {
+        step();
+    }
+    emit loaded();
+    emit pointsChanged();
+}
+
+void OpenMap::WhenLoaded(std::function<void()> step) {
+    if (!isLoading()) {
+        step();
+    } else {
+        m_waiting.push_back(std::move(step));
+    }
 }
 
 void OpenMap::Edited() {

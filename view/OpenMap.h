@@ -9,18 +9,25 @@
 // the last view of a tick advances the flash phases, so every point flashes at the same rate in
 // every window that shows it.
 //
-// The map file is read once (EnsureLoaded, by the first view whose picture decoded), and written
-// once more when the map goes (quietly, if nobody settled it with a close).
+// The map file is read once, by the first view whose picture decoded: at once (EnsureLoaded) or
+// on a worker (LoadInBackground), so that a huge map never stalls the window. Until the points
+// have arrived the map is empty and nothing edits or writes it: a step made meanwhile (a Point
+// dialog accepted before the points showed) waits in WhenLoaded and is applied, in order, as
+// they arrive, or at the latest when the map is closed (FinishLoading). Every view of the map
+// shares the one read. The map is written once more when it goes (quietly, if nobody settled
+// it with a close).
 #pragma once
 
 #include <QBasicTimer>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "BackgroundJob.h"
 #include "FileResult.h"
 #include "MapSaver.h"
 #include "PointMap.h"
@@ -39,10 +46,29 @@ public:
     const PointList& list() const { return m_map.list(); }
     MapSaver& saver() { return m_saver; }
 
-    // Reads the map file at `path` the first time; later calls return the first result.
+    // Reads the map file at `path` the first time; later calls return the first result (and
+    // wait for a read begun in the background).
     FileResult EnsureLoaded(const std::string& path);
-    bool isLoaded() const { return !m_path.empty(); }
+    // Starts reading the map file at `path` on a worker the first time (at once when no event
+    // loop can deliver it); the points arrive later, with pointsChanged and loaded.
+    void LoadInBackground(const std::string& path);
+    // True once a read has been asked for (it may still run).
+    bool isLoadStarted() const { return !m_path.empty(); }
+    // True while the points are being read in the background.
+    bool isLoading() const { return m_reading.isRunning(); }
+    // True once the points are there (edits may begin).
+    bool isLoaded() const { return isLoadStarted() && !isLoading(); }
+    // The outcome of the read, once isLoaded().
+    const FileResult& loadResult() const { return m_load; }
     const std::string& path() const { return m_path; }
+    // Runs `step` on the map once its points are there: now unless they are being read, else
+    // as they arrive (steps in the order given). A step must reach the map only through this
+    // object.
+    void WhenLoaded(std::function<void()> step);
+    // Blocks until a background read has arrived and been taken in, with its waiting steps.
+    void FinishLoading();
+    // True while steps wait for the points.
+    bool hasWaitingSteps() const { return !m_waiting.empty(); }
 
     // The points changed through map() (tests, bulk tools): saves soon and tells the views.
     void Changed();
@@ -83,17 +109,22 @@ signals:
     void pointsChanged();
     // A short report for the status bar (the history cleared by a merge).
     void message(const QString& text);
+    // The map file was read (loadResult() says how it went); pointsChanged follows.
+    void loaded();
 
 protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
     void Edited();
+    void TakeRead(MapSaver::MapRead read);
 
     PointMap m_map;
     MapSaver m_saver;
     std::string m_path;
     FileResult m_load;
+    BackgroundJob<MapSaver::MapRead> m_reading;
+    std::vector<std::function<void()>> m_waiting; // steps made before the points arrived
     bool m_settled = false;
     std::vector<CZelvorView*> m_views;
     QBasicTimer m_timer;

@@ -226,27 +226,32 @@ void CZelvorView::RunPointDialog(int i, QPoint point) {
 }
 
 void CZelvorView::ApplyPointDialog(PointId id, const PointEntry& entry, bool applyToAll) {
-    PointMap& map = m_map->map();
-    const bool gone = id != 0 && map.indexOf(id) < 0;
-    const std::string name = applyToAll         ? "Apply to All Points"
-                             : id != 0 && !gone ? "Edit Point"
-                                                : "Add Point";
-    // One step, even with "Apply to all points": a slip there is taken back at once.
-    map.BeginGroup(name);
-    if (applyToAll) {
-        map.ApplyLook(entry.rec, {}, name);
-    }
-    if (id != 0 && !gone) {
-        map.Edit(id, entry, name);
-    } else {
-        map.Add(entry, name);
-    }
-    map.EndGroup();
-    m_map->Changed();
-    if (gone) {
-        // Removed while the dialog was open (another window, another program): kept as new.
-        m_services.showStatus(tr("The point was removed meanwhile; it was added again as edited."));
-    }
+    // Accepted before the points arrived, the step waits for them rather than being applied to
+    // the empty list their arrival replaces; it touches nothing of this view, which may go.
+    m_map->WhenLoaded([map = m_map.get(), services = &m_services, id, entry, applyToAll] {
+        PointMap& points = map->map();
+        const bool gone = id != 0 && points.indexOf(id) < 0;
+        const std::string name = applyToAll         ? "Apply to All Points"
+                                 : id != 0 && !gone ? "Edit Point"
+                                                    : "Add Point";
+        // One step, even with "Apply to all points": a slip there is taken back at once.
+        points.BeginGroup(name);
+        if (applyToAll) {
+            points.ApplyLook(entry.rec, {}, name);
+        }
+        if (id != 0 && !gone) {
+            points.Edit(id, entry, name);
+        } else {
+            points.Add(entry, name);
+        }
+        points.EndGroup();
+        map->Changed();
+        if (gone) {
+            // Removed while the dialog was open (another window, another program): kept as new.
+            services->showStatus(
+                tr("The point was removed meanwhile; it was added again as edited."));
+        }
+    });
 }
 
 void CZelvorView::OnRButtonDblClk(Qt::KeyboardModifiers keys, QPoint point) {
