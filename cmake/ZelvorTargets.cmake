@@ -21,33 +21,6 @@ macro(zelvor_add_groups)
   endforeach()
 endmacro()
 
-# zelvor_split_sources(<dir> <names> <gui-var> <widget-var>)
-# Globs the .cpp and .h files of <dir> and parts them: those whose base name is in the list
-# <names> go to <widget-var>, the rest to <gui-var>. A listed name without a file is an error,
-# so the list cannot fall behind a rename.
-function(zelvor_split_sources dir names gui_var widget_var)
-  file(GLOB all CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
-  set(gui)
-  set(widget)
-  set(found)
-  foreach(file IN LISTS all)
-    get_filename_component(name ${file} NAME_WE)
-    if(name IN_LIST names)
-      list(APPEND widget ${file})
-      list(APPEND found ${name})
-    else()
-      list(APPEND gui ${file})
-    endif()
-  endforeach()
-  foreach(name IN LISTS names)
-    if(NOT name IN_LIST found)
-      message(FATAL_ERROR "${dir}: no file is named ${name}; update its list of widget files")
-    endif()
-  endforeach()
-  set(${gui_var} ${gui} PARENT_SCOPE)
-  set(${widget_var} ${widget} PARENT_SCOPE)
-endfunction()
-
 # zelvor_link_closure(<target> <var>)
 # Every target and library <target> links, directly or through the targets it links (their
 # PUBLIC and INTERFACE links, and the LINK_ONLY ones of static libraries).
