@@ -206,8 +206,10 @@ const QImage& Picture::Impl::sourceFor(i64 width, i64 height) {
 // The picture reduced by 2^k, where 2^-k is the smallest power of two not below `ratio`
 // (target pixels per source pixel), so drawing from it never reduces by more than half.
 const QImage& Picture::Impl::levelFor(const QImage& base, double ratio) {
+    // Reductions stop at 2^-30: no picture has sides that large.
+    constexpr int kMaxShift = 30;
     int shift = 0;
-    while (shift < 30 && ratio * double(i64(1) << (shift + 1)) <= 1.0) {
+    while (shift < kMaxShift && ratio * double(i64(1) << (shift + 1)) <= 1.0) {
         ++shift;
     }
     if (shift == 0) {

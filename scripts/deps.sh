@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev
   qt6-image-formats-plugins qt6-qpa-plugins
-  libtiff-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libjpeg-turbo-progs
+  libtiff-dev libjpeg-dev libpng-dev zlib1g-dev libjpeg-turbo-progs
   libgtest-dev libbenchmark-dev clang-tidy
   fonts-liberation2 fonts-dejavu-core
   xvfb xdotool locales

@@ -181,8 +181,10 @@ private:
 } // namespace
 
 bool ReadHeader(const QString& path, Header& header) {
+    // Reading the header takes no pixel memory: any limit lets it through.
+    constexpr qint64 kHeaderOnlyMemory = qint64(1) << 30;
     Reader reader;
-    return reader.start(path, 0, qint64(1) << 30, &header);
+    return reader.start(path, 0, kHeaderOnlyMemory, &header);
 }
 
 std::unique_ptr<BandReader> Open(const QString& path, int denominator, qint64 maxMemory) {

@@ -21,6 +21,9 @@ namespace {
 constexpr qint64 kHeaderBytes = 64;
 constexpr qint64 kFooterBytes = 32;
 constexpr qint64 kEntryBytes = 16;
+// An index entry: the tile's offset (8 bytes), its length and its CRC-32 (4 bytes each).
+constexpr int kEntryLengthAt = 8;
+constexpr int kEntryCrcAt = 12;
 constexpr char kMagic[9] = "ZPYRAMID";
 constexpr char kEndMagic[9] = "ZPYREND1";
 constexpr quint32 kAlphaFlag = 1;
@@ -171,8 +174,8 @@ std::shared_ptr<PyramidStore> PyramidStore::Open(const QString& path, const QByt
         Entry& e = store->m_entries[i];
         const int at = int(i * kEntryBytes);
         e.offset = U64(index, at);
-        e.length = U32(index, at + 8);
-        e.crc = U32(index, at + 12);
+        e.length = U32(index, at + kEntryLengthAt);
+        e.crc = U32(index, at + kEntryCrcAt);
         if (e.length > 0 && (e.offset < quint64(kHeaderBytes) || e.length > kMaxTileBytes ||
                              e.offset + e.length > indexAt)) {
             return Refuse(whyNot, "a tile outside the file");
@@ -299,8 +302,8 @@ bool PyramidStore::finish(const QString& finalPath) {
         for (size_t i = 0; i < m_entries.size(); ++i) {
             const int at = int(i * kEntryBytes);
             Put64(index, at, m_entries[i].offset);
-            Put32(index, at + 8, m_entries[i].length);
-            Put32(index, at + 12, m_entries[i].crc);
+            Put32(index, at + kEntryLengthAt, m_entries[i].length);
+            Put32(index, at + kEntryCrcAt, m_entries[i].crc);
         }
     }
     const QByteArray h = header();

@@ -12,6 +12,8 @@ QString Tr(const char* text) { return QCoreApplication::translate("Picture", tex
 
 qint64 Mb(qint64 bytes) { return (bytes + kMegabyte - 1) / kMegabyte; }
 
+constexpr qint64 kMillion = 1'000'000;
+
 } // namespace
 
 QString TileLimits::DefaultCacheDir() {
@@ -33,7 +35,7 @@ QString TooManyPixels(qint64 width, qint64 height, qint64 maxPixels, int maxSide
               "%3 million pixels and %4 pixels a side")
         .arg(width)
         .arg(height)
-        .arg(maxPixels / 1'000'000)
+        .arg(maxPixels / kMillion)
         .arg(maxSide);
 }
 
