@@ -8,7 +8,11 @@
 SelectionPane::SelectionPane(QStatusBar* bar, std::function<CZelvorView*()> activeView)
     : QLabel(bar), m_activeView(std::move(activeView)) {
     setAlignment(Qt::AlignCenter);
-    setMinimumWidth(fontMetrics().horizontalAdvance(tr("%n selected", nullptr, 8888888)) + 12);
+    // Wide enough for seven digits and a margin, so the pane does not grow as the count does.
+    constexpr int kWidestCount = 8888888;
+    constexpr int kMargin = 12;
+    setMinimumWidth(fontMetrics().horizontalAdvance(tr("%n selected", nullptr, kWidestCount)) +
+                    kMargin);
     bar->insertPermanentWidget(0, this);
     if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,

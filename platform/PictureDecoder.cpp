@@ -57,7 +57,9 @@ qint64 DecoderBytesPerPixel(QImage::Format format) {
     if (format == QImage::Format_Invalid) {
         return kUnknownBytes;
     }
-    return std::max<qint64>(1, (QImage::toPixelFormat(format).bitsPerPixel() + 7) / 8);
+    constexpr int kBitsPerByte = 8;
+    const int bits = QImage::toPixelFormat(format).bitsPerPixel();
+    return std::max<qint64>(1, (bits + kBitsPerByte - 1) / kBitsPerByte);
 }
 
 // Qt refuses images above a fixed allocation limit (128 MB in Qt 6.4, less than a 40-megapixel

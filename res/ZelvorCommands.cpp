@@ -5,6 +5,9 @@
 #include "Resources.h"
 
 namespace {
+
+// The buttons of the toolbar bitmap, each this size.
+constexpr QSize kToolbarButtonSize(16, 15);
 struct MenuText {
     int id;
     const char* text;
@@ -139,7 +142,7 @@ CommandTable build() {
         {IDR_MAINFRAME,
          Resources::String(IDR_MAINFRAME),
          QStringLiteral(":/zelvor/images/toolbar.png"),
-         QSize(16, 15),
+         kToolbarButtonSize,
          {ID_FILE_OPEN, ID_VIEW_FULLSIZE, ID_VIEW_SHOWTEXTS, ID_VIEW_ZOOMPLUS, ID_VIEW_ZOOMMINUS, S,
           ID_FILE_SAVE_AS, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW}});
 

@@ -21,6 +21,7 @@
 #include "Picture.h"
 #include "PictureNotice.h"
 #include "RecoveryCopy.h"
+#include "RenderLimits.h"
 #include "SurfaceScroll.h"
 #include "Text8.h"
 #include "ViewGeometry.h"
@@ -438,7 +439,9 @@ void CZelvorView::RepaintPicturePart(const QRect& pictureRect) {
     const double sx = double(drawn.w) / std::max(1, m_pImage->width());
     const double sy = double(drawn.h) / std::max(1, m_pImage->height());
     // Client pixels, widened by one for the scaled drawing's rounding and interpolation.
-    const auto client = [](double v) { return int(std::clamp(v, -1e9, 1e9)); };
+    const auto client = [](double v) {
+        return int(std::clamp(v, -double(kFarCoordinate), double(kFarCoordinate)));
+    };
     const QRect part = QRect(QPoint(client(std::floor(pictureRect.left() * sx)) - scroll.x() - 1,
                                     client(std::floor(pictureRect.top() * sy)) - scroll.y() - 1),
                              QPoint(client(std::ceil((pictureRect.right() + 1) * sx)) - scroll.x(),

@@ -53,9 +53,11 @@ public:
             return;
         }
         m_shown = true;
+        // Wide enough for the longest stage, so a shorter one overwrites it whole.
+        constexpr int kStageWidth = 14;
         m_err.write(QStringLiteral("\rzelvor-maps: %1: %2")
                         .arg(m_subject,
-                             (QString::fromLatin1(what) + QLatin1String("...")).leftJustified(14)));
+                             (QString::fromLatin1(what) + QLatin1String("...")).leftJustified(kStageWidth)));
         m_err.flush();
     }
 

@@ -15,7 +15,8 @@
 
 namespace {
 
-QtMessageHandler g_qtHandler = nullptr;
+// Qt's own handler, which the quiet one passes everything else to; set once, before any message.
+QtMessageHandler g_qtHandler = nullptr; // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 // Qt notes on standard error that XDG_RUNTIME_DIR is unset when the painting platform starts;
 // for a command-line tool that is noise in its error output, which holds only its own reports.
