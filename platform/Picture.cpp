@@ -11,6 +11,7 @@
 #include "BackgroundDecode.h"
 #include "DeviceArea.h"
 #include "ImageBands.h"
+#include "PixelBox.h"
 #include "TileSourceFactory.h"
 #include "TiledPicture.h"
 
@@ -27,25 +28,7 @@ constexpr int kCopyMargin = 2;
 // whose decoder can cut a region (JPEG), are drawn at full resolution from decoded regions.
 constexpr qint64 kRegionBytes = qint64(256) * 1024 * 1024;
 
-// A rectangle as half-open 64-bit edges, so sums and extents never overflow.
-struct Box {
-    i64 x0 = 0;
-    i64 y0 = 0;
-    i64 x1 = 0;
-    i64 y1 = 0;
-    bool empty() const { return x0 >= x1 || y0 >= y1; }
-    i64 width() const { return x1 - x0; }
-    i64 height() const { return y1 - y0; }
-};
-
-Box BoxOf(const QRect& r) {
-    // left()/right() are the stored edges; width() could overflow for extreme rectangles.
-    return {r.left(), r.top(), i64(r.right()) + 1, i64(r.bottom()) + 1};
-}
-
-Box Intersect(const Box& a, const Box& b) {
-    return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
-}
+using Box = PixelBox;
 
 // A smoothing resize: Qt's smooth scaling averages every source pixel under each target pixel
 // when it reduces, so strong reductions do not alias.

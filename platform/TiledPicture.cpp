@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "DeviceArea.h"
+#include "PixelBox.h"
 
 namespace {
 
@@ -25,23 +26,7 @@ constexpr double kSharpZoom = 3.0;
 // How often levels still being built are looked at.
 constexpr int kLevelPollMs = 250;
 
-struct Box {
-    i64 x0 = 0;
-    i64 y0 = 0;
-    i64 x1 = 0;
-    i64 y1 = 0;
-    bool empty() const { return x0 >= x1 || y0 >= y1; }
-    i64 width() const { return x1 - x0; }
-    i64 height() const { return y1 - y0; }
-};
-
-Box BoxOf(const QRect& r) {
-    return {r.left(), r.top(), i64(r.right()) + 1, i64(r.bottom()) + 1};
-}
-
-Box Intersect(const Box& a, const Box& b) {
-    return {std::max(a.x0, b.x0), std::max(a.y0, b.y0), std::min(a.x1, b.x1), std::min(a.y1, b.y1)};
-}
+using Box = PixelBox;
 
 // The level pixels under `box` (device pixels from the target's corner) of a target of
 // tw x th drawn from a level of `frame` pixels, with kCopyMargin around them.
