@@ -7,8 +7,15 @@
 #include "ResourceImage.h"
 
 namespace {
+// The sizes, in pixels, of Qt's own images of each icon.
+constexpr int kExtensionHorizontalSizes[] = {8, 16, 32};
+constexpr int kExtensionVerticalSizes[] = {5, 10, 20};
+constexpr int kTitleBarMaxSizes[] = {16, 32, 48};
+constexpr int kClearTextSizes[] = {16};
+
 // Qt's own images of `stem` in `sizes`, as <stem>-<size>.png.
-QStringList CommonStyleFiles(const char* stem, std::initializer_list<int> sizes) {
+template <std::size_t N>
+QStringList CommonStyleFiles(const char* stem, const int (&sizes)[N]) {
     QStringList files;
     for (int size : sizes) {
         files.append(QStringLiteral(":/qt-project.org/styles/commonstyle/images/%1-%2.png")
@@ -24,11 +31,15 @@ QStringList FusionIconFiles(QStyle::StandardPixmap icon, bool rightToLeft) {
     switch (icon) {
     case QStyle::SP_ToolBarHorizontalExtensionButton:
         // The arrow points the other way in a right-to-left layout.
-        return CommonStyleFiles(rightToLeft ? "toolbar-ext-h-rtl" : "toolbar-ext-h", {8, 16, 32});
+        return CommonStyleFiles(rightToLeft ? "toolbar-ext-h-rtl" : "toolbar-ext-h",
+                                kExtensionHorizontalSizes);
     case QStyle::SP_ToolBarVerticalExtensionButton:
-        return CommonStyleFiles("toolbar-ext-v", {5, 10, 20});
+        return CommonStyleFiles("toolbar-ext-v", kExtensionVerticalSizes);
     case QStyle::SP_TitleBarMaxButton:
-        return CommonStyleFiles("titlebar-max", {16, 32, 48});
+        return CommonStyleFiles("titlebar-max", kTitleBarMaxSizes);
+    case QStyle::SP_LineEditClearButton:
+        // The Points panel's filter box.
+        return CommonStyleFiles("cleartext", kClearTextSizes);
     case QStyle::SP_TitleBarMenuButton:
         // After the style's own small picture, which is no file.
         return {QStringLiteral(":/qt-project.org/qmessagebox/images/qtlogo-64.png")};

@@ -1,9 +1,10 @@
 // The application's style, except that the standard icons the main window and its document
 // windows ask for while they are made (the toolbar's extension arrows, the Maximize icon of a
-// document window's menu) are read from Qt's own PNG files with the built-in PNG reader. The
-// Fusion style reads those files through the general image reader, which first offers each file
-// to every image plugin installed: the first window would load all the plugins and the
-// libraries they need. The icons are the same pixels either way.
+// document window's menu, the clear button of the Points panel's filter box) are read from Qt's
+// own PNG files with the built-in PNG reader. The Fusion style reads those files through the
+// general image reader, which first offers each file to every image plugin installed: the first
+// window would load all the plugins and the libraries they need. The icons are the same pixels
+// either way.
 //
 // Install() wraps the application's style once, and only when it is Fusion (Qt's own style on
 // Linux), whose icons those files are; any other style stays as it is. Every other icon, and

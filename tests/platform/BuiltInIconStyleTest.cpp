@@ -18,6 +18,7 @@ TEST(BuiltInIconStyle, IconsAreFusionsOwn) {
         QStyle::SP_ToolBarVerticalExtensionButton,
         QStyle::SP_TitleBarMaxButton,
         QStyle::SP_TitleBarMenuButton,
+        QStyle::SP_LineEditClearButton,
         QStyle::SP_TitleBarMinButton, // drawn by the style itself: passed through
     };
     const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("fusion")));
