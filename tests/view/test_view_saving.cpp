@@ -3,6 +3,10 @@
 #include <QMessageBox>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include "MapFiles.h"
 #include "ViewTestSupport.h"
 
@@ -134,4 +138,32 @@ TEST_F(ViewTest, AFailedBackgroundSaveKeepsWhatIsThereAndIsRetriedOnTheNextChang
                    OnDisk(mapFile("plan")).count() == 2;
         },
         2000));
+}
+
+TEST_F(ViewTest, AnEditMadeWhileASaveRunsIsSavedByTheNextOne) {
+    writePicture("plan.png", 1000, 600, QColor(30, 90, 160));
+    auto view = openView("plan.png");
+    view->mapSaver().setTiming({20, 50, 10});
+    const std::string map = mapFile("plan");
+    // Holding the map folder's lock, as another running copy does while it saves, keeps our
+    // background save waiting half-way, for as long as the test likes.
+    const std::string folder = map.substr(0, map.rfind('/'));
+    const int lock = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+    DoubleClick(*view, Qt::LeftButton, Spot(0));
+    const bool started = QTest::qWaitFor([&] { return view->mapSaver().isSaving(); }, 2000);
+    DoubleClick(*view, Qt::LeftButton, Spot(1));
+    const bool pendingDuringSave =
+        view->mapSaver().isSaving() && view->mapSaver().hasUnsavedChanges();
+    ::close(lock); // releases the lock
+    ASSERT_TRUE(started);
+    EXPECT_TRUE(pendingDuringSave);
+
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !view->mapSaver().isSaving() && !view->mapSaver().hasUnsavedChanges(); },
+        4000));
+    EXPECT_EQ(OnDisk(map).count(), 2);
+    EXPECT_TRUE(view->mapSaver().problem().isEmpty());
 }
