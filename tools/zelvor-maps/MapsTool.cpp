@@ -57,7 +57,9 @@ QCommandLineOption FormatOption() {
             QStringLiteral("FORMAT"), QStringLiteral("table")};
 }
 
-bool ParseFormat(const QString& text, OutputFormat& format) {
+// The --format option into `format`; the reason when it names no form, empty when it does.
+QString ReadFormat(const QCommandLineParser& p, OutputFormat& format) {
+    const QString text = p.value(QStringLiteral("format"));
     if (text == QLatin1String("table")) {
         format = OutputFormat::Table;
     } else if (text == QLatin1String("csv")) {
@@ -65,9 +67,9 @@ bool ParseFormat(const QString& text, OutputFormat& format) {
     } else if (text == QLatin1String("json")) {
         format = OutputFormat::Json;
     } else {
-        return false;
+        return QStringLiteral("unknown format: ") + text;
     }
-    return true;
+    return {};
 }
 
 // A time option ("YYYY-MM-DD HH:MM") as seconds since 1970, by the same conversion the points'
@@ -97,10 +99,8 @@ Command MakeListCommand() {
                 ListOptions o;
                 o.baseDir = base;
                 o.inputs = p.positionalArguments();
-                if (!ParseFormat(p.value(QStringLiteral("format")), o.format)) {
-                    return UsageError(err, QStringLiteral("list"),
-                                      QStringLiteral("unknown format: ") +
-                                          p.value(QStringLiteral("format")));
+                if (const QString wrong = ReadFormat(p, o.format); !wrong.isEmpty()) {
+                    return UsageError(err, QStringLiteral("list"), wrong);
                 }
                 if (o.inputs.isEmpty()) {
                     return UsageError(err, QStringLiteral("list"),
@@ -260,10 +260,8 @@ Command MakeDueCommand() {
                 if (!p.positionalArguments().isEmpty()) {
                     return UsageError(err, cmd, QStringLiteral("due takes no arguments"));
                 }
-                if (!ParseFormat(p.value(QStringLiteral("format")), o.format)) {
-                    return UsageError(err, cmd,
-                                      QStringLiteral("unknown format: ") +
-                                          p.value(QStringLiteral("format")));
+                if (const QString wrong = ReadFormat(p, o.format); !wrong.isEmpty()) {
+                    return UsageError(err, cmd, wrong);
                 }
                 if (!ParseMoment(p, QStringLiteral("before"), o.before)) {
                     return UsageError(
