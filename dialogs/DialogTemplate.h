@@ -19,7 +19,12 @@ public:
     // tab order, as in a template.
     template <class Control>
     Control* place(Control* control, int id, int x, int y, int cx, int cy, bool enabled = true) {
-        placeWidget(control, id, QRect(x, y, cx, cy), enabled);
+        return place(control, id, QRect(x, y, cx, cy), enabled);
+    }
+    // The same with the rectangle `du` in dialog units.
+    template <class Control>
+    Control* place(Control* control, int id, const QRect& du, bool enabled = true) {
+        placeWidget(control, id, du, enabled);
         return control;
     }
 

@@ -18,8 +18,13 @@
 
 namespace {
 
+// The colour list's swatch, in pixels.
+constexpr QSize kSwatchSize(24, 12);
+// A point is 1/72 inch.
+constexpr qreal kPointsPerInch = 72.0;
+
 QIcon SwatchIcon(const QColor& color) {
-    QPixmap pixmap(24, 12);
+    QPixmap pixmap(kSwatchSize);
     pixmap.fill(color);
     QPainter painter(&pixmap);
     painter.setPen(Qt::black);
@@ -36,14 +41,14 @@ QFont InPoints(QFont font, qreal dpi) {
     font.setFamilies({resolved.family()});
     font.setStyleName(resolved.styleName());
     if (font.pixelSize() > 0 && dpi > 0) {
-        font.setPointSizeF(font.pixelSize() * 72.0 / dpi);
+        font.setPointSizeF(font.pixelSize() * kPointsPerInch / dpi);
     }
     return font;
 }
 
 QFont InPixels(QFont font, qreal dpi) {
     if (font.pixelSize() <= 0 && font.pointSizeF() > 0 && dpi > 0) {
-        font.setPixelSize(std::max(1, int(std::lround(font.pointSizeF() * dpi / 72.0))));
+        font.setPixelSize(std::max(1, int(std::lround(font.pointSizeF() * dpi / kPointsPerInch))));
     }
     return font;
 }

@@ -1,14 +1,14 @@
 // What the windows, the views and the Point dialog reach of the world outside them, made once
 // at start-up and handed in: the start-up folder and the default look kept in its Defaults.map,
 // the clock, questions to the user, the status pane, the Point dialog, whether pictures open
-// on a worker and whether the program was asked to end. Nothing here is global: tests make
-// their own, each over a temporary start-up folder, with a fixed clock and recorders in place
-// of the message box and the status pane.
+// on a worker and where they open as tiles, and whether the program was asked to end. Nothing
+// here is global: tests make their own, each over a temporary start-up folder, with a fixed
+// clock and recorders in place of the message box and the status pane.
 //
 // The constructor touches no file; LoadDefaults reads Defaults.map and SaveDefaults writes it
 // (DefaultsStore decides whether it may). Every sink left empty does the real thing: the system
-// clock, a modal message box, nothing for the status pane; without a Point dialog runner the
-// dialog counts as cancelled. User-interface thread only.
+// clock, a modal message box, nothing for the status pane, the tile readers for big pictures;
+// without a Point dialog runner the dialog counts as cancelled. User-interface thread only.
 #pragma once
 
 #include <QMessageBox>
@@ -21,6 +21,7 @@
 
 #include "DefaultsStore.h"
 #include "FileResult.h"
+#include "Picture.h"
 #include "PointList.h"
 #include "PointRecord.h"
 
@@ -86,6 +87,11 @@ public:
     bool openInBackground() const { return m_openInBackground; }
     void setOpenInBackground(bool background) { m_openInBackground = background; }
 
+    // Where views open pictures as tiles (Picture::TileOpener): empty, the application's, sends
+    // big pictures to the tile readers; tests hand in an in-memory source.
+    const Picture::TileOpener& tileOpener() const { return m_tileOpener; }
+    void setTileOpener(Picture::TileOpener opener) { m_tileOpener = std::move(opener); }
+
     // Set when the program was asked to end (a termination signal): from then on nothing waits
     // for an answer, and a map that cannot be saved goes to a recovery copy instead of a
     // question.
@@ -99,6 +105,7 @@ private:
     Asker m_asker;
     StatusSink m_status;
     PointDialogRunner m_runner;
+    Picture::TileOpener m_tileOpener;
     bool m_openInBackground = false;
     bool m_quitRequested = false;
 };

@@ -330,13 +330,6 @@ Picture::Picture() : d(std::make_unique<Impl>()) {}
 
 Picture::~Picture() = default;
 
-namespace {
-Picture::TileOpener& InstalledTileOpener() {
-    static Picture::TileOpener opener;
-    return opener;
-}
-} // namespace
-
 int Picture::FitHeight(QSize size, int width) {
     if (size.width() <= 0 || width <= 0) {
         return 1;
@@ -350,7 +343,8 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth) {
 }
 
 std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64 budget,
-                                       PictureFailure* failure, const std::atomic<bool>* cancel) {
+                                       PictureFailure* failure, const std::atomic<bool>* cancel,
+                                       const TileOpener& tileOpener) {
     PictureFailure ignored;
     PictureFailure& why = failure != nullptr ? *failure : ignored;
     why = {};
@@ -363,8 +357,8 @@ std::unique_ptr<Picture> Picture::Load(const QString& path, int fitWidth, qint64
     // does not take, are decoded as before (which refuses what does not fit the budget).
     QString notTiled;
     const qint64 pixels = qint64(header.size.width()) * header.size.height();
-    if (const TileOpener& opener = InstalledTileOpener()) {
-        if (std::unique_ptr<Picture> tiled = FromTiles(opener(path))) {
+    if (tileOpener) {
+        if (std::unique_ptr<Picture> tiled = FromTiles(tileOpener(path))) {
             return tiled;
         }
     } else if (pixels > kTiledPixels ||
@@ -420,10 +414,6 @@ std::unique_ptr<Picture> Picture::FromImage(const QImage& image) {
     PictureDecoder::Normalize(picture->d->full);
     picture->m_size = image.size();
     return picture;
-}
-
-void Picture::SetTileOpener(TileOpener opener) {
-    InstalledTileOpener() = std::move(opener);
 }
 
 std::unique_ptr<Picture> Picture::FromTiles(std::shared_ptr<const tiles::TileSource> source,

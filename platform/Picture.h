@@ -66,21 +66,22 @@ public:
     // allows a first decode reduced to fitWidth x FitHeight(size, fitWidth), where the decoder
     // can reduce cheaply while it decodes (JPEG).
     static std::unique_ptr<Picture> Load(const QString& path, int fitWidth = 0);
+    // Where Load opens pictures as tiles: every picture is offered to the opener whatever its
+    // size (tests hand in an in-memory source); empty (the default): big pictures go to the
+    // tile readers.
+    using TileOpener = std::function<std::shared_ptr<tiles::TileSource>(const QString& path)>;
     // The same within `budget` bytes (0: the machine's budget); on failure `*failure` (when
     // given) says why. A picture cut short is returned (see isTruncated) with `*failure`
     // Truncated.
     // `cancel` (when given) ends the decode early once it becomes true (the result is then null).
+    // `tileOpener` (when not empty) takes the place of the tile readers (see TileOpener).
     static std::unique_ptr<Picture> Load(const QString& path, int fitWidth, qint64 budget,
                                          PictureFailure* failure,
-                                         const std::atomic<bool>* cancel = nullptr);
+                                         const std::atomic<bool>* cancel = nullptr,
+                                         const TileOpener& tileOpener = {});
     // A picture over pixels already in memory (tests, generated pictures); null for a null
     // image.
     static std::unique_ptr<Picture> FromImage(const QImage& image);
-    // Where Load opens pictures as tiles: every picture is offered to `opener` whatever its
-    // size (tests install an in-memory source); empty (the default): big pictures go to the
-    // tile readers.
-    using TileOpener = std::function<std::shared_ptr<tiles::TileSource>(const QString& path)>;
-    static void SetTileOpener(TileOpener opener);
     // A picture drawn from `source`'s tiles, keeping at most `cacheBytes` of them in memory
     // (0: kTileCacheBytes); its coarsest tile is read before this returns. Null for a null
     // source or one without pixels.

@@ -50,9 +50,12 @@ quint64 U64(const QByteArray& b, int at) { return qFromLittleEndian<quint64>(b.c
 void Put32(QByteArray& b, int at, quint32 v) { qToLittleEndian(v, b.data() + at); }
 void Put64(QByteArray& b, int at, quint64 v) { qToLittleEndian(v, b.data() + at); }
 
-bool ReadAt(int fd, char* data, qint64 size, qint64 offset) {
+// Moves `size` bytes between `data` and the file at `offset` with `io` (pread or pwrite),
+// call after call until all have gone; false when a call fails or moves nothing.
+template <typename Io, typename Bytes>
+bool WholeAt(Io io, int fd, Bytes* data, qint64 size, qint64 offset) {
     while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size_t(size), off_t(offset));
+        const ssize_t n = io(fd, data, size_t(size), off_t(offset));
         if (n <= 0) {
             return false;
         }
@@ -63,17 +66,12 @@ bool ReadAt(int fd, char* data, qint64 size, qint64 offset) {
     return true;
 }
 
+bool ReadAt(int fd, char* data, qint64 size, qint64 offset) {
+    return WholeAt(::pread, fd, data, size, offset);
+}
+
 bool WriteAt(int fd, const char* data, qint64 size, qint64 offset) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
+    return WholeAt(::pwrite, fd, data, size, offset);
 }
 
 std::shared_ptr<PyramidStore> Refuse(QString* whyNot, const char* why) {

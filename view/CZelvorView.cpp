@@ -128,9 +128,11 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
     if (m_services.openInBackground()) {
         // The blank view says what it is waiting for and answers input meanwhile.
         const bool started = m_opening.start(
-            [path = FromText8(m_strPath), fitWidth](const std::atomic<bool>& cancelled) {
+            [path = FromText8(m_strPath), fitWidth,
+             opener = m_services.tileOpener()](const std::atomic<bool>& cancelled) {
                 OpenedPicture opened;
-                opened.picture = Picture::Load(path, fitWidth, 0, &opened.failure, &cancelled);
+                opened.picture =
+                    Picture::Load(path, fitWidth, 0, &opened.failure, &cancelled, opener);
                 return opened;
             },
             [this](OpenedPicture opened) {
@@ -143,7 +145,8 @@ void CZelvorView::OnInitialUpdate(const std::string& path, const std::string& fi
         }
     }
     PictureFailure failure;
-    std::unique_ptr<Picture> picture = Picture::Load(FromText8(m_strPath), fitWidth, 0, &failure);
+    std::unique_ptr<Picture> picture = Picture::Load(FromText8(m_strPath), fitWidth, 0, &failure,
+                                                     nullptr, m_services.tileOpener());
     PictureOpened(std::move(picture), failure);
 }
 

@@ -4,6 +4,41 @@
 #include <bit>
 #include <cstring>
 
+namespace {
+
+// The mask keeps a row's bits in 64-bit words, the first pixel in the lowest bit.
+constexpr int kWordBits = 64;
+constexpr int kLastBit = kWordBits - 1;
+constexpr std::uint64_t kAllBits = ~std::uint64_t{0};
+
+// Walks the set bits of `open`, word `w` of a row, as runs of pixels (their x relative to the
+// area). A run still open from the words before continues from `start` (-1: none is open);
+// each run that ends inside this word goes to end(first, last), and a run reaching the word's
+// last bit stays open in `start` for the next word.
+template <typename End> void RunsOfWord(std::uint64_t open, int w, int& start, End& end) {
+    int bit = 0;
+    std::uint64_t rest = open;
+    while (bit < kWordBits) {
+        if (start < 0) {
+            if (rest == 0) {
+                return;
+            }
+            bit = std::countr_zero(rest);
+            start = w * kWordBits + bit;
+        }
+        const std::uint64_t closed = ~rest >> bit;
+        const int length = closed == 0 ? kWordBits - bit : std::countr_zero(closed);
+        bit += length;
+        if (bit < kWordBits) {
+            end(start, w * kWordBits + bit - 1);
+            start = -1;
+            rest &= kAllBits << bit;
+        }
+    }
+}
+
+} // namespace
+
 void CoverageMask::reset(QImage& image, const QRect& area) {
     m_bits = image.bits();
     m_stride = image.bytesPerLine();
@@ -12,16 +47,16 @@ void CoverageMask::reset(QImage& image, const QRect& area) {
     const int width = std::max(0, area.width());
     const int height = std::max(0, area.height());
     m_uncovered = static_cast<long long>(width) * height;
-    m_words = (static_cast<std::size_t>(width) + 63) / 64;
+    m_words = (static_cast<std::size_t>(width) + kLastBit) / kWordBits;
     m_covered.assign(m_words * static_cast<std::size_t>(height), 0);
 }
 
 CoverageMask::Edges CoverageMask::edges(const QRect& r) {
     Edges e;
-    e.first = r.left() / 64;
-    e.last = r.right() / 64;
-    e.firstBits = ~std::uint64_t{0} << (r.left() % 64);
-    e.lastBits = ~std::uint64_t{0} >> (63 - r.right() % 64);
+    e.first = r.left() / kWordBits;
+    e.last = r.right() / kWordBits;
+    e.firstBits = kAllBits << (r.left() % kWordBits);
+    e.lastBits = kAllBits >> (kLastBit - r.right() % kWordBits);
     if (e.first == e.last) {
         e.firstBits &= e.lastBits;
         e.lastBits = e.firstBits;
@@ -63,41 +98,23 @@ template <typename Run> void CoverageMask::walk(const QRect& rect, bool take, Ru
     const int lastWord = e.last;
     for (int y = r.top(); y <= r.bottom(); ++y) {
         std::uint64_t* words = m_covered.data() + static_cast<std::size_t>(y) * m_words;
+        const auto end = [&](int first, int last) {
+            m_uncovered -= take ? last - first + 1 : 0;
+            run(y, first, last);
+        };
         // Uncovered runs may cross word boundaries: one is written once it ends.
         int start = -1;
         for (int w = firstWord; w <= lastWord; ++w) {
             const std::uint64_t bits =
-                w == firstWord ? e.firstBits : (w == lastWord ? e.lastBits : ~std::uint64_t{0});
+                w == firstWord ? e.firstBits : (w == lastWord ? e.lastBits : kAllBits);
             const std::uint64_t open = ~words[w] & bits;
             if (take) {
                 words[w] |= open;
             }
-            // Walk the bits of `open`, closing and opening runs at its edges.
-            int bit = 0;
-            std::uint64_t rest = open;
-            while (bit < 64) {
-                if (start < 0) {
-                    if (rest == 0) {
-                        break;
-                    }
-                    bit = std::countr_zero(rest);
-                    start = w * 64 + bit;
-                }
-                const std::uint64_t closed = ~rest >> bit;
-                const int length = closed == 0 ? 64 - bit : std::countr_zero(closed);
-                bit += length;
-                if (bit < 64) {
-                    m_uncovered -= take ? w * 64 + bit - start : 0;
-                    run(y, start, w * 64 + bit - 1);
-                    start = -1;
-                    rest &= ~std::uint64_t{0} << bit;
-                }
-            }
+            RunsOfWord(open, w, start, end);
         }
         if (start >= 0) {
-            const int last = std::min(r.right(), lastWord * 64 + 63);
-            m_uncovered -= take ? last - start + 1 : 0;
-            run(y, start, last);
+            end(start, std::min(r.right(), lastWord * kWordBits + kLastBit));
         }
     }
 }
@@ -172,8 +189,7 @@ void CoverageMask::copy(const QRect& rect, const QImage& cell, QPoint origin) {
         const int width = (last - first + 1) * ratio;
         for (int dy = 0; dy < ratio; ++dy) {
             const int sourceY = (at.y() + y - origin.y()) * ratio + dy;
-            auto* into = row((at.y() + y) * ratio + dy) +
-                         (at.x() + first) * ratio;
+            auto* into = row((at.y() + y) * ratio + dy) + (at.x() + first) * ratio;
             if (solid) {
                 std::fill(into, into + width, indexed[0]);
             } else if (indexed != nullptr) {

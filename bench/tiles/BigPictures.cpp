@@ -8,8 +8,9 @@
 #include <vector>
 
 #include <jpeglib.h>
-#include <png.h>
 #include <tiffio.h>
+
+#include "PngRows.h"
 
 namespace BigPictures {
 
@@ -65,30 +66,13 @@ bool WriteJpeg(const QString& path, int width, int height, bool progressive) {
 }
 
 bool WritePng(const QString& path, int width, int height) {
-    std::FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (f == nullptr) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) != 0) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_compression_level(png, 3);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
     std::vector<unsigned char> row;
-    for (int y = 0; y < height; ++y) {
+    PngRows::Options options;
+    options.compressionLevel = 3;
+    return PngRows::Write(path, QSize(width, height), options, [&](int y) {
         Row(row, width, y, 1);
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
+        return row.data();
+    });
 }
 
 bool WriteTiledTiff(const QString& path, int width, int height, bool levels) {

@@ -76,6 +76,11 @@ struct Fixture {
             LoadMapFile(MapPathFor(folder.path.string(), stem), read);
         }
     }
+
+    // The map of the benchmark's argument (0: the label, 1: the million points).
+    std::string mapPath(const benchmark::State& state) const {
+        return MapPathFor(folder.path.string(), state.range(0) == 0 ? "label.png" : "million.png");
+    }
 };
 
 Fixture& fixture() {
@@ -135,9 +140,7 @@ void BM_OpenInBackground(benchmark::State& state) {
 }
 
 void BM_ReadOnWindowThread(benchmark::State& state) {
-    const Fixture& f = fixture();
-    const std::string mapPath =
-        MapPathFor(f.folder.path.string(), state.range(0) == 0 ? "label.png" : "million.png");
+    const std::string mapPath = fixture().mapPath(state);
     for (auto _ : state) {
         auto map = std::make_unique<OpenMap>();
         if (!map->EnsureLoaded(mapPath).ok()) {
@@ -152,9 +155,7 @@ void BM_ReadOnWindowThread(benchmark::State& state) {
 }
 
 void BM_TakeInOnWindowThread(benchmark::State& state) {
-    const Fixture& f = fixture();
-    const std::string mapPath =
-        MapPathFor(f.folder.path.string(), state.range(0) == 0 ? "label.png" : "million.png");
+    const std::string mapPath = fixture().mapPath(state);
     for (auto _ : state) {
         state.PauseTiming();
         MapSaver::MapRead read = MapSaver::ReadMap(mapPath);
@@ -173,9 +174,7 @@ void BM_TakeInOnWindowThread(benchmark::State& state) {
 }
 
 void BM_ReadOnWorker(benchmark::State& state) {
-    const Fixture& f = fixture();
-    const std::string mapPath =
-        MapPathFor(f.folder.path.string(), state.range(0) == 0 ? "label.png" : "million.png");
+    const std::string mapPath = fixture().mapPath(state);
     for (auto _ : state) {
         auto map = std::make_unique<OpenMap>();
         map->LoadInBackground(mapPath);
@@ -189,44 +188,19 @@ void BM_ReadOnWorker(benchmark::State& state) {
     }
 }
 
+// Each benchmark over both maps, in milliseconds of real time, three times.
+void OverBothMaps(benchmark::internal::Benchmark* b) {
+    b->ArgName("million")
+        ->Arg(0)
+        ->Arg(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Iterations(3);
+}
+
 } // namespace
 
-BENCHMARK(BM_ReadOnWorker)
-    ->ArgName("million")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(3);
-BENCHMARK(BM_TakeInOnWindowThread)
-    ->ArgName("million")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(3);
-BENCHMARK(BM_ReadOnWindowThread)
-    ->ArgName("million")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(3);
-BENCHMARK(BM_OpenInBackground)
-    ->ArgName("million")
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(3);
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK(BM_ReadOnWorker)->Apply(OverBothMaps);
+BENCHMARK(BM_TakeInOnWindowThread)->Apply(OverBothMaps);
+BENCHMARK(BM_ReadOnWindowThread)->Apply(OverBothMaps);
+BENCHMARK(BM_OpenInBackground)->Apply(OverBothMaps);

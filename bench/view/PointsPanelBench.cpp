@@ -192,14 +192,3 @@ BENCHMARK(BM_PanelSort1M)
     ->UseManualTime()
     ->Iterations(3);
 BENCHMARK(BM_PanelFollowEdit1M)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -113,14 +113,3 @@ BENCHMARK(BM_FullRepaint)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollOfAStep)->Arg(1)->Arg(8)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,6 +1,8 @@
 #include "PictureFiles.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
 
@@ -9,6 +11,10 @@
 namespace PictureFiles {
 
 namespace {
+
+// How long ProcessEventsUntil waits at most, and how long one round of events may take.
+constexpr int kWaitMs = 10'000;
+constexpr int kEventSliceMs = 20;
 
 std::uint32_t Crc32(const QByteArray& bytes) {
     std::uint32_t crc = 0xFFFFFFFFu;
@@ -158,6 +164,15 @@ QByteArray TiffHeaderOnly(quint32 width, quint32 height) {
 bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool ProcessEventsUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < kWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kEventSliceMs);
+    }
+    return done();
 }
 
 } // namespace PictureFiles

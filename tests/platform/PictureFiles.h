@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 namespace PictureFiles {
 
 // A picture whose pixels tell their position: four quadrants in four colours, with
@@ -28,5 +30,9 @@ QByteArray PngHeaderOnly(quint32 width, quint32 height, int bitDepth = 8);
 QByteArray TiffHeaderOnly(quint32 width, quint32 height);
 
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+
+// Runs the event loop, where pictures deliver what they decode or read in the background,
+// until `done` or ten seconds have passed; what `done` says then.
+bool ProcessEventsUntil(const std::function<bool()>& done);
 
 } // namespace PictureFiles

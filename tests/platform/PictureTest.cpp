@@ -15,7 +15,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <functional>
 
 #include "Picture.h"
 #include "PictureFiles.h"
@@ -33,16 +32,6 @@ QImage Surface(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(Qt::black);
     return image;
-}
-
-// Runs the event loop until `done` or ten seconds have passed.
-bool ProcessEventsUntil(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 10'000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
 }
 
 QImage Draw(Picture& picture, QSize target) {

@@ -1,22 +1,22 @@
 // Drawing a picture from levels of tiles: the same pixels as the whole picture, coarse tiles
 // standing in for those on their way, tiles that fail or levels still being built, and the
 // tile cache's bound.
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 
 #include "FakeTileSource.h"
 #include "Picture.h"
+#include "PictureFiles.h"
 #include "TiledPicture.h"
 
 namespace {
+
+using PictureFiles::ProcessEventsUntil;
 
 constexpr int kWidth = 1536;
 constexpr int kHeight = 1024;
@@ -69,15 +69,6 @@ QImage View(Picture& picture, double zoom, QPoint scroll) {
     const QRect target(0, 0, int(kWidth * zoom), int(kHeight * zoom));
     picture.drawScaled(painter, target, QRect(scroll, kViewport));
     return surface;
-}
-
-bool ProcessEventsUntil(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 10'000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
 }
 
 class TiledPictureTest : public ::testing::Test {

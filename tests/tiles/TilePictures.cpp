@@ -4,7 +4,6 @@
 #include <QPainter>
 
 #include <tiffio.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "PngRows.h"
 #include "TileImage.h"
 
 namespace TilePictures {
@@ -112,32 +112,10 @@ bool WriteTiff(const QString& path, const QImage& image, const TiffLayout& layou
 }
 
 bool WriteInterlacedPng(const QString& path, const QImage& image) {
-    std::FILE* f = std::fopen(QFile::encodeName(path).constData(), "wb");
-    if (f == nullptr) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) != 0) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, png_uint_32(image.width()), png_uint_32(image.height()), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    std::vector<png_bytep> rows(size_t(rgb.height()));
-    for (int y = 0; y < rgb.height(); ++y) {
-        rows[size_t(y)] = const_cast<png_bytep>(rgb.constScanLine(y));
-    }
-    png_write_image(png, rows.data());
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    return true;
+    PngRows::Options options;
+    options.interlaced = true;
+    return PngRows::Write(path, rgb.size(), options, [&](int y) { return rgb.constScanLine(y); });
 }
 
 QImage ReadLevel(const tiles::TileSource& source, int level) {

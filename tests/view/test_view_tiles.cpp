@@ -8,9 +8,9 @@
 #include <cmath>
 #include <memory>
 
+#include "AppServices.h"
 #include "FakeTileSource.h"
 #include "MapFiles.h"
-#include "Picture.h"
 #include "ViewTestSupport.h"
 
 namespace {
@@ -25,20 +25,15 @@ QImage Plan(int w, int h) {
     return image;
 }
 
-// Pictures open as tiles from an in-memory source while this lives.
-struct TiledOpening {
-    int* reads;
-    explicit TiledOpening(int* counter) : reads(counter) {
-        Picture::SetTileOpener([this](const QString& path) {
-            auto source = std::make_shared<FakeTileSource>(QImage(path));
-            ++*reads;
-            return source;
-        });
-    }
-    ~TiledOpening() { Picture::SetTileOpener(nullptr); }
-    TiledOpening(const TiledOpening&) = delete;
-    TiledOpening& operator=(const TiledOpening&) = delete;
-};
+// The views of `services` open their pictures as tiles from an in-memory source, counting
+// the sources made in `reads`.
+void OpenAsTiles(AppServices& services, int* reads) {
+    services.setTileOpener([reads](const QString& path) {
+        auto source = std::make_shared<FakeTileSource>(QImage(path));
+        ++*reads;
+        return source;
+    });
+}
 
 } // namespace
 
@@ -58,13 +53,16 @@ TEST_F(ViewTest, TilesArrivingRepaintTheirPartWithThePointsAsOverTheWholePicture
         view.verticalScrollBar()->setValue(250);
         view.OnTimer();
     };
+    // Tiles come from services of their own: the views of the test's services decode whole.
+    int opened = 0;
+    const std::unique_ptr<AppServices> tiledServices = makeServices(base());
+    OpenAsTiles(*tiledServices, &opened);
     auto whole = openView("plan.png");
+    ASSERT_EQ(opened, 0);
     atOneToOne(*whole);
     const QImage expected = whole->surfaceImage();
 
-    int opened = 0;
-    const TiledOpening tiled(&opened);
-    auto view = openView("plan.png");
+    auto view = openView("plan.png", 500, 400, nullptr, tiledServices.get());
     ASSERT_EQ(opened, 1);
     atOneToOne(*view);
     const int repaints = view->fullRepaintCount();

@@ -22,6 +22,8 @@
 namespace {
 
 const QString kTool = QStringLiteral("zelvor-maps");
+// The width the tool's help gives the command names: the longest and a space.
+constexpr int kNameColumn = 7;
 
 // A usage error: the reason and where to look, status 2.
 int UsageError(TextSink& err, const QString& command, const QString& why) {
@@ -55,7 +57,9 @@ QCommandLineOption FormatOption() {
             QStringLiteral("FORMAT"), QStringLiteral("table")};
 }
 
-bool ParseFormat(const QString& text, OutputFormat& format) {
+// The --format option into `format`; the reason when it names no form, empty when it does.
+QString ReadFormat(const QCommandLineParser& p, OutputFormat& format) {
+    const QString text = p.value(QStringLiteral("format"));
     if (text == QLatin1String("table")) {
         format = OutputFormat::Table;
     } else if (text == QLatin1String("csv")) {
@@ -63,9 +67,9 @@ bool ParseFormat(const QString& text, OutputFormat& format) {
     } else if (text == QLatin1String("json")) {
         format = OutputFormat::Json;
     } else {
-        return false;
+        return QStringLiteral("unknown format: ") + text;
     }
-    return true;
+    return {};
 }
 
 // A time option ("YYYY-MM-DD HH:MM") as seconds since 1970, by the same conversion the points'
@@ -83,183 +87,209 @@ bool ParseMoment(QCommandLineParser& parser, const QString& option, std::int64_t
     return true;
 }
 
+Command MakeListCommand() {
+    return {QStringLiteral("list"),
+            QStringLiteral("PICTURE-OR-MAP..."),
+            QStringLiteral("Lists every point of the maps of the given pictures (or of the given "
+                           ".map files): index, position, label, memo, since date, since text and "
+                           "look. CSV and JSON carry every column; the table the main ones."),
+            QStringLiteral("zelvor-maps list --format csv plan.png > plan-points.csv"),
+            [](QCommandLineParser& p) { p.addOption(FormatOption()); },
+            [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+                ListOptions o;
+                o.baseDir = base;
+                o.inputs = p.positionalArguments();
+                if (const QString wrong = ReadFormat(p, o.format); !wrong.isEmpty()) {
+                    return UsageError(err, QStringLiteral("list"), wrong);
+                }
+                if (o.inputs.isEmpty()) {
+                    return UsageError(err, QStringLiteral("list"),
+                                      QStringLiteral("name at least one picture or map"));
+                }
+                return RunList(o, out, err);
+            }};
+}
+
+// The size options of the render command (--width or --zoom) into `o`; the reason when they
+// are wrong, empty when they are right.
+QString ReadRenderSize(const QCommandLineParser& p, RenderOptions& o) {
+    if (p.isSet(QStringLiteral("width")) && p.isSet(QStringLiteral("zoom"))) {
+        return QStringLiteral("give --width or --zoom, not both");
+    }
+    bool ok = true;
+    if (p.isSet(QStringLiteral("width"))) {
+        o.width = p.value(QStringLiteral("width")).toInt(&ok);
+        if (!ok || o.width < 1) {
+            return QStringLiteral("--width needs a whole number of pixels above 0");
+        }
+    }
+    if (p.isSet(QStringLiteral("zoom"))) {
+        o.zoom = p.value(QStringLiteral("zoom")).toDouble(&ok);
+        if (!ok || !(o.zoom > 0) || !std::isfinite(o.zoom)) {
+            return QStringLiteral("--zoom needs a number above 0");
+        }
+    }
+    return {};
+}
+
+// The form the render command writes (--type, or OUT's extension) into `o`; the reason when
+// it cannot be told, empty when it can.
+QString ReadOutputKind(const QCommandLineParser& p, RenderOptions& o) {
+    if (p.isSet(QStringLiteral("type"))) {
+        if (!OutputKindNamed(p.value(QStringLiteral("type")), o.kind)) {
+            return QStringLiteral("--type must be png, jpeg or pdf");
+        }
+    } else if (IsStandardStream(o.output)) {
+        return QStringLiteral("OUT - (standard output) needs --type");
+    } else if (!OutputKindOf(o.output, o.kind)) {
+        return QStringLiteral("OUT must end in .png, .jpg, .jpeg or .pdf, or --type be given");
+    }
+    return {};
+}
+
+int RunRenderLine(QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+    const QString cmd = QStringLiteral("render");
+    const QStringList args = p.positionalArguments();
+    if (args.size() != 2) {
+        return UsageError(err, cmd, QStringLiteral("name one picture and one output"));
+    }
+    RenderOptions o;
+    o.baseDir = base;
+    o.picture = args[0];
+    o.output = args[1];
+    o.points = !p.isSet(QStringLiteral("no-points"));
+    if (const QString wrong = ReadRenderSize(p, o); !wrong.isEmpty()) {
+        return UsageError(err, cmd, wrong);
+    }
+    if (!ParseMoment(p, QStringLiteral("at"), o.now)) {
+        return UsageError(err, cmd, QStringLiteral("--at needs a time as \"YYYY-MM-DD HH:MM\""));
+    }
+    const QFileInfo in(o.picture);
+    if (!IsStandardStream(o.output) && in.exists() &&
+        in.canonicalFilePath() == QFileInfo(o.output).canonicalFilePath()) {
+        return UsageError(err, cmd, QStringLiteral("OUT would replace the picture"));
+    }
+    if (const QString wrong = ReadOutputKind(p, o); !wrong.isEmpty()) {
+        return UsageError(err, cmd, wrong);
+    }
+    return RunRender(o, out, err);
+}
+
+Command MakeRenderCommand() {
+    return {QStringLiteral("render"),
+            QStringLiteral("PICTURE OUT"),
+            QStringLiteral("Writes the picture with its points as the viewer paints them, to PNG, "
+                           "JPEG or a one-page PDF (chosen by OUT's extension, or by --type). "
+                           "OUT - is standard output (--type is then needed). Full size unless "
+                           "--width (fitted to that width) or --zoom is given. An existing OUT "
+                           "is replaced only by a complete file, and only if it is a regular "
+                           "file."),
+            QStringLiteral("zelvor-maps render --width 1600 --at \"2026-12-24 09:00\" plan.png "
+                           "plan-today.png"),
+            [](QCommandLineParser& p) {
+                p.addOption({QStringLiteral("width"),
+                             QStringLiteral("Draw the picture fitted to this width."),
+                             QStringLiteral("W")});
+                p.addOption({QStringLiteral("zoom"),
+                             QStringLiteral("Draw the picture at this zoom (1 is full size)."),
+                             QStringLiteral("Z")});
+                p.addOption({QStringLiteral("no-points"), QStringLiteral("Leave the points out.")});
+                p.addOption({QStringLiteral("type"),
+                             QStringLiteral("Write this form whatever OUT's name: png, jpeg or "
+                                            "pdf."),
+                             QStringLiteral("TYPE")});
+                p.addOption({QStringLiteral("at"),
+                             QStringLiteral("Draw as at this local time (default: now)."),
+                             QStringLiteral("YYYY-MM-DD HH:MM")});
+            },
+            RunRenderLine};
+}
+
+Command MakeImportCommand() {
+    return {QStringLiteral("import"),
+            QStringLiteral("PICTURE FILE.csv"),
+            QStringLiteral("Adds points from a CSV file (- for standard input) to the picture's "
+                           "map, with the look of Defaults.map. Columns x, y, label, memo, since "
+                           "(a date-time, optional); a first row naming x, y and the others (and "
+                           "optionally since_text) may give them in any order. Texts may hold at "
+                           "most 64 KB. Any bad row, or a picture that does not exist, changes "
+                           "nothing."),
+            QStringLiteral("zelvor-maps import plan.png positions.csv"),
+            [](QCommandLineParser& p) {
+                p.addOption({QStringLiteral("replace"),
+                             QStringLiteral("Replace all points instead of adding (refused for a "
+                                            "file without points unless --allow-empty).")});
+                p.addOption({QStringLiteral("allow-empty"),
+                             QStringLiteral("With --replace, let a file without points remove "
+                                            "every point.")});
+            },
+            [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+                const QStringList args = p.positionalArguments();
+                if (args.size() != 2) {
+                    return UsageError(err, QStringLiteral("import"),
+                                      QStringLiteral("name one picture and one CSV file"));
+                }
+                ImportOptions o;
+                o.baseDir = base;
+                o.picture = args[0];
+                o.csvFile = args[1];
+                o.replace = p.isSet(QStringLiteral("replace"));
+                o.allowEmpty = p.isSet(QStringLiteral("allow-empty"));
+                return RunImport(o, out, err);
+            }};
+}
+
+Command MakeDueCommand() {
+    return {QStringLiteral("due"),
+            QString(),
+            QStringLiteral("Lists the points of every map under MAPS whose since date has passed "
+                           "(or passes before --before), oldest first. A local time that a "
+                           "daylight-saving change skips or repeats means the first moment the "
+                           "clock shows it or a later time."),
+            QStringLiteral("zelvor-maps due --base ~/plans --before \"2026-12-31 18:00\""),
+            [](QCommandLineParser& p) {
+                p.addOption(FormatOption());
+                p.addOption({QStringLiteral("before"),
+                             QStringLiteral("Due before this local time (default: now)."),
+                             QStringLiteral("YYYY-MM-DD HH:MM")});
+            },
+            [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+                const QString cmd = QStringLiteral("due");
+                DueOptions o;
+                o.baseDir = base;
+                if (!p.positionalArguments().isEmpty()) {
+                    return UsageError(err, cmd, QStringLiteral("due takes no arguments"));
+                }
+                if (const QString wrong = ReadFormat(p, o.format); !wrong.isEmpty()) {
+                    return UsageError(err, cmd, wrong);
+                }
+                if (!ParseMoment(p, QStringLiteral("before"), o.before)) {
+                    return UsageError(
+                        err, cmd, QStringLiteral("--before needs a time as \"YYYY-MM-DD HH:MM\""));
+                }
+                return RunDue(o, out, err);
+            }};
+}
+
+Command MakeCheckCommand() {
+    return {QStringLiteral("check"),
+            QStringLiteral("[MAP...]"),
+            QStringLiteral("Reads each map (or Defaults.map) file as the viewer does and prints OK "
+                           "or why it cannot be read. Without files: every map under MAPS and "
+                           "Defaults.map. Exit status 0 only when all are readable."),
+            QStringLiteral("zelvor-maps check MAPS/*.map Defaults.map"),
+            [](QCommandLineParser&) {},
+            [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
+                CheckOptions o;
+                o.baseDir = base;
+                o.files = p.positionalArguments();
+                return RunCheck(o, out, err);
+            }};
+}
+
 std::vector<Command> Commands() {
-    std::vector<Command> commands;
-    commands.push_back(
-        {QStringLiteral("list"), QStringLiteral("PICTURE-OR-MAP..."),
-         QStringLiteral("Lists every point of the maps of the given pictures (or of the given "
-                        ".map files): index, position, label, memo, since date, since text and "
-                        "look. CSV and JSON carry every column; the table the main ones."),
-         QStringLiteral("zelvor-maps list --format csv plan.png > plan-points.csv"),
-         [](QCommandLineParser& p) { p.addOption(FormatOption()); },
-         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
-             ListOptions o;
-             o.baseDir = base;
-             o.inputs = p.positionalArguments();
-             if (!ParseFormat(p.value(QStringLiteral("format")), o.format)) {
-                 return UsageError(err, QStringLiteral("list"),
-                                   QStringLiteral("unknown format: ") +
-                                       p.value(QStringLiteral("format")));
-             }
-             if (o.inputs.isEmpty()) {
-                 return UsageError(err, QStringLiteral("list"),
-                                   QStringLiteral("name at least one picture or map"));
-             }
-             return RunList(o, out, err);
-         }});
-    commands.push_back(
-        {QStringLiteral("render"), QStringLiteral("PICTURE OUT"),
-         QStringLiteral("Writes the picture with its points as the viewer paints them, to PNG, "
-                        "JPEG or a one-page PDF (chosen by OUT's extension, or by --type). "
-                        "OUT - is standard output (--type is then needed). Full size unless "
-                        "--width (fitted to that width) or --zoom is given. An existing OUT "
-                        "is replaced only by a complete file, and only if it is a regular "
-                        "file."),
-         QStringLiteral("zelvor-maps render --width 1600 --at \"2026-12-24 09:00\" plan.png "
-                        "plan-today.png"),
-         [](QCommandLineParser& p) {
-             p.addOption({QStringLiteral("width"),
-                          QStringLiteral("Draw the picture fitted to this width."),
-                          QStringLiteral("W")});
-             p.addOption({QStringLiteral("zoom"),
-                          QStringLiteral("Draw the picture at this zoom (1 is full size)."),
-                          QStringLiteral("Z")});
-             p.addOption({QStringLiteral("no-points"), QStringLiteral("Leave the points out.")});
-             p.addOption({QStringLiteral("type"),
-                          QStringLiteral("Write this form whatever OUT's name: png, jpeg or "
-                                         "pdf."),
-                          QStringLiteral("TYPE")});
-             p.addOption({QStringLiteral("at"),
-                          QStringLiteral("Draw as at this local time (default: now)."),
-                          QStringLiteral("YYYY-MM-DD HH:MM")});
-         },
-         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
-             const QString cmd = QStringLiteral("render");
-             const QStringList args = p.positionalArguments();
-             if (args.size() != 2) {
-                 return UsageError(err, cmd, QStringLiteral("name one picture and one output"));
-             }
-             RenderOptions o;
-             o.baseDir = base;
-             o.picture = args[0];
-             o.output = args[1];
-             o.points = !p.isSet(QStringLiteral("no-points"));
-             if (p.isSet(QStringLiteral("width")) && p.isSet(QStringLiteral("zoom"))) {
-                 return UsageError(err, cmd, QStringLiteral("give --width or --zoom, not both"));
-             }
-             bool ok = true;
-             if (p.isSet(QStringLiteral("width"))) {
-                 o.width = p.value(QStringLiteral("width")).toInt(&ok);
-                 if (!ok || o.width < 1) {
-                     return UsageError(err, cmd,
-                                       QStringLiteral("--width needs a whole number "
-                                                      "of pixels above 0"));
-                 }
-             }
-             if (p.isSet(QStringLiteral("zoom"))) {
-                 o.zoom = p.value(QStringLiteral("zoom")).toDouble(&ok);
-                 if (!ok || !(o.zoom > 0) || !std::isfinite(o.zoom)) {
-                     return UsageError(err, cmd, QStringLiteral("--zoom needs a number above 0"));
-                 }
-             }
-             if (!ParseMoment(p, QStringLiteral("at"), o.now)) {
-                 return UsageError(err, cmd,
-                                   QStringLiteral("--at needs a time as \"YYYY-MM-DD HH:MM\""));
-             }
-             const QFileInfo in(o.picture);
-             if (!IsStandardStream(o.output) && in.exists() &&
-                 in.canonicalFilePath() == QFileInfo(o.output).canonicalFilePath()) {
-                 return UsageError(err, cmd, QStringLiteral("OUT would replace the picture"));
-             }
-             if (p.isSet(QStringLiteral("type"))) {
-                 if (!OutputKindNamed(p.value(QStringLiteral("type")), o.kind)) {
-                     return UsageError(err, cmd, QStringLiteral("--type must be png, jpeg or pdf"));
-                 }
-             } else if (IsStandardStream(o.output)) {
-                 return UsageError(err, cmd,
-                                   QStringLiteral("OUT - (standard output) needs --type"));
-             } else if (!OutputKindOf(o.output, o.kind)) {
-                 return UsageError(err, cmd,
-                                   QStringLiteral("OUT must end in .png, .jpg, .jpeg or .pdf, "
-                                                  "or --type be given"));
-             }
-             return RunRender(o, out, err);
-         }});
-    commands.push_back(
-        {QStringLiteral("import"), QStringLiteral("PICTURE FILE.csv"),
-         QStringLiteral("Adds points from a CSV file (- for standard input) to the picture's "
-                        "map, with the look of Defaults.map. Columns x, y, label, memo, since "
-                        "(a date-time, optional); a first row naming x, y and the others (and "
-                        "optionally since_text) may give them in any order. Texts may hold at "
-                        "most 64 KB. Any bad row, or a picture that does not exist, changes "
-                        "nothing."),
-         QStringLiteral("zelvor-maps import plan.png positions.csv"),
-         [](QCommandLineParser& p) {
-             p.addOption({QStringLiteral("replace"),
-                          QStringLiteral("Replace all points instead of adding (refused for a "
-                                         "file without points unless --allow-empty).")});
-             p.addOption({QStringLiteral("allow-empty"),
-                          QStringLiteral("With --replace, let a file without points remove "
-                                         "every point.")});
-         },
-         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
-             const QStringList args = p.positionalArguments();
-             if (args.size() != 2) {
-                 return UsageError(err, QStringLiteral("import"),
-                                   QStringLiteral("name one picture and one CSV file"));
-             }
-             ImportOptions o;
-             o.baseDir = base;
-             o.picture = args[0];
-             o.csvFile = args[1];
-             o.replace = p.isSet(QStringLiteral("replace"));
-             o.allowEmpty = p.isSet(QStringLiteral("allow-empty"));
-             return RunImport(o, out, err);
-         }});
-    commands.push_back(
-        {QStringLiteral("due"), QString(),
-         QStringLiteral("Lists the points of every map under MAPS whose since date has passed "
-                        "(or passes before --before), oldest first. A local time that a "
-                        "daylight-saving change skips or repeats means the first moment the "
-                        "clock shows it or a later time."),
-         QStringLiteral("zelvor-maps due --base ~/plans --before \"2026-12-31 18:00\""),
-         [](QCommandLineParser& p) {
-             p.addOption(FormatOption());
-             p.addOption({QStringLiteral("before"),
-                          QStringLiteral("Due before this local time (default: now)."),
-                          QStringLiteral("YYYY-MM-DD HH:MM")});
-         },
-         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
-             const QString cmd = QStringLiteral("due");
-             DueOptions o;
-             o.baseDir = base;
-             if (!p.positionalArguments().isEmpty()) {
-                 return UsageError(err, cmd, QStringLiteral("due takes no arguments"));
-             }
-             if (!ParseFormat(p.value(QStringLiteral("format")), o.format)) {
-                 return UsageError(err, cmd,
-                                   QStringLiteral("unknown format: ") +
-                                       p.value(QStringLiteral("format")));
-             }
-             if (!ParseMoment(p, QStringLiteral("before"), o.before)) {
-                 return UsageError(err, cmd,
-                                   QStringLiteral("--before needs a time as \"YYYY-MM-DD HH:MM\""));
-             }
-             return RunDue(o, out, err);
-         }});
-    commands.push_back(
-        {QStringLiteral("check"), QStringLiteral("[MAP...]"),
-         QStringLiteral("Reads each map (or Defaults.map) file as the viewer does and prints OK "
-                        "or why it cannot be read. Without files: every map under MAPS and "
-                        "Defaults.map. Exit status 0 only when all are readable."),
-         QStringLiteral("zelvor-maps check MAPS/*.map Defaults.map"), [](QCommandLineParser&) {},
-         [](QCommandLineParser& p, const QString& base, TextSink& out, TextSink& err) {
-             CheckOptions o;
-             o.baseDir = base;
-             o.files = p.positionalArguments();
-             return RunCheck(o, out, err);
-         }});
-    return commands;
+    return {MakeListCommand(), MakeRenderCommand(), MakeImportCommand(), MakeDueCommand(),
+            MakeCheckCommand()};
 }
 
 QString ToolHelp(const std::vector<Command>& commands) {
@@ -268,7 +298,7 @@ QString ToolHelp(const std::vector<Command>& commands) {
                                   "Commands:\n")
                        .arg(kTool);
     for (const Command& c : commands) {
-        text += QStringLiteral("  %1  %2\n").arg(c.name.leftJustified(7), c.example);
+        text += QStringLiteral("  %1  %2\n").arg(c.name.leftJustified(kNameColumn), c.example);
     }
     text += QStringLiteral("\n'%1 COMMAND --help' describes a command.\n"
                            "Options: --help, --version.\n"
