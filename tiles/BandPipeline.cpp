@@ -21,7 +21,7 @@ struct Shared {
     bool stopped = false;                 // the consumer said stop
 };
 
-void Work(Shared& shared, const std::vector<QImage>& images, const Consume& consume) {
+void Work(Shared& shared, std::vector<QImage>& images, const Consume& consume) {
     std::unique_lock lock(shared.mutex);
     for (;;) {
         shared.changed.wait(lock, [&] { return !shared.full.empty() || shared.ended; });

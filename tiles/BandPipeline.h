@@ -15,8 +15,9 @@ namespace tiles::BandPipeline {
 
 // Fills `band` from its top; returns the rows filled, and sets `last` when no rows follow.
 using Produce = std::function<int(QImage& band, bool& last)>;
-// Takes the first `rows` rows of `band`, on the worker; false stops the pipeline.
-using Consume = std::function<bool(const QImage& band, int rows)>;
+// Takes the first `rows` rows of `band` (its own until it returns), on the worker; false
+// stops the pipeline.
+using Consume = std::function<bool(QImage& band, int rows)>;
 
 // Runs until `produce` says last, `consume` says false, or `cancelled` is set; every band
 // produced before is consumed (unless consume stopped). False when consume stopped or a band

@@ -96,7 +96,11 @@ bool BuiltTileSource::readInto(const BuildPass& pass, BandReader* reader, LevelS
             last = rows == 0 || reader->damaged();
             return rows;
         },
-        [&strips](const QImage& band, int rows) { return strips.addRows(band, rows); }, m_cancel);
+        [reader, &strips](QImage& band, int rows) {
+            reader->finish(band, rows);
+            return strips.addRows(band, rows);
+        },
+        m_cancel);
     if (!built || m_cancel) {
         return false;
     }

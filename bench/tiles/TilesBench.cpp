@@ -121,12 +121,18 @@ void Poll(const std::function<bool()>& done) {
     }
 }
 
-// First paint: the first picture pixels the fitted view can draw, i.e. the first rows of the
-// top left tile of its level read back (a level being built shows the rows it has so far).
-void PollFirstPixels(const tiles::TileSource& source, int level) {
+// First paint: the first picture pixels the fitted view can draw, as the view looks for them:
+// the top left tile of the first level from the fitted one up that has rows, read back (a
+// level being built shows the rows it has so far).
+void PollFirstPixels(const tiles::TileSource& source, int fit) {
     const std::atomic<bool> never{false};
     Poll([&] {
-        return source.rowsReady(level) > 0 && !source.readTile({level, 0, 0}, never).isNull();
+        for (int level = fit; level < source.levelCount(); ++level) {
+            if (source.rowsReady(level) > 0) {
+                return !source.readTile({level, 0, 0}, never).isNull();
+            }
+        }
+        return false;
     });
 }
 
