@@ -23,8 +23,8 @@ constexpr i64 kBandRows = 256;
 constexpr int kCopyMargin = 2;
 // Enlargements at least this strong show the pixels as sharp blocks; milder ones interpolate.
 constexpr double kSharpZoom = 3.0;
-// How often levels still being built are looked at.
-constexpr int kLevelPollMs = 250;
+// How often levels still being built are looked at (and their new rows asked for).
+constexpr int kLevelPollMs = 100;
 
 using Box = PixelBox;
 
@@ -159,6 +159,10 @@ void TiledPicture::checkLevels() {
     } else if (!m_levelPoll->isActive()) {
         m_levelPoll->start();
     }
+    // Rows of a level being built have come since the view asked: ask for them.
+    if (waiting && wasWaiting && m_asked.level >= 0) {
+        request(m_asked.level, m_asked.under);
+    }
     if (changed && wasWaiting) {
         m_sharpened = QRect(QPoint(0, 0), m_size);
         m_notice->start();
@@ -247,12 +251,22 @@ void TiledPicture::render(QPainter& painter, const QRect& target, const QRect& s
     painter.restore();
 }
 
-// Asks for the tiles under `under` of `level` (or of the finest readable level above it while
-// it is being built) that are not here: nearest the centre first, then a ring around them.
+// Asks for the tiles under `under` of `level` that are not here: nearest the centre first, then
+// a ring around them. While `level` is being built, the tiles of the first level from it up
+// that is ready or has rows are asked for, those partly there again as their rows come.
 void TiledPicture::request(int drawn, const QRect& drawnUnder) {
+    m_asked = {drawn, drawnUnder};
     int level = drawn;
-    while (level < m_topLevel && !m_ready[std::size_t(level)]) {
-        ++level;
+    int rows = 0; // of `level`, from its top
+    for (;; ++level) {
+        if (m_ready[std::size_t(level)]) {
+            rows = TileSource::LevelSize(m_size, level).height();
+            break;
+        }
+        rows = m_source->rowsReady(level);
+        if (rows > 0 || level == m_topLevel) {
+            break;
+        }
     }
     // `drawnUnder` is in the pixels of the level drawn; a level further up is smaller.
     const int up = level - drawn;
@@ -265,7 +279,7 @@ void TiledPicture::request(int drawn, const QRect& drawnUnder) {
         !m_failed.count(TileCache::Key({m_topLevel, 0, 0}))) {
         ids.push_back({m_topLevel, 0, 0});
     }
-    if (!m_ready[std::size_t(level)] || under.isEmpty()) {
+    if (rows <= 0 || under.isEmpty()) {
         m_fetcher.want(ids);
         return;
     }
@@ -275,11 +289,14 @@ void TiledPicture::request(int drawn, const QRect& drawnUnder) {
     const QPoint centre = under.center();
     std::vector<std::pair<i64, TileId>> near;
     std::vector<TileId> ring;
-    for (int r = outer.r0; r <= outer.r1; ++r) {
+    for (int r = outer.r0; r <= std::min(outer.r1, (rows - 1) / kTile); ++r) {
         for (int c = outer.c0; c <= outer.c1; ++c) {
             const TileId id{level, c, r};
-            const quint64 key = TileCache::Key(id);
-            if (m_cache.contains(id) || m_failed.count(key) != 0) {
+            const QRect rect = TileSource::TileRect(m_size, id);
+            const QImage* cached = m_cache.find(id);
+            const int have = cached != nullptr ? cached->height() : 0;
+            if (have >= std::min(rect.height(), rows - rect.top()) ||
+                m_failed.count(TileCache::Key(id)) != 0) {
                 continue;
             }
             if (c < inner.c0 || c > inner.c1 || r < inner.r0 || r > inner.r1) {
@@ -312,8 +329,10 @@ TiledPicture::Local TiledPicture::readNow(int level, const QRect& under) {
     for (int r = range.r0; r <= range.r1; ++r) {
         for (int c = range.c0; c <= range.c1; ++c) {
             const TileId id{level, c, r};
-            // Those cached are held here too: caching the others may push them out.
-            if (const QImage* cached = m_cache.find(id)) {
+            // Those cached are held here too: caching the others may push them out. A tile
+            // cached while its level was being built may hold only its first rows.
+            const QImage* cached = m_cache.find(id);
+            if (cached != nullptr && cached->size() == TileSource::TileRect(m_size, id).size()) {
                 local.emplace(TileCache::Key(id), *cached);
             } else if (m_failed.count(TileCache::Key(id)) == 0) {
                 ids.push_back(id);
@@ -367,41 +386,74 @@ QImage TiledPicture::compose(int level, const QRect& under, const Local& local) 
             if (part.isEmpty()) {
                 continue;
             }
-            if (const QImage* tile = tileFor(id, local)) {
-                painter.drawImage(part.topLeft(), *tile, part.translated(-tileRect.topLeft()));
-                continue;
+            // A tile of a level being built may have only its first rows: what coarser tiles
+            // there are go under it, the coarsest first.
+            const QImage* tile = tileFor(id, local);
+            if (tile == nullptr || tile->height() < tileRect.height()) {
+                drawCoarser(painter, id, part, local);
             }
-            for (int coarser = level + 1; coarser <= m_topLevel; ++coarser) {
-                const int up = coarser - level;
-                const TileId parent{coarser, c >> up, r >> up};
-                const QImage* tile = tileFor(parent, local);
-                if (tile == nullptr) {
-                    continue;
-                }
-                const QRect parentRect = TileSource::TileRect(m_size, parent);
-                const double f = double(i64(1) << up);
-                const QRectF from(part.x() / f - parentRect.x(), part.y() / f - parentRect.y(),
-                                  part.width() / f, part.height() / f);
-                painter.drawImage(QRectF(part), *tile, from);
-                break;
+            if (tile != nullptr) {
+                // Rows the tile does not have are left out (the source rectangle is cut to it).
+                painter.drawImage(part.topLeft(), *tile, part.translated(-tileRect.topLeft()));
             }
         }
     }
     return mosaic;
 }
 
+// Draws `part` (pixels of `id`'s level) from the coarser tiles here, enlarged: the nearest
+// whole one and any partly built ones finer than it over it.
+void TiledPicture::drawCoarser(QPainter& painter, const TileId& id, const QRect& part,
+                               const Local& local) {
+    std::vector<std::pair<int, const QImage*>> chain; // levels up, tile
+    for (int coarser = id.level + 1; coarser <= m_topLevel; ++coarser) {
+        const int up = coarser - id.level;
+        const TileId parent{coarser, id.column >> up, id.row >> up};
+        const QImage* tile = tileFor(parent, local);
+        if (tile == nullptr) {
+            continue;
+        }
+        chain.emplace_back(up, tile);
+        if (tile->height() >= TileSource::TileRect(m_size, parent).height()) {
+            break;
+        }
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const int up = it->first;
+        const TileId parent{id.level + up, id.column >> up, id.row >> up};
+        const QRect parentRect = TileSource::TileRect(m_size, parent);
+        const double f = double(i64(1) << up);
+        const QRectF from(part.x() / f - parentRect.x(), part.y() / f - parentRect.y(),
+                          part.width() / f, part.height() / f);
+        painter.drawImage(QRectF(part), *it->second, from);
+    }
+}
+
 void TiledPicture::arrived(const TileId& id, QImage tile) {
+    const QRect whole = TileSource::TileRect(m_size, id);
+    const bool ready = m_ready[std::size_t(id.level)] || m_source->levelReady(id.level);
     if (tile.isNull()) {
-        m_failed.insert(TileCache::Key(id));
+        // A level being built may still give it later; a ready one will not.
+        if (ready) {
+            m_failed.insert(TileCache::Key(id));
+        }
         return;
     }
-    if (id.level == m_topLevel) {
+    const bool complete = tile.height() >= whole.height();
+    const QImage* before = m_cache.find(id);
+    // New rows of a tile partly there, or all of a finished one (its pixels may differ a
+    // little from the rows it had: those were not compressed yet).
+    const int from = complete || before == nullptr ? 0 : std::min(before->height(), tile.height());
+    if (id.level == m_topLevel && complete) {
         m_top = tile;
     } else {
         m_cache.insert(id, tile);
     }
-    // The tile's part of the full-size picture.
-    const QRect rect = TileSource::TileRect(m_size, id);
+    // The new rows' part of the full-size picture.
+    const QRect rect(whole.left(), whole.top() + from, whole.width(), tile.height() - from);
+    if (rect.isEmpty()) {
+        return;
+    }
     const int shift = id.level;
     const i64 x0 = i64(rect.left()) << shift;
     const i64 y0 = i64(rect.top()) << shift;

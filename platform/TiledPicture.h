@@ -10,7 +10,8 @@
 //
 // With a handler set (the window), a draw never waits: it asks a TileFetcher for the missing
 // tiles of what is visible plus a ring around it, nearest the centre first, replacing what it
-// asked before. Arriving tiles are cached and, gathered until the event loop is next idle,
+// asked before. While the levels are being built it shows the rows a level has so far (tiles
+// partly there, asked again as their rows come). Arriving tiles are cached and, gathered until the event loop is next idle,
 // reported to the handler as the rectangle of the picture (in full-size pixels) that became
 // sharper. Without a handler (files, printed pages) every draw reads the tiles it needs on the
 // pool's workers and waits for them, so what is drawn is final.
@@ -75,6 +76,8 @@ private:
     void request(int level, const QRect& under);
     Local readNow(int level, const QRect& under);
     QImage compose(int level, const QRect& under, const Local& local);
+    void drawCoarser(QPainter& painter, const tiles::TileId& id, const QRect& part,
+                     const Local& local);
     const QImage* tileFor(const tiles::TileId& id, const Local& local);
     void arrived(const tiles::TileId& id, QImage tile);
     void ensureTimers();
@@ -91,6 +94,12 @@ private:
     std::vector<bool> m_ready;            // levels known to be readable
     // Made on first use, on the window thread (a picture may be opened on another).
     std::unique_ptr<QTimer> m_levelPoll; // runs while some level is still being built
+    // What the view asked for last (level drawn, its pixels), asked again as levels are built.
+    struct Asked {
+        int level = -1;
+        QRect under;
+    };
+    Asked m_asked;
     Sharper m_sharper;
     QRect m_sharpened; // gathered until the next notice
     std::unique_ptr<QTimer> m_notice;

@@ -24,6 +24,14 @@ public:
     virtual int read(QImage& band, const std::atomic<bool>& cancelled) = 0;
     // The file ended early or its data is damaged; no more rows come.
     virtual bool damaged() const = 0;
+    // Puts the first `rows` rows of a band that read() filled into the display format, where
+    // read() left them in the decoder's own (a colour conversion). Called once per band, on
+    // the thread that builds from it, so the reading thread does only the decoding; it may
+    // run while read() fills another band.
+    virtual void finish(QImage& band, int rows) const {
+        (void)band;
+        (void)rows;
+    }
 };
 
 } // namespace tiles

@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
+#include "BandPipeline.h"
 #include "LevelStrips.h"
 #include "TileCodec.h"
 #include "TileImage.h"
@@ -49,6 +52,7 @@ void BuiltTileSource::build(std::vector<BuildPass> passes, PyramidCache cache, Q
         m_store->discard();
     }
     std::lock_guard lock(m_mutex);
+    m_live.reset();
     m_building = false;
     m_complete = complete;
     m_finished.notify_all();
@@ -59,7 +63,7 @@ void BuiltTileSource::build(std::vector<BuildPass> passes, PyramidCache cache, Q
 bool BuiltTileSource::runPass(const BuildPass& pass) {
     std::unique_ptr<BandReader> reader = pass.open();
     const QImage::Format format = TileImage::DisplayFormat(m_store->alpha());
-    LevelStrips strips(
+    auto strips = std::make_shared<LevelStrips>(
         pictureSize(), pass.baseLevel, pass.firstWritten, pass.lastLevel, format,
         [this, &pass](const TileId& id, const QImage& tile) {
             if (m_cancel || !m_store->append(id, TileCodec::Encode(tile, pass.fullChroma))) {
@@ -69,7 +73,11 @@ bool BuiltTileSource::runPass(const BuildPass& pass) {
             return true;
         },
         [this](int level) { m_store->setLevelDone(level); });
-    const bool ok = readInto(pass, reader.get(), strips);
+    {
+        std::lock_guard lock(m_mutex);
+        m_live = strips;
+    }
+    const bool ok = readInto(pass, reader.get(), *strips);
     return ok && !m_cancel;
 }
 
@@ -80,17 +88,20 @@ bool BuiltTileSource::readInto(const BuildPass& pass, BandReader* reader, LevelS
         m_store->setPartial();
         return strips.finishEarly();
     }
-    QImage band(base.width(), kBandRows, format);
-    while (!m_cancel) {
-        const int rows = reader->read(band, m_cancel);
-        if (rows > 0 && !strips.addRows(band, rows)) {
-            return false;
-        }
-        if (rows == 0 || reader->damaged()) {
-            break;
-        }
-    }
-    if (m_cancel) {
+    // This thread only decodes; the worker builds the levels from each band.
+    const bool built = BandPipeline::Run(
+        QSize(base.width(), kBandRows), format, std::clamp(pass.bands, 2, kMostBands),
+        [this, reader](QImage& band, bool& last) {
+            const int rows = reader->read(band, m_cancel);
+            last = rows == 0 || reader->damaged();
+            return rows;
+        },
+        [reader, &strips](QImage& band, int rows) {
+            reader->finish(band, rows);
+            return strips.addRows(band, rows);
+        },
+        m_cancel);
+    if (!built || m_cancel) {
         return false;
     }
     if (!strips.complete()) {
@@ -98,6 +109,11 @@ bool BuiltTileSource::readInto(const BuildPass& pass, BandReader* reader, LevelS
         return strips.finishEarly();
     }
     return true;
+}
+
+std::shared_ptr<const LevelStrips> BuiltTileSource::liveStrips() const {
+    std::lock_guard lock(m_mutex);
+    return m_live;
 }
 
 bool BuiltTileSource::levelReady(int level) const {
@@ -115,7 +131,24 @@ QImage BuiltTileSource::readTile(const TileId& id, const std::atomic<bool>& canc
     if (m_inPlace && m_inPlace->levelReady(id.level)) {
         return m_inPlace->readTile(id, cancelled);
     }
+    // The strip first: once it has handed its tiles on, they are in the file.
+    if (!m_store->levelDone(id.level)) {
+        if (const auto live = liveStrips()) {
+            QImage rows = live->readRows(id);
+            if (!rows.isNull()) {
+                return rows;
+            }
+        }
+    }
     return m_store->readTile(id);
+}
+
+int BuiltTileSource::rowsReady(int level) const {
+    if (levelReady(level)) {
+        return LevelSize(pictureSize(), level).height();
+    }
+    const auto live = liveStrips();
+    return live ? live->rowsReady(level) : 0;
 }
 
 QString BuiltTileSource::notice() const {

@@ -18,6 +18,7 @@ namespace {
 
 // Ancillary chunks (text, profiles) above this are refused by libpng: a bomb hides there too.
 constexpr png_alloc_size_t kMaxChunkBytes = 8 * 1024 * 1024;
+constexpr int kByteDepth = 8;
 
 void Warn(png_structp, png_const_charp) {}
 
@@ -76,16 +77,22 @@ public:
         if (!decode) {
             return true;
         }
-        png_set_expand(m_png);
-        png_set_strip_16(m_png);
-        png_set_gray_to_rgb(m_png);
-        png_set_bgr(m_png);
-        if (!m_alpha) {
-            png_set_filler(m_png, 0xFF, PNG_FILLER_AFTER);
+        // 8-bit RGB rows come as they are and are widened to RGB32 by finish(), off the
+        // reading thread; everything else is put into the display format by libpng.
+        m_rgb = type == PNG_COLOR_TYPE_RGB && png_get_bit_depth(m_png, m_info) == kByteDepth &&
+                !m_alpha && !interlaced;
+        if (!m_rgb) {
+            png_set_expand(m_png);
+            png_set_strip_16(m_png);
+            png_set_gray_to_rgb(m_png);
+            png_set_bgr(m_png);
+            if (!m_alpha) {
+                png_set_filler(m_png, 0xFF, PNG_FILLER_AFTER);
+            }
         }
         const int passes = png_set_interlace_handling(m_png);
         png_read_update_info(m_png, m_info);
-        if (png_get_rowbytes(m_png, m_info) != size_t(m_size.width()) * 4) {
+        if (png_get_rowbytes(m_png, m_info) != size_t(m_size.width()) * (m_rgb ? 3 : 4)) {
             return false;
         }
         if (passes > 1) {
@@ -115,7 +122,6 @@ public:
         m_input.cancelled = &cancelled;
         if (setjmp(png_jmpbuf(m_png)) != 0) {
             m_damaged = !cancelled.load();
-            finishRows(band);
             return m_rows;
         }
         while (m_rows < band.height() && m_next < m_size.height()) {
@@ -123,23 +129,33 @@ public:
             ++m_rows;
             ++m_next;
         }
-        finishRows(band);
         return m_rows;
     }
 
-private:
-    // Rows with alpha come as straight ARGB32; tiles keep it premultiplied.
-    void finishRows(QImage& band) const {
-        if (!m_alpha) {
+    // Rows with alpha come as straight ARGB32 (tiles keep it premultiplied); 8-bit RGB rows
+    // as three bytes a pixel at the start of the line, widened in place from its end.
+    void finish(QImage& band, int rows) const override {
+        if (!m_whole.isNull() || (!m_alpha && !m_rgb)) {
             return;
         }
-        for (int y = 0; y < m_rows; ++y) {
-            auto* p = reinterpret_cast<QRgb*>(band.scanLine(y));
-            for (int x = 0; x < band.width(); ++x) {
-                p[x] = qPremultiply(p[x]);
+        const int width = band.width();
+        for (int y = 0; y < rows; ++y) {
+            uchar* line = band.scanLine(y);
+            auto* p = reinterpret_cast<QRgb*>(line);
+            if (m_rgb) {
+                for (int x = width - 1; x >= 0; --x) {
+                    const uchar* rgb = line + 3 * x;
+                    p[x] = qRgb(rgb[0], rgb[1], rgb[2]);
+                }
+            } else {
+                for (int x = 0; x < width; ++x) {
+                    p[x] = qPremultiply(p[x]);
+                }
             }
         }
     }
+
+private:
 
     bool readWhole() {
         m_whole = QImage(m_size, QImage::Format_ARGB32);
@@ -168,6 +184,7 @@ private:
     Input m_input;
     QSize m_size;
     bool m_alpha = false;
+    bool m_rgb = false; // rows left as 8-bit RGB for finish()
     bool m_damaged = false;
     int m_rows = 0;
     int m_next = 0;

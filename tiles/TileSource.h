@@ -40,10 +40,17 @@ public:
     virtual bool levelReady(int level) const = 0;
     // The pixels of one tile (RGB32 or ARGB32_Premultiplied), exactly TileRect(...).size();
     // null when the tile cannot be read (damaged, level not ready) or `cancelled` became true.
+    // While its level is being built, a tile whose rows are only partly there may come as
+    // those rows: as wide as its rectangle, fewer rows (never all of them).
     virtual QImage readTile(const TileId& id, const std::atomic<bool>& cancelled) const = 0;
     // True when this one tile can be read now: a level being built fills from the top, so its
     // first rows are there before the whole level is. Never false for a ready level.
     virtual bool tileReady(const TileId& id) const { return levelReady(id.level); }
+    // The rows of `level` from its top that can be read now, whole tiles or the first rows of
+    // the tiles below them: the level's height once it is ready.
+    virtual int rowsReady(int level) const {
+        return levelReady(level) ? LevelSize(pictureSize(), level).height() : 0;
+    }
     // Empty, or a clause for the user when the picture is shown only in part ("it is truncated
     // or damaged: ..."); may change while levels are built.
     virtual QString notice() const { return {}; }

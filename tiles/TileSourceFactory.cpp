@@ -78,6 +78,21 @@ bool SizeAllowed(QSize size, const TileLimits& limits, QString* whyNot) {
 
 qint64 Pixels(QSize size) { return qint64(size.width()) * size.height(); }
 
+// The bands a build's reader and its worker pass between them: two at least (one being read,
+// one being built from; buildBytes counts one already), more while the memory allows, so the
+// reader runs ahead when the worker is slow for a while. The passes get the count.
+void SetBands(Plan& plan, qint64 bandBytes, const TileLimits& limits) {
+    plan.buildBytes += bandBytes;
+    const qint64 spare = limits.buildBytes - plan.buildBytes;
+    const qint64 more = spare > 0 ? std::min<qint64>(BuiltTileSource::kMostBands - 2,
+                                                     spare / std::max<qint64>(1, bandBytes))
+                                  : 0;
+    plan.buildBytes += more * bandBytes;
+    for (BuildPass& pass : plan.passes) {
+        pass.bands = 2 + int(more);
+    }
+}
+
 qint64 LevelPixels(QSize size, int from) {
     qint64 total = 0;
     for (int k = from; k < TileSource::LevelCount(size); ++k) {
@@ -131,6 +146,7 @@ bool PlanJpeg(const QString& path, qint64 fileBytes, const TileLimits& limits, P
     } else {
         plan.passes.push_back(pass(0, 0, last));
     }
+    SetBands(plan, band, limits);
     plan.pyramidBytes = qint64(double(fileBytes) * kJpegSourceRatio *
                                double(LevelPixels(plan.size, 0)) / double(Pixels(plan.size)));
     return true;
@@ -166,6 +182,7 @@ bool PlanPng(const QString& path, qint64 fileBytes, const TileLimits& limits, Pl
     const int maxSide = limits.maxSide;
     plan.passes.push_back(
         BuildPass{[path, maxSide] { return PngBands::Open(path, maxSide); }, 0, 0, last, true});
+    SetBands(plan, qint64(BuiltTileSource::kBandRows) * 4 * plan.size.width(), limits);
     plan.pyramidBytes = qint64(double(LevelPixels(plan.size, 0)) *
                                (plan.alpha ? kAlphaTileBytes : kOpaqueTileBytes));
     return true;
@@ -205,6 +222,7 @@ bool PlanTiff(const QString& path, qint64 fileBytes, const TileLimits& limits, P
     const qint64 maxAlloc = limits.tileReadBytes;
     plan.passes.push_back(BuildPass{[path, maxAlloc] { return TiffBands::Open(path, maxAlloc); },
                                     0, plan.firstWritten, count - 1, true});
+    SetBands(plan, band, limits);
     plan.pyramidBytes = qint64(double(LevelPixels(plan.size, plan.firstWritten)) *
                                (plan.alpha ? kAlphaTileBytes : kOpaqueTileBytes));
     return true;

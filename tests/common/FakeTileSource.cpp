@@ -1,5 +1,6 @@
 #include "FakeTileSource.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "ImageBands.h"
@@ -14,9 +15,11 @@ FakeTileSource::FakeTileSource(const QImage& picture) {
     }
     m_ready = std::make_unique<std::atomic<bool>[]>(std::size_t(count));
     m_levelReads = std::make_unique<std::atomic<int>[]>(std::size_t(count));
+    m_rows = std::make_unique<std::atomic<int>[]>(std::size_t(count));
     for (int k = 0; k < count; ++k) {
         m_ready[std::size_t(k)] = true;
         m_levelReads[std::size_t(k)] = 0;
+        m_rows[std::size_t(k)] = 0;
     }
 }
 
@@ -31,8 +34,14 @@ QImage FakeTileSource::readTile(const tiles::TileId& id, const std::atomic<bool>
         std::chrono::steady_clock::now() + std::chrono::microseconds(m_delayUs.load());
     while (std::chrono::steady_clock::now() < until && !cancelled.load()) {
     }
-    const QRect rect = TileRect(pictureSize(), id);
-    if (rect.isEmpty() || !levelReady(id.level) || cancelled.load()) {
+    QRect rect = TileRect(pictureSize(), id);
+    if (!rect.isEmpty() && !levelReady(id.level)) {
+        rect.setBottom(std::min(rect.bottom(), rowsReady(id.level) - 1));
+        if (rect.isEmpty()) {
+            return {};
+        }
+    }
+    if (rect.isEmpty() || cancelled.load()) {
         return {};
     }
     ++m_levelReads[std::size_t(id.level)];
@@ -43,6 +52,17 @@ QImage FakeTileSource::readTile(const tiles::TileId& id, const std::atomic<bool>
         }
     }
     return m_levels[std::size_t(id.level)].copy(rect);
+}
+
+int FakeTileSource::rowsReady(int level) const {
+    if (level < 0 || level >= int(m_levels.size())) {
+        return 0;
+    }
+    return levelReady(level) ? m_levels[std::size_t(level)].height() : m_rows[std::size_t(level)].load();
+}
+
+void FakeTileSource::setRows(int level, int rows) {
+    m_rows[std::size_t(level)] = rows;
 }
 
 void FakeTileSource::setReady(int level, bool ready) {

@@ -1,6 +1,7 @@
 // An in-memory tile source for tests and benchmarks: the levels of a QImage, each made from the
 // full picture by the same smooth reduction Picture uses, whose levels can be held back (not
-// ready yet) and whose tiles can be made to fail. Reads may run on any thread.
+// ready yet, perhaps with their first rows there, as a level being built has them) and whose
+// tiles can be made to fail. Reads may run on any thread.
 #pragma once
 
 #include <QImage>
@@ -20,9 +21,12 @@ public:
 
     QSize pictureSize() const override { return m_levels.front().size(); }
     bool levelReady(int level) const override;
+    int rowsReady(int level) const override;
     QImage readTile(const tiles::TileId& id, const std::atomic<bool>& cancelled) const override;
 
     void setReady(int level, bool ready);
+    // `level`, not ready, has its first `rows` rows: the tiles there come with those rows.
+    void setRows(int level, int rows);
     // Reads of `id` fail from now on.
     void failTile(const tiles::TileId& id);
     // The pixels of a whole level.
@@ -37,6 +41,7 @@ private:
     std::vector<QImage> m_levels;
     std::unique_ptr<std::atomic<bool>[]> m_ready;
     std::unique_ptr<std::atomic<int>[]> m_levelReads;
+    std::unique_ptr<std::atomic<int>[]> m_rows;
     mutable std::mutex m_mutex;
     std::set<std::tuple<int, int, int>> m_failing;
     mutable std::atomic<int> m_reads{0};

@@ -196,6 +196,40 @@ TEST_F(TiledPictureTest, ALevelStillBeingBuiltIsDrawnFromTheNextOneUntilItIsRead
     EXPECT_EQ(View(*tiled, 1.0, scroll), expected);
 }
 
+TEST_F(TiledPictureTest, ALevelBeingBuiltShowsTheRowsItHasAndRepaintsOnlyTheNewOnes) {
+    for (int level = 0; level < m_source->levelCount(); ++level) {
+        m_source->setReady(level, false); // nothing coarser to stand in
+    }
+    m_source->setRows(0, 150);
+    const std::unique_ptr<Picture> tiled = Picture::FromTiles(m_source);
+    QRect sharpened;
+    tiled->setSharperHandler([&](const QRect& part) { sharpened |= part; });
+    const QImage expected = View(*m_whole, 1.0, QPoint(0, 0));
+    View(*tiled, 1.0, QPoint(0, 0));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !sharpened.isEmpty() && !tiled->isDecoding(); }));
+    const QImage first = View(*tiled, 1.0, QPoint(0, 0));
+    EXPECT_EQ(first.copy(0, 0, kViewport.width(), 150), expected.copy(0, 0, kViewport.width(), 150));
+    EXPECT_FALSE(HasBlack(first.copy(0, 0, kViewport.width(), 150)));
+    EXPECT_TRUE(HasBlack(first.copy(0, 150, kViewport.width(), 10))) << "rows not there stay empty";
+
+    sharpened = QRect();
+    m_source->setRows(0, 200); // the level's poll finds them and asks for them
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !sharpened.isEmpty() && !tiled->isDecoding(); }));
+    EXPECT_EQ(sharpened.top(), 150) << "only the new rows are repainted";
+    EXPECT_EQ(sharpened.bottom(), 199);
+    const QImage more = View(*tiled, 1.0, QPoint(0, 0));
+    EXPECT_EQ(more.copy(0, 0, kViewport.width(), 200), expected.copy(0, 0, kViewport.width(), 200));
+
+    for (int level = 0; level < m_source->levelCount(); ++level) {
+        m_source->setReady(level, true);
+    }
+    View(*tiled, 1.0, QPoint(0, 0));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !tiled->isDecoding(); }));
+    View(*tiled, 1.0, QPoint(0, 0));
+    tiled->waitForPixels();
+    EXPECT_EQ(View(*tiled, 1.0, QPoint(0, 0)), expected) << "the partly read tiles are read again";
+}
+
 TEST_F(TiledPictureTest, TheTileCacheStaysWithinItsBound) {
     constexpr qint64 kBound = 6 * kTileBytes;
     const std::unique_ptr<Picture> tiled = Picture::FromTiles(m_source, kBound);
