@@ -11,7 +11,8 @@
 // longest frames.
 //
 // A second picture, a 100000 x 100000 pyramidal TIFF of JPEG tiles (10 gigapixels, made at
-// start from a few repeated tiles, about 0.6 GB of disc, removed at exit), is read through the
+// start from a few repeated tiles, about 0.8 GB of disc, removed at exit unless
+// ZELVOR_BENCH_10GP_FILE names where to keep it), is read through the
 // real tile reader: open to a sharp fitted view (against libtiff alone decoding the same tiles)
 // and the same 1:1 pan, with the process's peak memory.
 #include <QCoreApplication>
@@ -404,7 +405,10 @@ const HugeFile& Huge() {
         f.why = QStringLiteral("needs %1 MB of disc in %2").arg(kHugeDiscBytes >> 20).arg(QDir::tempPath());
         return f;
     }
-    f.path = f.dir.filePath(QStringLiteral("huge-pyramid.tif"));
+    // ZELVOR_BENCH_10GP_FILE keeps the file there for other tools (bench/tiles/peers.sh).
+    f.path = qEnvironmentVariableIsSet("ZELVOR_BENCH_10GP_FILE")
+                 ? qEnvironmentVariable("ZELVOR_BENCH_10GP_FILE")
+                 : f.dir.filePath(QStringLiteral("huge-pyramid.tif"));
     QElapsedTimer timer;
     timer.start();
     if (!BigPictures::WriteRepeatedTileTiff(f.path, kHugeSide, kHugeSide)) {

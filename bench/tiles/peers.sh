@@ -45,7 +45,8 @@ measure() {
     name=$1; file=$2; shift 2
     out="$work/time.$$"
     start=$(now)
-    XDG_CACHE_HOME="$work/cache" /usr/bin/time -v -o "$out" "$@" "$file" >/dev/null 2>&1 &
+    # A viewer that would take more memory than the machine has fails instead of starving it.
+    (ulimit -v "${ZELVOR_PEER_VMEM_KB:-16000000}"; XDG_CACHE_HOME="$work/cache" exec /usr/bin/time -v -o "$out" "$@" "$file") >/dev/null 2>&1 &
     wrapper=$!
     view="no view"
     deadline=$(awk "BEGIN { print $start + $timeout }")
