@@ -49,7 +49,7 @@ measure() {
     (ulimit -v "${ZELVOR_PEER_VMEM_KB:-16000000}"; XDG_CACHE_HOME="$work/cache" exec /usr/bin/time -v -o "$out" "$@" "$file") >/dev/null 2>&1 &
     wrapper=$!
     view="no view"
-    deadline=$(awk "BEGIN { print $start + $timeout }")
+    deadline=$(awk "BEGIN { printf \"%.3f\", $start + $timeout }")
     while :; do
         pid=$(pgrep -P "$wrapper" | head -n 1)
         if ! kill -0 "$wrapper" 2>/dev/null; then view="failed"; break; fi
