@@ -37,6 +37,9 @@ if [ $# -eq 0 ]; then
     set -- "$work/big.jpg" "$work/big-pyramid.tif"
 fi
 
+# Viewers start in the work folder: Zelvor keeps its maps (MAPS/) in the folder it starts in.
+cd "$work" || exit 2
+
 # Seconds since the epoch, with fractions.
 now() { date +%s.%N; }
 
