@@ -1,6 +1,6 @@
 // Big pictures shown in tiles, each beside a floor or a peer measured in the same run: a
 // gigapixel baseline JPEG (fitted view, pyramid build, reopening), a tiled pyramidal TIFF and
-// a big PNG. The files are made at start in a temporary folder (ZELVOR_BENCH_MEGAPIXELS sets
+// a big PNG, and the same gigapixel as a tiled TIFF without levels. The files are made at start in a temporary folder (ZELVOR_BENCH_MEGAPIXELS sets
 // the JPEG's size, 1000 by default; the PNG gets 60% of it); without the disc for them every
 // benchmark is skipped with a message. Peers that are not installed are skipped likewise.
 // Times are wall-clock seconds; peak_MB is the peak resident memory of the measured work.
@@ -13,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <jpeglib.h>
 #include <png.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -347,6 +348,89 @@ void BM_PyramidTiffFittedView_Vipsthumbnail(benchmark::State& state) {
     Peer(state, {"vipsthumbnail", Make().tiff.toStdString(), "-s", "1920", "-o", out});
 }
 BENCHMARK(BM_PyramidTiffFittedView_Vipsthumbnail)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// --- 1 GP tiled TIFF without levels ---
+
+// The same gigapixel as the pyramidal TIFF, its full-size page alone; made on first use, since
+// only these two benchmarks need it.
+const QString& FlatTiff() {
+    static const QString path = [] {
+        const QString p = Make().dir.filePath(QStringLiteral("big-flat.tif"));
+        const QSize size = Make().jpegSize;
+        return BigPictures::WriteTiledTiff(p, size.width(), size.height(), false) ? p : QString();
+    }();
+    return path;
+}
+
+void BM_FlatTiffFittedView_Tiles(benchmark::State& state) {
+    if (!Ready(state)) {
+        return;
+    }
+    if (FlatTiff().isEmpty()) {
+        state.SkipWithError("could not write the TIFF without levels");
+        return;
+    }
+    for (auto _ : state) {
+        const tiles::TileLimits limits = FreshCache(QStringLiteral("cache-flat"));
+        ResetPeak();
+        QElapsedTimer timer;
+        timer.start();
+        QString why;
+        auto source = tiles::OpenTileSource(FlatTiff(), limits, &why);
+        if (!source) {
+            state.SkipWithError(why.toStdString().c_str());
+            return;
+        }
+        const int fit = FitLevel(source->pictureSize());
+        Poll([&] { return source->levelReady(fit); });
+        ReadLevel(*source, fit);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        state.counters["peak_MB"] = PeakMb();
+    }
+}
+BENCHMARK(BM_FlatTiffFittedView_Tiles)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The floor: the entropy decoding of every tile and nothing more (libjpeg reading each tile's
+// DCT coefficients, the file's shared tables read once): every reader of such a file has to do
+// at least this much before it can show the whole picture at any size.
+void BM_FlatTiffFittedView_EntropyFloor(benchmark::State& state) {
+    if (!Ready(state) || FlatTiff().isEmpty()) {
+        state.SkipWithError("no TIFF without levels");
+        return;
+    }
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        TIFF* t = TIFFOpen(QFile::encodeName(FlatTiff()).constData(), "rm");
+        uint32_t tablesSize = 0;
+        void* tables = nullptr;
+        uint64_t* tileBytes = nullptr;
+        if (t == nullptr || TIFFGetField(t, TIFFTAG_JPEGTABLES, &tablesSize, &tables) == 0 ||
+            TIFFGetField(t, TIFFTAG_TILEBYTECOUNTS, &tileBytes) == 0) {
+            state.SkipWithError("the TIFF has no JPEG tables");
+            return;
+        }
+        jpeg_decompress_struct jpeg{};
+        jpeg_error_mgr errors{};
+        jpeg.err = jpeg_std_error(&errors);
+        jpeg_create_decompress(&jpeg);
+        jpeg_mem_src(&jpeg, static_cast<const unsigned char*>(tables), tablesSize);
+        jpeg_read_header(&jpeg, FALSE);
+        std::vector<unsigned char> raw;
+        for (ttile_t i = 0; i < TIFFNumberOfTiles(t); ++i) {
+            raw.resize(size_t(tileBytes[i]));
+            const tmsize_t got = TIFFReadRawTile(t, i, raw.data(), tmsize_t(raw.size()));
+            jpeg_mem_src(&jpeg, raw.data(), static_cast<unsigned long>(std::max<tmsize_t>(got, 0)));
+            jpeg_read_header(&jpeg, TRUE);
+            benchmark::DoNotOptimize(jpeg_read_coefficients(&jpeg));
+            jpeg_finish_decompress(&jpeg);
+        }
+        jpeg_destroy_decompress(&jpeg);
+        TIFFClose(t);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+}
+BENCHMARK(BM_FlatTiffFittedView_EntropyFloor)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // --- big PNG ---
 
