@@ -10,6 +10,7 @@
 #include "PngBands.h"
 #include "PyramidCache.h"
 #include "TiffBands.h"
+#include "TiffJpegBands.h"
 #include "TiffTileSource.h"
 
 namespace tiles {
@@ -31,6 +32,8 @@ constexpr double kJpegSourceRatio = 1.5;
 constexpr double kOpaqueTileBytes = 1.0;
 constexpr double kAlphaTileBytes = 3.0;
 constexpr int kSignatureBytes = 8;
+// The level the decoder's own reduction gives in a first pass: 1/8, its smallest.
+constexpr int kCoarseLevel = 3;
 
 enum class Kind { Tiff, Jpeg, Png, Other };
 
@@ -130,7 +133,7 @@ bool PlanJpeg(const QString& path, qint64 fileBytes, const TileLimits& limits, P
     const int last = TileSource::LevelCount(plan.size) - 1;
     // The decoder's own reduction gives the coarse levels in a fast first pass; the second
     // pass reads the fine ones.
-    const int coarse = std::min(3, last);
+    const int coarse = std::min(kCoarseLevel, last);
     const qint64 decoder = header.progressive ? header.coefficientBytes
                                               : kDecoderRows * 4 * plan.size.width();
     const qint64 band = qint64(BuiltTileSource::kBandRows) * 4 * plan.size.width();
@@ -220,8 +223,25 @@ bool PlanTiff(const QString& path, qint64 fileBytes, const TileLimits& limits, P
     plan.buildBytes = (first.tiled ? blocks : first.blockBytes) + 2 * band +
                       LevelStrips::Bytes(plan.size, 0, count - 1);
     const qint64 maxAlloc = limits.tileReadBytes;
-    plan.passes.push_back(BuildPass{[path, maxAlloc] { return TiffBands::Open(path, maxAlloc); },
-                                    0, plan.firstWritten, count - 1, true});
+    auto full = [path, maxAlloc] { return TiffBands::Open(path, maxAlloc); };
+    // With JPEG tiles, the decoder's own reduction of each tile gives the coarse levels in a
+    // fast pass, as for a JPEG file; only levels finer than that, if the file cannot give them
+    // itself, need a second pass over the tiles decoded whole.
+    const int coarse = std::min(kCoarseLevel, count - 1);
+    const int denominator = 1 << coarse;
+    if (coarse > 0 && plan.firstWritten > 0 &&
+        TiffJpegBands::Open(path, denominator, maxAlloc) != nullptr) {
+        plan.passes.push_back(BuildPass{
+            [path, denominator, maxAlloc] {
+                return TiffJpegBands::Open(path, denominator, maxAlloc);
+            },
+            coarse, std::max(coarse, plan.firstWritten), count - 1, true});
+        if (plan.firstWritten < coarse) {
+            plan.passes.push_back(BuildPass{full, 0, plan.firstWritten, coarse - 1, true});
+        }
+    } else {
+        plan.passes.push_back(BuildPass{full, 0, plan.firstWritten, count - 1, true});
+    }
     SetBands(plan, band, limits);
     plan.pyramidBytes = qint64(double(LevelPixels(plan.size, plan.firstWritten)) *
                                (plan.alpha ? kAlphaTileBytes : kOpaqueTileBytes));

@@ -37,6 +37,8 @@ const Case kCases[] = {
     {"tiled512_deflate_subimages", Kind::Tiff, {512, COMPRESSION_ADOBE_DEFLATE, Levels::SubImages}, false, true, 0},
     {"tiled128_lzw_alpha_pages", Kind::Tiff, {128, COMPRESSION_LZW, Levels::Pages}, true, true, 1.0},
     {"tiled_no_levels", Kind::Tiff, {256, COMPRESSION_LZW, Levels::None}, false, false, kJpegTiles},
+    // The coarse levels come from the decoder's own reduction of each JPEG tile.
+    {"tiled_jpeg_no_levels", Kind::Tiff, {256, COMPRESSION_JPEG, Levels::None}, false, false, kJpegSource},
     {"striped_lzw", Kind::Tiff, {0, COMPRESSION_LZW, Levels::None}, false, false, kJpegTiles},
     {"png", Kind::Png, {}, false, false, kJpegTiles},
     {"png_alpha", Kind::Png, {}, true, false, 1.0},
