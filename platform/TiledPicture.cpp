@@ -231,24 +231,48 @@ void TiledPicture::render(QPainter& painter, const QRect& target, const QRect& s
         return;
     }
     const Box box = place.toDevice(BoxOf(shown));
-    const double fx = double(frame.width()) / double(place.tw);
-    const double fy = double(frame.height()) / double(place.th);
-    const bool exact = frame.width() == place.tw && frame.height() == place.th;
     painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, !exact && 1.0 / fx < kSharpZoom);
     for (i64 y = box.y0; y < box.y1; y += kBandRows) {
         const Box band{box.x0, y, box.x1, std::min(box.y1, y + kBandRows)};
-        const QRect under = LevelUnder(frame, place.tw, place.th, band);
+        // A band of which the level has no tile here yet is drawn from the first coarser level
+        // that has one, enlarged once, rather than composed at the level from enlarged coarse
+        // tiles and then scaled again: the first paint of a big picture is mostly that.
+        int drawn = level;
+        while (!block && drawn < m_topLevel && !hasTileUnder(drawn, place, band)) {
+            ++drawn;
+        }
+        const QSize levelFrame = TileSource::LevelSize(m_size, drawn);
+        const QRect under = LevelUnder(levelFrame, place.tw, place.th, band);
         if (under.isEmpty()) {
             continue;
         }
-        const Local local = block ? readNow(level, under) : Local();
-        const QImage mosaic = compose(level, under, local);
+        const double fx = double(levelFrame.width()) / double(place.tw);
+        const double fy = double(levelFrame.height()) / double(place.th);
+        const bool exact = levelFrame.width() == place.tw && levelFrame.height() == place.th;
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, !exact && 1.0 / fx < kSharpZoom);
+        const Local local = block ? readNow(drawn, under) : Local();
+        const QImage mosaic = compose(drawn, under, local);
         const QRectF from(double(band.x0) * fx - under.x(), double(band.y0) * fy - under.y(),
                           double(band.width()) * fx, double(band.height()) * fy);
         painter.drawImage(place.toLogical(band), mosaic, from);
     }
     painter.restore();
+}
+
+// Whether any tile of `level` under `band` (device pixels) is here, whole or in part.
+bool TiledPicture::hasTileUnder(int level, const Placement& place, const Box& band) {
+    const QSize levelFrame = TileSource::LevelSize(m_size, level);
+    const TileRange range =
+        RangeOf(levelFrame, LevelUnder(levelFrame, place.tw, place.th, band), 0);
+    const Local none;
+    for (int r = range.r0; r <= range.r1; ++r) {
+        for (int c = range.c0; c <= range.c1; ++c) {
+            if (tileFor({level, c, r}, none) != nullptr) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // Asks for the tiles under `under` of `level` that are not here: nearest the centre first, then

@@ -30,6 +30,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "PixelBox.h"
 #include "TileCache.h"
 #include "TileFetcher.h"
 #include "TileSource.h"
@@ -79,6 +80,7 @@ private:
     void drawCoarser(QPainter& painter, const tiles::TileId& id, const QRect& part,
                      const Local& local);
     const QImage* tileFor(const tiles::TileId& id, const Local& local);
+    bool hasTileUnder(int level, const Placement& place, const PixelBox& band);
     void arrived(const tiles::TileId& id, QImage tile);
     void ensureTimers();
     void checkLevels();
