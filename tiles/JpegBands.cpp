@@ -8,6 +8,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "JpegErrors.h"
+
 namespace tiles::JpegBands {
 
 namespace {
@@ -16,22 +18,6 @@ constexpr size_t kInputBytes = 64 * 1024;
 // Warnings about corrupt data past this many: the rest is noise, stop.
 constexpr int kMaxWarnings = 100;
 constexpr int kCoefficientBytes = DCTSIZE2 * int(sizeof(JCOEF));
-
-struct Errors {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    int warnings = 0;
-};
-
-[[noreturn]] void Abort(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<Errors*>(info->err)->jump, 1);
-}
-
-void Count(j_common_ptr info, int level) {
-    if (level < 0) {
-        ++reinterpret_cast<Errors*>(info->err)->warnings;
-    }
-}
 
 // Reads the file in large blocks, stops the decoder when cancelled, and notes where the file
 // ended before its end marker.
@@ -93,9 +79,7 @@ public:
         if (m_source.file == nullptr) {
             return false;
         }
-        m_info.err = jpeg_std_error(&m_errors.manager);
-        m_errors.manager.error_exit = Abort;
-        m_errors.manager.emit_message = Count;
+        m_info.err = m_errors.install();
         if (setjmp(m_errors.jump) != 0) {
             return false;
         }
@@ -170,7 +154,7 @@ public:
 
 private:
     jpeg_decompress_struct m_info{};
-    Errors m_errors{};
+    JpegErrors m_errors{};
     Source m_source{};
     bool m_created = false;
     bool m_damaged = false;

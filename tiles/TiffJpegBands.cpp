@@ -10,6 +10,7 @@
 
 #include <jpeglib.h>
 
+#include "JpegErrors.h"
 #include "TiffFile.h"
 
 namespace tiles::TiffJpegBands {
@@ -19,17 +20,6 @@ namespace {
 constexpr int kBitsPerSample = 8;
 constexpr int kSamples = 3;
 constexpr int kBytesPerPixel = 4;
-
-struct Errors {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void Abort(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<Errors*>(info->err)->jump, 1);
-}
-
-void Quiet(j_common_ptr, int) {}
 
 template <typename T>
 bool Field(TIFF* t, ttag_t tag, T& value) {
@@ -118,9 +108,7 @@ private:
     // The file's shared tables (quantisation and Huffman), when it keeps them apart from the
     // tiles: read once, they stay with the decoder for every tile.
     bool startDecoder(TIFF* t) {
-        m_info.err = jpeg_std_error(&m_errors.manager);
-        m_errors.manager.error_exit = Abort;
-        m_errors.manager.emit_message = Quiet;
+        m_info.err = m_errors.install();
         if (setjmp(m_errors.jump) != 0) {
             return false;
         }
@@ -219,7 +207,7 @@ private:
     std::vector<unsigned char> m_coded;
     std::vector<unsigned char> m_tileRow;
     jpeg_decompress_struct m_info{};
-    Errors m_errors{};
+    JpegErrors m_errors{};
     bool m_created = false;
 };
 

@@ -9,28 +9,17 @@
 
 #include <jpeglib.h>
 
+#include "JpegErrors.h"
+
 namespace tiles::TileCodec {
 
 namespace {
-
-struct JpegErrors {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-[[noreturn]] void Abort(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<JpegErrors*>(info->err)->jump, 1);
-}
-
-void Silent(j_common_ptr, int) {}
 
 // Only trivially destructible objects live between setjmp and the calls that may jump back.
 QByteArray EncodeJpeg(const QImage& tile, bool fullChroma) {
     jpeg_compress_struct info{};
     JpegErrors errors{};
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = Abort;
-    errors.manager.emit_message = Silent;
+    info.err = errors.install();
     unsigned char* buffer = nullptr;
     unsigned long length = 0;
     if (setjmp(errors.jump) != 0) {
@@ -66,9 +55,7 @@ QByteArray EncodeJpeg(const QImage& tile, bool fullChroma) {
 bool DecodeJpegInto(const QByteArray& bytes, QImage& out) {
     jpeg_decompress_struct info{};
     JpegErrors errors{};
-    info.err = jpeg_std_error(&errors.manager);
-    errors.manager.error_exit = Abort;
-    errors.manager.emit_message = Silent;
+    info.err = errors.install();
     if (setjmp(errors.jump) != 0) {
         jpeg_destroy_decompress(&info);
         return false;

@@ -3,11 +3,9 @@
 // floor). Refusals come from the header; a picture shown in part is timed until the level a
 // 1920-pixel window fits it to is read (damaged tiles come back marked missing). The files
 // are made before the timing, in a temporary folder.
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -38,31 +36,6 @@ QTemporaryDir& Dir() {
 }
 
 QString PathOf(const char* name) { return Dir().filePath(QString::fromLatin1(name)); }
-
-QByteArray Jpeg(const QImage& image, bool progressive) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    writer.setProgressiveScanWrite(progressive);
-    writer.write(image);
-    return bytes;
-}
-
-// Sets the frame header's sides of a JPEG (baseline or progressive).
-QByteArray Claiming(QByteArray bytes, quint16 width, quint16 height) {
-    for (const char* marker : {"\xFF\xC0", "\xFF\xC2"}) {
-        const qsizetype sof = bytes.indexOf(marker);
-        if (sof >= 0) {
-            bytes[sof + 5] = char(height >> 8);
-            bytes[sof + 6] = char(height & 0xFF);
-            bytes[sof + 7] = char(width >> 8);
-            bytes[sof + 8] = char(width & 0xFF);
-        }
-    }
-    return bytes;
-}
 
 void Put32(QByteArray& out, quint32 v) {
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -199,7 +172,7 @@ void Run(benchmark::State& state, const Case& c) {
 }
 
 bool WriteJpeg(const QString& path, bool progressive) {
-    return PictureFiles::WriteBytes(path, Jpeg(PictureFiles::Quadrants(4000, 3000, 16), progressive));
+    return PictureFiles::WriteBytes(path, PictureFiles::JpegBytes(PictureFiles::Quadrants(4000, 3000, 16), progressive));
 }
 
 // Builds the pyramid of `path` in the cache, then spoils a stretch in its middle.
@@ -229,7 +202,7 @@ Case C(const char* file, std::function<bool(const QString&)> make, bool fullSize
 }
 
 const Case kJpegHugeHeader = C("jpeg-claims-65500.jpg", [](const QString& p) {
-    return PictureFiles::WriteBytes(p, Claiming(Jpeg(PictureFiles::Quadrants(64, 64), false), 65500, 65500));
+    return PictureFiles::WriteBytes(p, PictureFiles::WithJpegSides(PictureFiles::JpegBytes(PictureFiles::Quadrants(64, 64), false), 65500, 65500));
 });
 const Case kPngHugeHeader = C("png-claims-60000.png", [](const QString& p) {
     return PictureFiles::WriteBytes(p, PictureFiles::PngHeaderOnly(60000, 60000));
@@ -240,7 +213,7 @@ const Case kTiffHugeHeader = C("tiff-claims-60000.tif", [](const QString& p) {
 // 30000 x 30000 progressive: its coefficients alone would take 2.5 GB.
 const Case kProgressive = C("progressive-30000.jpg", [](const QString& p) {
     return PictureFiles::WriteBytes(
-        p, Claiming(Jpeg(PictureFiles::Noise(1000, 800, 7), true), 30000, 30000));
+        p, PictureFiles::WithJpegSides(PictureFiles::JpegBytes(PictureFiles::Noise(1000, 800, 7), true), 30000, 30000));
 });
 // 25980 x 23094 (600 megapixels) interlaced: its passes need the whole picture, 2.4 GB.
 const Case kInterlaced = C("interlaced-600mp.png", [](const QString& p) {
@@ -255,7 +228,7 @@ const Case kDamagedTiff = C("damaged-tiles.tif", [](const QString& p) {
 }, true);
 const Case kSoundJpeg = C("sound.jpg", [](const QString& p) { return WriteJpeg(p, false); });
 const Case kTruncatedJpeg = C("truncated.jpg", [](const QString& p) {
-    const QByteArray bytes = Jpeg(PictureFiles::Quadrants(4000, 3000, 16), false);
+    const QByteArray bytes = PictureFiles::JpegBytes(PictureFiles::Quadrants(4000, 3000, 16), false);
     return PictureFiles::WriteBytes(p, bytes.left(bytes.size() / 2));
 });
 const Case kReopen = C("reopened.jpg", [](const QString& p) { return WriteJpeg(p, false); }, false,

@@ -86,13 +86,35 @@ bool Write(const QImage& image, const QString& path, const char* format, int qua
     return writer.write(image);
 }
 
-QByteArray JpegWithOrientation(const QImage& image, int orientation) {
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
+QByteArray JpegBytes(const QImage& image, bool progressive, int quality) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpg");
-    writer.setQuality(95);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    writer.setProgressiveScanWrite(progressive);
     if (!writer.write(image)) {
+        return {};
+    }
+    return bytes;
+}
+
+QByteArray WithJpegSides(QByteArray jpeg, quint16 width, quint16 height) {
+    for (const char* marker : {"\xFF\xC0", "\xFF\xC2"}) {
+        const qsizetype sof = jpeg.indexOf(marker);
+        if (sof >= 0) {
+            jpeg[sof + 5] = char(height >> 8);
+            jpeg[sof + 6] = char(height & 0xFF);
+            jpeg[sof + 7] = char(width >> 8);
+            jpeg[sof + 8] = char(width & 0xFF);
+        }
+    }
+    return jpeg;
+}
+
+QByteArray JpegWithOrientation(const QImage& image, int orientation) {
+    QByteArray jpeg = JpegBytes(image, false, 95);
+    if (jpeg.isEmpty()) {
         return {};
     }
     // APP1 "Exif": a little-endian TIFF header and one IFD with the orientation (0x0112).

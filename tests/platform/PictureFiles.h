@@ -19,6 +19,10 @@ QImage Noise(int width, int height, unsigned seed);
 // Writes `image` to `path` in `format` ("png", "jpg"); false on failure.
 bool Write(const QImage& image, const QString& path, const char* format, int quality = 95);
 
+// `image` as a JPEG, baseline or progressive; empty when it cannot be written.
+QByteArray JpegBytes(const QImage& image, bool progressive, int quality = 90);
+// `jpeg` with the sides its frame header (baseline or progressive) claims set to these.
+QByteArray WithJpegSides(QByteArray jpeg, quint16 width, quint16 height);
 // A JPEG of `image` carrying an EXIF orientation tag (6: turn 90 degrees clockwise to view).
 QByteArray JpegWithOrientation(const QImage& image, int orientation);
 

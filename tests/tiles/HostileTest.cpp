@@ -1,8 +1,6 @@
 // Hostile pictures are harmless: each is refused with a reason that names the limit or the
 // damage, or is shown in part; no read crashes or hands out a tile of the wrong size.
-#include <QBuffer>
 #include <QFile>
-#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,28 +17,10 @@
 
 namespace {
 
-QByteArray Jpeg(const QImage& image, bool progressive) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    writer.setProgressiveScanWrite(progressive);
-    writer.write(image);
-    return bytes;
-}
-
 // A small JPEG whose frame header claims `width` x `height`.
 QByteArray JpegClaiming(quint16 width, quint16 height) {
-    QByteArray bytes = Jpeg(PictureFiles::Quadrants(64, 64), false);
-    const qsizetype sof = bytes.indexOf("\xFF\xC0");
-    if (sof >= 0) {
-        bytes[sof + 5] = char(height >> 8);
-        bytes[sof + 6] = char(height & 0xFF);
-        bytes[sof + 7] = char(width >> 8);
-        bytes[sof + 8] = char(width & 0xFF);
-    }
-    return bytes;
+    return PictureFiles::WithJpegSides(
+        PictureFiles::JpegBytes(PictureFiles::Quadrants(64, 64), false), width, height);
 }
 
 QImage Picture() { return PictureFiles::Quadrants(1500, 1100, 24); }
@@ -80,7 +60,7 @@ const Case kCases[] = {
     {"progressive_jpeg_over_budget",
      [](const QString& p, tiles::TileLimits& l) {
          l.buildBytes = 4 * tiles::kMegabyte;
-         PictureFiles::WriteBytes(p, Jpeg(PictureFiles::Quadrants(2000, 1500, 8), true));
+         PictureFiles::WriteBytes(p, PictureFiles::JpegBytes(PictureFiles::Quadrants(2000, 1500, 8), true));
      },
      "progressive JPEG", false},
     {"interlaced_png_over_budget",
@@ -100,7 +80,7 @@ const Case kCases[] = {
      "not a TIFF, JPEG or PNG", false},
     {"truncated_jpeg",
      [](const QString& p, tiles::TileLimits&) {
-         const QByteArray bytes = Jpeg(Picture(), false);
+         const QByteArray bytes = PictureFiles::JpegBytes(Picture(), false);
          PictureFiles::WriteBytes(p, bytes.left(bytes.size() / 2));
      },
      nullptr, true},
