@@ -313,11 +313,13 @@ void TiledPicture::request(int drawn, const QRect& drawnUnder) {
     const QPoint centre = under.center();
     std::vector<std::pair<i64, TileId>> near;
     std::vector<TileId> ring;
+    const Local none;
     for (int r = outer.r0; r <= std::min(outer.r1, (rows - 1) / kTile); ++r) {
         for (int c = outer.c0; c <= outer.c1; ++c) {
             const TileId id{level, c, r};
             const QRect rect = TileSource::TileRect(m_size, id);
-            const QImage* cached = m_cache.find(id);
+            // The coarsest tile is kept apart from the cache: it counts as here too.
+            const QImage* cached = tileFor(id, none);
             const int have = cached != nullptr ? cached->height() : 0;
             if (have >= std::min(rect.height(), rows - rect.top()) ||
                 m_failed.count(TileCache::Key(id)) != 0) {
@@ -355,7 +357,7 @@ TiledPicture::Local TiledPicture::readNow(int level, const QRect& under) {
             const TileId id{level, c, r};
             // Those cached are held here too: caching the others may push them out. A tile
             // cached while its level was being built may hold only its first rows.
-            const QImage* cached = m_cache.find(id);
+            const QImage* cached = tileFor(id, local);
             if (cached != nullptr && cached->size() == TileSource::TileRect(m_size, id).size()) {
                 local.emplace(TileCache::Key(id), *cached);
             } else if (m_failed.count(TileCache::Key(id)) == 0) {

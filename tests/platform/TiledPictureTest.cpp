@@ -1,6 +1,7 @@
 // Drawing a picture from levels of tiles: the same pixels as the whole picture, coarse tiles
 // standing in for those on their way, tiles that fail or levels still being built, and the
 // tile cache's bound.
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 
@@ -172,6 +173,26 @@ TEST_F(TiledPictureTest, CoarseTilesStandInUntilTheSharpOnesArriveAndTheArrivalI
     const QImage stillCoarse = sharp.copy(brokenInView);
     EXPECT_FALSE(HasBlack(stillCoarse));
     EXPECT_GT(MaxDistance(stillCoarse, expected.copy(brokenInView)), 0);
+}
+
+// A window small enough (or zoomed out far enough) to show the coarsest level has all it needs
+// once that one tile is read: its draws ask for nothing more (they once asked for that tile again
+// on every draw, and each arrival repainted, so a small window read it without end).
+TEST_F(TiledPictureTest, AViewOfTheCoarsestLevelAsksForNothingMore) {
+    const std::unique_ptr<Picture> tiled = Picture::FromTiles(m_source);
+    const int top = m_source->levelCount() - 1;
+    ASSERT_EQ(m_source->readsOf(top), 1) << "read as the picture opens";
+    int notices = 0;
+    tiled->setSharperHandler([&](const QRect&) { ++notices; });
+    for (int draw = 0; draw < 3; ++draw) {
+        View(*tiled, 0.1, QPoint(0, 0));
+        EXPECT_FALSE(tiled->isDecoding()) << "draw " << draw;
+        QElapsedTimer clock;
+        clock.start();
+        ProcessEventsUntil([&] { return clock.elapsed() >= 50; });
+    }
+    EXPECT_EQ(m_source->readsOf(top), 1);
+    EXPECT_EQ(notices, 0);
 }
 
 TEST_F(TiledPictureTest, ALevelStillBeingBuiltIsDrawnFromTheNextOneUntilItIsReady) {
