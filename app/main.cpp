@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "AppServices.h"
+#include "BackgroundPriority.h"
 #include "CMainFrame.h"
 #include "CZelvorApp.h"
 #include "CommandLine.h"
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
     CZelvorApp app;
     // Pictures open on a worker: a window shows at once and answers while a large one decodes.
     app.setOpenInBackground(true);
+    // Big pictures' pyramids are built in idle time, so the window answers at once throughout.
+    tiles::SetBuildPriority(tiles::BuildPriority::Idle);
     app.setStartupFiles(line.files);
     // A polite request to end (logout, kill, Ctrl+C) ends any open dialog as if cancelled, then
     // closes the main window as File > Exit does.

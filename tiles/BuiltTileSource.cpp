@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "BackgroundPriority.h"
 #include "BandPipeline.h"
 #include "LevelStrips.h"
 #include "TileCodec.h"
@@ -32,6 +33,7 @@ void BuiltTileSource::startBuild(std::vector<BuildPass> passes, PyramidCache cac
     }
     m_builder = std::thread([this, passes = std::move(passes), cache = std::move(cache),
                              finalPath = std::move(finalPath)]() mutable {
+        EnterBuildPriority(); // and the band worker it starts
         build(std::move(passes), std::move(cache), std::move(finalPath));
     });
 }

@@ -1,17 +1,19 @@
 // A pyramid built on two threads (the reader, the worker that halves and writes): the rows a
 // level shows while it is built are those of the finished level, the finished levels are the
 // picture halved whatever number of bands go round, and closing the source mid-build stops it
-// and leaves no file behind.
+// and leaves no file behind; a build runs in idle time only where the program asks.
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <chrono>
 #include <cstring>
 #include <thread>
 
+#include "BackgroundPriority.h"
 #include "BuiltTileSource.h"
 #include "PictureFiles.h"
 #include "TileImage.h"
@@ -25,6 +27,9 @@ using namespace std::chrono_literals;
 
 constexpr auto kPatience = 20s;
 
+// The scheduling policy of the thread a build last read on.
+std::atomic<int> g_readerPolicy{-1};
+
 // Rows of a picture held in memory, a band at a time (at most `step` rows each, so bands of
 // odd heights reach every level); once `gate` rows are out it waits until let go (or
 // cancelled), so a test can look at a build half done.
@@ -36,6 +41,7 @@ public:
     bool alpha() const override { return m_picture.hasAlphaChannel(); }
     bool damaged() const override { return false; }
     int read(QImage& band, const std::atomic<bool>& cancelled) override {
+        g_readerPolicy = ::sched_getscheduler(0);
         while (m_next >= m_gate && !m_open.load() && !cancelled.load()) {
             std::this_thread::sleep_for(1ms);
         }
@@ -205,6 +211,22 @@ TEST_F(BuildPipeline, ClosingDuringTheBuildStopsItAndLeavesNoFile) {
     EXPECT_FALSE(QFile::exists(m_part));
     EXPECT_FALSE(QFile::exists(m_final));
     EXPECT_TRUE(QDir(m_dir.path()).entryList({QStringLiteral("*.zpyr*")}, QDir::Files).isEmpty());
+}
+
+TEST_F(BuildPipeline, ABuildRunsInIdleTimeOnlyWhereTheProgramAsks) {
+    const QImage picture = Picture(300, 300, false);
+    m_open = true;
+    for (const auto priority : {tiles::BuildPriority::Normal, tiles::BuildPriority::Idle}) {
+        tiles::SetBuildPriority(priority);
+        g_readerPolicy = -1;
+        const auto source = start(picture, picture.height(), 2);
+        ASSERT_TRUE(source->waitForBuild());
+        EXPECT_EQ(g_readerPolicy.load(),
+                  priority == tiles::BuildPriority::Idle ? SCHED_IDLE : SCHED_OTHER);
+        ASSERT_TRUE(QFile::remove(m_final));
+    }
+    tiles::SetBuildPriority(tiles::BuildPriority::Normal);
+    EXPECT_EQ(::sched_getscheduler(0), SCHED_OTHER) << "the thread that started them keeps its own";
 }
 
 } // namespace
