@@ -215,9 +215,12 @@ void TiledPicture::render(QPainter& painter, const QRect& target, const QRect& s
                           const QRect& wanted, bool block) {
     const Placement place(painter, BoxOf(target));
     int level = LevelFor(m_size, place.tw, place.th);
-    // A final drawing takes the finest level that can be read now.
-    while (block && level < m_topLevel && !m_source->levelReady(level)) {
-        ++level;
+    // A final drawing (a printed page, a rendered file) waits for its level while it is being
+    // built; where the build ends without it, it takes the finest level that can be read.
+    if (block && !m_source->waitForLevel(level)) {
+        while (level < m_topLevel && !m_source->levelReady(level)) {
+            ++level;
+        }
     }
     const QSize frame = TileSource::LevelSize(m_size, level);
     if (!block) {

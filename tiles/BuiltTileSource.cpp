@@ -74,7 +74,12 @@ bool BuiltTileSource::runPass(const BuildPass& pass) {
             }
             return true;
         },
-        [this](int level) { m_store->setLevelDone(level); });
+        [this](int level) {
+            m_store->setLevelDone(level);
+            // Taken and let go so that a waiter between its check and its wait is not missed.
+            { std::lock_guard lock(m_mutex); }
+            m_finished.notify_all();
+        });
     {
         std::lock_guard lock(m_mutex);
         m_live = strips;
@@ -166,6 +171,12 @@ bool BuiltTileSource::waitForBuild() const {
     std::unique_lock lock(m_mutex);
     m_finished.wait(lock, [this] { return !m_building; });
     return m_complete;
+}
+
+bool BuiltTileSource::waitForLevel(int level) const {
+    std::unique_lock lock(m_mutex);
+    m_finished.wait(lock, [this, level] { return !m_building || levelReady(level); });
+    return levelReady(level);
 }
 
 } // namespace tiles

@@ -56,6 +56,7 @@ public:
     int rowsReady(int level) const override;
     QImage readTile(const TileId& id, const std::atomic<bool>& cancelled) const override;
     QString notice() const override;
+    bool waitForLevel(int level) const override;
 
     // Blocks until no build runs; true when the pyramid is complete (found or built).
     bool waitForBuild() const;
@@ -75,7 +76,7 @@ private:
     std::shared_ptr<const LevelStrips> m_live; // under m_mutex
 
     mutable std::mutex m_mutex;
-    mutable std::condition_variable m_finished;
+    mutable std::condition_variable m_finished; // the build ended or a level became ready
     bool m_building = false;
     bool m_complete = true;
 };

@@ -51,6 +51,9 @@ public:
     virtual int rowsReady(int level) const {
         return levelReady(level) ? LevelSize(pictureSize(), level).height() : 0;
     }
+    // Blocks until `level` can be read, or until no build under way will make it readable;
+    // true when it can be read. A source without a build answers at once.
+    virtual bool waitForLevel(int level) const { return levelReady(level); }
     // Empty, or a clause for the user when the picture is shown only in part ("it is truncated
     // or damaged: ..."); may change while levels are built.
     virtual QString notice() const { return {}; }

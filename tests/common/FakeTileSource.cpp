@@ -54,6 +54,14 @@ QImage FakeTileSource::readTile(const tiles::TileId& id, const std::atomic<bool>
     return m_levels[std::size_t(id.level)].copy(rect);
 }
 
+bool FakeTileSource::waitForLevel(int level) const {
+    ++m_waits;
+    if (m_buildOnWait.load() && level >= 0 && level < int(m_levels.size())) {
+        m_ready[std::size_t(level)] = true;
+    }
+    return levelReady(level);
+}
+
 int FakeTileSource::rowsReady(int level) const {
     if (level < 0 || level >= int(m_levels.size())) {
         return 0;

@@ -1,7 +1,8 @@
 // An in-memory tile source for tests and benchmarks: the levels of a QImage, each made from the
 // full picture by the same smooth reduction Picture uses, whose levels can be held back (not
-// ready yet, perhaps with their first rows there, as a level being built has them) and whose
-// tiles can be made to fail. Reads may run on any thread.
+// ready yet, perhaps with their first rows there, as a level being built has them, or ready as
+// soon as someone waits for them, as a build that goes on does) and whose tiles can be made to
+// fail. Reads may run on any thread.
 #pragma once
 
 #include <QImage>
@@ -23,10 +24,15 @@ public:
     bool levelReady(int level) const override;
     int rowsReady(int level) const override;
     QImage readTile(const tiles::TileId& id, const std::atomic<bool>& cancelled) const override;
+    // Makes a level held back by buildOnWait ready; the others answer at once.
+    bool waitForLevel(int level) const override;
 
     void setReady(int level, bool ready);
     // `level`, not ready, has its first `rows` rows: the tiles there come with those rows.
     void setRows(int level, int rows);
+    // Levels not ready become ready when waited for (false: they stay as they are).
+    void buildOnWait(bool build) { m_buildOnWait = build; }
+    int waits() const { return m_waits.load(); }
     // Reads of `id` fail from now on.
     void failTile(const tiles::TileId& id);
     // The pixels of a whole level.
@@ -46,4 +52,6 @@ private:
     std::set<std::tuple<int, int, int>> m_failing;
     mutable std::atomic<int> m_reads{0};
     std::atomic<int> m_delayUs{0};
+    std::atomic<bool> m_buildOnWait{false};
+    mutable std::atomic<int> m_waits{0};
 };

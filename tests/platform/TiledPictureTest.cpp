@@ -125,6 +125,35 @@ TEST_F(TiledPictureTest, PrintingReadsTheLevelOfItsResolutionAndMatchesTheWholeP
     }
 }
 
+// A page printed (or a file rendered) while the levels are still being built waits for the
+// level of its resolution (it once took the coarsest one ready, or drew nothing at all); where the
+// build ends without that level it takes the finest one there is.
+TEST_F(TiledPictureTest, APrintedPageWaitsForItsLevelWhileItIsBeingBuilt) {
+    for (const bool built : {true, false}) {
+        const auto source = std::make_shared<FakeTileSource>(m_plan);
+        const int top = source->levelCount() - 1;
+        for (int level = 0; level < top; ++level) {
+            source->setReady(level, false);
+        }
+        source->buildOnWait(built);
+        const std::unique_ptr<Picture> tiled = Picture::FromTiles(source);
+        QImage page(kWidth, kHeight, QImage::Format_RGB32);
+        page.fill(Qt::black);
+        QPainter painter(&page);
+        tiled->drawForPrint(painter, QRect(0, 0, kWidth, kHeight));
+        painter.end();
+        EXPECT_GE(source->waits(), 1) << built;
+        EXPECT_FALSE(HasBlack(page)) << built;
+        if (built) {
+            EXPECT_GT(source->readsOf(0), 0);
+            EXPECT_EQ(page, m_plan) << "level 0 is the picture itself";
+        } else {
+            EXPECT_EQ(source->readsOf(0), 0);
+            EXPECT_GT(MaxDistance(page, m_plan), 0) << "the coarsest level, enlarged";
+        }
+    }
+}
+
 TEST_F(TiledPictureTest, LevelMatchesTheDrawnSize) {
     const QSize size(kWidth, kHeight);
     const struct {

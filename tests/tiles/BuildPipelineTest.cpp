@@ -1,7 +1,8 @@
 // A pyramid built on two threads (the reader, the worker that halves and writes): the rows a
 // level shows while it is built are those of the finished level, the finished levels are the
 // picture halved whatever number of bands go round, and closing the source mid-build stops it
-// and leaves no file behind; a build runs in idle time only where the program asks.
+// and leaves no file behind; a wait for a level lasts until the build has made it; a build runs
+// in idle time only where the program asks.
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,6 +11,7 @@
 #include <sched.h>
 
 #include <chrono>
+#include <future>
 #include <cstring>
 #include <thread>
 
@@ -227,6 +229,19 @@ TEST_F(BuildPipeline, ABuildRunsInIdleTimeOnlyWhereTheProgramAsks) {
     }
     tiles::SetBuildPriority(tiles::BuildPriority::Normal);
     EXPECT_EQ(::sched_getscheduler(0), SCHED_OTHER) << "the thread that started them keeps its own";
+}
+
+TEST_F(BuildPipeline, AWaitForALevelLastsUntilTheBuildHasMadeIt) {
+    const QImage picture = Picture(600, 2000, true); // lossless tiles: compared exactly
+    const auto source = start(picture, 700, 2);
+    ASSERT_TRUE(WaitForRows(*source, 0, 512));
+    auto waited = std::async(std::launch::async, [&] { return source->waitForLevel(0); });
+    EXPECT_EQ(waited.wait_for(200ms), std::future_status::timeout) << "the reader is held";
+    m_open = true;
+    ASSERT_EQ(waited.wait_for(kPatience), std::future_status::ready);
+    EXPECT_TRUE(waited.get());
+    EXPECT_EQ(ReadLevel(*source, 0), Reference(picture, 0));
+    EXPECT_TRUE(source->waitForBuild());
 }
 
 } // namespace
