@@ -13,8 +13,9 @@
 // asked before. While the levels are being built it shows the rows a level has so far (tiles
 // partly there, asked again as their rows come). Arriving tiles are cached and, gathered until the event loop is next idle,
 // reported to the handler as the rectangle of the picture (in full-size pixels) that became
-// sharper. Without a handler (files, printed pages) every draw reads the tiles it needs on the
-// pool's workers and waits for them, so what is drawn is final.
+// sharper. Without a handler (files, printed pages) every draw waits for its level where that is
+// still being built, then reads the tiles it needs on the pool's workers and waits for them, so
+// what is drawn is final.
 // Window thread only, except that it may be made (and readCoarsest called) on the thread that
 // opens the picture before it is handed over.
 #pragma once

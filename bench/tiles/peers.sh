@@ -1,7 +1,11 @@
 #!/bin/sh
 # Time to first view and peak memory of picture viewers on the same big files, Zelvor among
-# them, each under the same Xvfb display: from the start until the window shows more than one
-# flat colour (sampled with `import`), and the peak resident memory from /usr/bin/time -v.
+# them, each under the same Xvfb display: from the start until a window of the viewer shows the
+# picture (sampled with `import`), and the peak resident memory from /usr/bin/time -v.
+# The pictures it makes itself are a sine pattern whose green and blue are flat (80, 200): a
+# view of one counts once a tenth of the window has those colours, so menus, toolbars, a
+# spinner or an error page do not count. For pictures named on the command line, a window
+# showing more than one flat colour counts, which any window with a toolbar does at once.
 # A viewer that shows nothing within the timeout is "no view"; one that exits is "failed".
 #
 #   bench/tiles/peers.sh [picture ...]
@@ -35,7 +39,23 @@ if [ $# -eq 0 ]; then
     vips tiffsave "$work/big.jpg" "$work/big-pyramid.tif" --tile --pyramid \
         --compression jpeg --Q 90 --bigtiff
     set -- "$work/big.jpg" "$work/big-pyramid.tif"
+    pattern=1
 fi
+
+# Whether the window `id` shows the picture (see above).
+shows_picture() {
+    if [ -n "${pattern:-}" ]; then
+        share=$(import -window "$1" -depth 8 png:- 2>/dev/null |
+                convert png:- -sample 192x108! \
+                    -fx 'abs(g-80/255)<0.08 && abs(b-200/255)<0.08' \
+                    -format '%[fx:mean]' info: 2>/dev/null)
+        [ -n "$share" ] && awk "BEGIN { exit !($share > 0.1) }"
+    else
+        spread=$(import -window "$1" -depth 8 png:- 2>/dev/null |
+                 convert png:- -format '%[fx:standard_deviation]' info: 2>/dev/null)
+        [ -n "$spread" ] && awk "BEGIN { exit !($spread > 0.02) }"
+    fi
+}
 
 # Viewers start in the work folder: Zelvor keeps its maps (MAPS/) in the folder it starts in.
 cd "$work" || exit 2
@@ -58,9 +78,7 @@ measure() {
         if ! kill -0 "$wrapper" 2>/dev/null; then view="failed"; break; fi
         if [ -n "$pid" ]; then
             for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
-                spread=$(import -window "$id" -depth 8 png:- 2>/dev/null |
-                         convert png:- -format '%[fx:standard_deviation]' info: 2>/dev/null)
-                if [ -n "$spread" ] && awk "BEGIN { exit !($spread > 0.02) }"; then
+                if shows_picture "$id"; then
                     view=$(awk "BEGIN { printf \"%.2f s\", $(now) - $start }")
                     break 2
                 fi
